@@ -1,0 +1,80 @@
+#include "app/runtime.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace pravel {
+
+void ShowMessage(Job& job, const std::string& text, const std::string& caption) {
+  if (job.mainWindow) job.mainWindow->ShowMessage(text, caption);
+}
+
+bool AskYesNo(Job& job, const std::string& text, const std::string& caption) {
+  if (!job.mainWindow) return false;
+  return job.mainWindow->ShowMessage(text, caption, platform::Buttons::kYesNo,
+                                     platform::Icon::kQuestion) == platform::Answer::kYes;
+}
+
+void ShowStatus(Job& job, const std::string& text) {
+  AssignFieldCut(job.statusText, text, capacity::kStatusText);
+  if (job.mainWindow) job.mainWindow->ShowStatus(text);
+}
+
+void ShowMakingLabel(Job& job) {
+  if (job.mainWindow) job.mainWindow->ShowMakingLabel();
+}
+
+void SetBusyCursor(Job& job, bool busy) {
+  if (job.mainWindow) job.mainWindow->SetCursor(busy ? platform::Cursor::kBusy : platform::Cursor::kArrow);
+}
+
+std::string Format(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  int length = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string text;
+  if (length > 0) {
+    std::vector<char> buffer(static_cast<size_t>(length) + 1);
+    std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    text.assign(buffer.data(), static_cast<size_t>(length));
+  }
+  va_end(args);
+  return text;
+}
+
+std::string ErrorMarkerPath(const Job& job) { return job.templateDir + "/_cdferr"; }
+
+void CreateErrorMarker(Job& job) { CreateFileChecked(ErrorMarkerPath(job)); }
+
+void RemoveErrorMarker(Job& job) { platform::RemoveFile(ErrorMarkerPath(job)); }
+
+bool IsCreatablePath(const std::string& path) {
+  for (unsigned char c : path) {
+    bool ok = c == ' ' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    switch (c) {
+      case '!': case '%': case '&': case '\'': case '(': case ')': case '*': case '+': case ',':
+      case '-': case '.': case '/': case ':': case ';': case '<': case '=': case '>': case '?':
+      case '\\': case '_': case '"':
+        ok = true;
+        break;
+      default:
+        break;
+    }
+    if (!ok) return false;
+  }
+  return true;
+}
+
+bool CreateFileChecked(const std::string& path) {
+  if (!IsCreatablePath(path)) return false;
+  auto file = platform::File::Open(path, platform::File::Mode::kCreate);
+  if (!file) return false;
+  return file->Close();
+}
+
+}  // namespace pravel

@@ -1,0 +1,40 @@
+// Run-time operations every stage shares: message boxes, the status line,
+// the error marker and the checked creation of files.
+#pragma once
+
+#include <cstdarg>
+#include <string>
+
+#include "app/job.h"
+#include "platform/ui.h"
+
+namespace pravel {
+
+// An OK message box owned by the main window, no icon.
+void ShowMessage(Job& job, const std::string& text, const std::string& caption);
+// A Yes/No question with the question icon; true for Yes.
+bool AskYesNo(Job& job, const std::string& text, const std::string& caption);
+
+void ShowStatus(Job& job, const std::string& text);
+void ShowMakingLabel(Job& job);
+void SetBusyCursor(Job& job, bool busy);
+
+// printf into a std::string.
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// "<templateDir>/_cdferr"
+std::string ErrorMarkerPath(const Job& job);
+// Creates the empty error marker "_cdferr" in the template directory.
+void CreateErrorMarker(Job& job);
+void RemoveErrorMarker(Job& job);
+
+// The characters a created file's path may hold: space, digits, letters,
+// ! % & ' ( ) * + , - . / : ; < = > ? \ _ and the double quotation mark.
+bool IsCreatablePath(const std::string& path);
+
+// Creates (or truncates) a file with read and write permission and closes it.
+// False when the path holds a character outside the set above or the file
+// can not be created; nothing is created then.
+bool CreateFileChecked(const std::string& path);
+
+}  // namespace pravel

@@ -1,0 +1,51 @@
+#include "platform/clock.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+namespace pravel::platform {
+
+std::optional<int64_t> SourceDateEpoch() {
+  const char* text = std::getenv("SOURCE_DATE_EPOCH");
+  if (text == nullptr || *text == '\0') return std::nullopt;
+  char* end = nullptr;
+  long long seconds = std::strtoll(text, &end, 10);
+  if (*end != '\0' || seconds < 0) return std::nullopt;
+  return static_cast<int64_t>(seconds);
+}
+
+static LocalTime FromTm(const std::tm& tm, int hundredths) {
+  LocalTime t;
+  t.year = tm.tm_year + 1900;
+  t.month = tm.tm_mon + 1;
+  t.day = tm.tm_mday;
+  t.hour = tm.tm_hour;
+  t.minute = tm.tm_min;
+  t.second = tm.tm_sec;
+  t.hundredths = hundredths;
+  return t;
+}
+
+LocalTime SystemClock::Now() {
+  std::tm tm{};
+  if (auto epoch = SourceDateEpoch()) {
+    std::time_t seconds = static_cast<std::time_t>(*epoch);
+    gmtime_r(&seconds, &tm);
+    return FromTm(tm, 0);
+  }
+  auto now = std::chrono::system_clock::now();
+  auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+  std::time_t seconds = static_cast<std::time_t>(millis / 1000);
+  localtime_r(&seconds, &tm);
+  return FromTm(tm, static_cast<int>((millis % 1000) / 10));
+}
+
+uint32_t SystemClock::TickCount() {
+  if (auto epoch = SourceDateEpoch()) return static_cast<uint32_t>(*epoch * 1000);
+  auto since = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
+}  // namespace pravel::platform

@@ -1,0 +1,52 @@
+// The local clock and the processor tick count, both replaceable in tests.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace pravel::platform {
+
+struct LocalTime {
+  int year = 1970;
+  int month = 1;   // 1..12
+  int day = 1;     // 1..31
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  int hundredths = 0;
+};
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual LocalTime Now() = 0;
+  // Milliseconds since some fixed start, as the platform's tick count.
+  virtual uint32_t TickCount() = 0;
+};
+
+// The machine's clock. When SOURCE_DATE_EPOCH is set it reads that instant as
+// UTC, with hundredths 0 and a tick count derived from it, so that builds of
+// the same tree on the same date give the same bytes.
+class SystemClock final : public Clock {
+ public:
+  LocalTime Now() override;
+  uint32_t TickCount() override;
+};
+
+// A clock that always tells the same time (tests).
+class FixedClock final : public Clock {
+ public:
+  explicit FixedClock(LocalTime time, uint32_t ticks = 0) : time_(time), ticks_(ticks) {}
+  LocalTime Now() override { return time_; }
+  uint32_t TickCount() override { return ticks_; }
+  void Set(LocalTime time) { time_ = time; }
+
+ private:
+  LocalTime time_;
+  uint32_t ticks_;
+};
+
+// SOURCE_DATE_EPOCH as seconds since 1970, when it is set and valid.
+std::optional<int64_t> SourceDateEpoch();
+
+}  // namespace pravel::platform

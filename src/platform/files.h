@@ -1,0 +1,87 @@
+// File system services: existence, deletion, lengths, free space, directory
+// enumeration and a small checked file handle. Paths use '/' as separator.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pravel::platform {
+
+enum class EntryKind {
+  kFile,       // a regular file (or a link to one)
+  kDirectory,  // a directory (or a link to one)
+  kSpecial,    // FIFO, socket or device: never read as content
+  kBroken,     // a dangling symbolic link or an entry that can not be examined
+};
+
+struct DirEntry {
+  std::string name;
+  EntryKind kind = EntryKind::kFile;
+  bool isLink = false;
+};
+
+// What the system said about the last failure, as text ("No space left on device").
+std::string LastErrorText();
+
+bool PathExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+EntryKind KindOf(const std::string& path);
+// Deletes a file; a missing file counts as failure but is harmless to callers.
+bool RemoveFile(const std::string& path);
+std::optional<uint64_t> FileLength(const std::string& path);
+// Bytes available to an unprivileged writer on the file system holding `path`.
+std::optional<uint64_t> FreeBytes(const std::string& path);
+// An id that is the same for two paths on one file system.
+std::optional<uint64_t> FileSystemId(const std::string& path);
+// The real, link-free absolute form of an existing path.
+std::optional<std::string> CanonicalPath(const std::string& path);
+bool CreateDirectories(const std::string& path);
+
+// Lists the entries of a directory, "." and ".." left out, in byte order of
+// their names so that the same tree always lists the same way. Returns false
+// (with `error` set) when the directory can not be read.
+bool ListDirectory(const std::string& path, std::vector<DirEntry>& entries, std::string& error);
+
+// A file opened for unbuffered binary access. Every operation reports failure;
+// LastError() then tells why.
+class File {
+ public:
+  enum class Mode {
+    kRead,       // existing file, read only
+    kReadWrite,  // existing file, read and write
+    kCreate,     // create or truncate, read and write
+    kAppend,     // create if missing, writes go to the end
+  };
+
+  File() = default;
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  static std::optional<File> Open(const std::string& path, Mode mode);
+
+  bool IsOpen() const { return fd_ >= 0; }
+  // Writes all of `size` bytes or fails.
+  bool Write(const void* data, size_t size);
+  bool WriteText(const std::string& text) { return Write(text.data(), text.size()); }
+  // Reads up to `size` bytes, repeating short reads; returns the count read
+  // (less than `size` only at end of file), or nullopt on an error.
+  std::optional<size_t> Read(void* data, size_t size);
+  bool Seek(uint64_t offset);
+  bool SeekEnd();
+  std::optional<uint64_t> Size() const;
+  bool Sync();
+  bool Close();
+  const std::string& LastError() const { return error_; }
+
+ private:
+  int fd_ = -1;
+  std::string error_;
+};
+
+}  // namespace pravel::platform

@@ -1,0 +1,55 @@
+#include "platform/interrupt.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+namespace pravel::platform {
+namespace {
+
+std::mutex gMutex;
+std::function<void()> gCleanup;
+int gExitStatus = 130;
+bool gInstalled = false;
+
+void Watch(sigset_t set) {
+  int signal = 0;
+  if (sigwait(&set, &signal) != 0) return;
+  std::function<void()> cleanup;
+  int status;
+  {
+    std::lock_guard<std::mutex> lock(gMutex);
+    cleanup = gCleanup;
+    status = gExitStatus;
+  }
+  if (cleanup) cleanup();
+  _exit(status);
+}
+
+}  // namespace
+
+void OnInterrupt(std::function<void()> cleanup, int exitStatus) {
+  std::lock_guard<std::mutex> lock(gMutex);
+  gCleanup = std::move(cleanup);
+  gExitStatus = exitStatus;
+  if (gInstalled) return;
+  gInstalled = true;
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  std::thread(Watch, set).detach();
+}
+
+bool HasDisplay() {
+  const char* display = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (display != nullptr && *display != '\0') || (wayland != nullptr && *wayland != '\0');
+}
+
+}  // namespace pravel::platform

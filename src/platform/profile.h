@@ -1,0 +1,29 @@
+// Profile (INI) files: our own GetPrivateProfileString and
+// WritePrivateProfileString with the semantics the program relies on.
+//
+// - Section and key names compare without regard to case.
+// - A missing file, section or key yields the default.
+// - A read is cut at the buffer size less one (room for the terminator).
+// - A write creates the file or the section when missing, replaces a value in
+//   place and keeps every other line; lines end with CR LF.
+// - A write with section, key and value all absent flushes any cached copy.
+// - A write with a section and no key removes the section; a key with no
+//   value removes the key.
+// What was written is on disk before the write returns.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace pravel::platform {
+
+std::string GetPrivateProfileString(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue, size_t bufferSize,
+                                    const std::string& path);
+
+// Null pointers stand for absent arguments. Returns false when the file can
+// not be written.
+bool WritePrivateProfileString(const char* section, const char* key, const char* value,
+                               const std::string& path);
+
+}  // namespace pravel::platform

@@ -1,0 +1,43 @@
+// Helpers shared by the tests: a temporary directory that removes itself,
+// small file writers, and a Job wired to a scripted front end.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/job.h"
+#include "platform/clock.h"
+#include "platform/scripted_ui.h"
+
+namespace pravel::testing {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // path() + "/" + relative
+  std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+
+ private:
+  std::string path_;
+};
+
+void WriteFile(const std::string& path, const std::string& content);
+std::string ReadFile(const std::string& path);
+void MakeDirs(const std::string& path);
+bool Exists(const std::string& path);
+
+// A Job whose main window is a scripted front end and whose clock is fixed
+// at 2026-03-04 05:06:07.08.
+struct TestJob {
+  TestJob();
+  platform::ScriptedUi ui;
+  platform::FixedClock clock;
+  Job job;
+};
+
+}  // namespace pravel::testing
