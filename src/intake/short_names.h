@@ -1,0 +1,70 @@
+// Short 8.3 names of the source files and folders, the names ISO 9660
+// Level 1 identifiers (and over-long Level 2 ones) take.
+//
+// Every name of a directory gets a short name unique within that directory:
+// at most 8 characters, then a full stop and at most 3 more (no full stop
+// when there is no extension), all of them A-Z, 0-9 or '_'. The names are
+// assigned from the directory's listing in byte order of the names, so the
+// same tree always gives the same short names, in every call and in every
+// table built over it:
+//
+// 1. A name that, upper-cased, already is such an 8.3 name keeps it
+//    ("readme.txt" -> "README.TXT"), unless an earlier name in byte order
+//    has reserved it already (a case clash).
+// 2. Every other name is converted: the extension is the text after the last
+//    full stop (none when the only full stop is the first character), the
+//    base the text before it; letters are upper-cased and every other
+//    character outside A-Z, 0-9 and '_' (a space, a full stop in the base, a
+//    character outside ASCII) becomes one '_'. When the converted base fits
+//    in 8 characters and the extension in 3, and the result is still free,
+//    that is the short name ("my file.txt" -> "MY_FILE.TXT").
+// 3. Otherwise the base is cut and a numeric tail "_<n>" appended, n = 1, 2,
+//    ... the first free one, the base cut as far as the tail needs (at most 6
+//    characters with a one-digit tail): "Long Document.html" -> "LONG_D_1.HTM".
+//
+// A directory is listed once and its short names kept; a later lookup of a
+// name the listing did not hold lists the directory again and adds the new
+// names without changing any name already given.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <unordered_map>
+
+#include "app/job.h"
+
+namespace pravel {
+
+// True when the text is a name of the 8.3 form above (upper case only).
+bool IsShortName(const std::string& name);
+
+class ShortNameTable {
+ public:
+  // The short name of the last component of `path` (a trailing '/' is
+  // ignored); "" when the directory holds no such entry. A path without '/'
+  // names an entry of the current directory.
+  std::string ShortName(const std::string& path);
+
+  // How many times a directory has been listed (for tests and benchmarks).
+  size_t ListingCount() const { return listings_; }
+
+ private:
+  struct Directory {
+    std::map<std::string, std::string> shortOf;  // source name -> short name
+    std::set<std::string> used;                  // short names given
+    std::map<std::string, unsigned> nextTail;    // cut base + extension -> next n
+  };
+
+  Directory& Listed(const std::string& directory);
+  void AddNewNames(const std::string& directory, Directory& entry);
+
+  std::unordered_map<std::string, Directory> directories_;
+  size_t listings_ = 0;
+};
+
+// The short form of the last component of `path`, "" if there is none; the
+// job's table (job.shortNames) is created on first use.
+std::string ShortPathName(Job& job, const std::string& path);
+
+}  // namespace pravel
