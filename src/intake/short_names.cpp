@@ -1,0 +1,157 @@
+#include "intake/short_names.h"
+
+#include <string>
+#include <vector>
+
+#include "intake/utf8.h"
+#include "platform/files.h"
+
+namespace pravel {
+namespace {
+
+constexpr size_t kBaseLength = 8;
+constexpr size_t kExtensionLength = 3;
+constexpr unsigned kLastTail = 9999999;  // "_9999999" leaves no room for a base
+
+bool IsDCharacter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+bool IsDText(const std::string& text, size_t maxLength) {
+  if (text.empty() || text.size() > maxLength) return false;
+  for (char c : text) {
+    if (!IsDCharacter(c)) return false;
+  }
+  return true;
+}
+
+// Upper-cases the letters; every other character outside A-Z, 0-9 and '_'
+// (a multi-byte character counting once) becomes '_'.
+std::string ToDCharacters(const std::string& text) {
+  std::string out;
+  for (size_t pos = 0; pos < text.size();) {
+    const Utf8Char c = ReadUtf8Char(text, pos);
+    const char upper = (c.valid && c.codePoint < 0x80) ? AsciiUpper(static_cast<char>(c.codePoint)) : '_';
+    out += IsDCharacter(upper) ? upper : '_';
+    pos += c.length;
+  }
+  return out;
+}
+
+std::string Join(const std::string& base, const std::string& extension) {
+  return extension.empty() ? base : base + "." + extension;
+}
+
+struct SplitName {
+  std::string base;
+  std::string extension;
+};
+
+// The extension follows the last full stop; a leading full stop starts no
+// extension (".profile" is all base).
+SplitName Split(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0) return {name, ""};
+  return {name.substr(0, dot), name.substr(dot + 1)};
+}
+
+// "", "/" or the directory part of a path, and its last component.
+struct PathParts {
+  std::string directory;
+  std::string name;
+};
+
+PathParts SplitPath(const std::string& path) {
+  std::string trimmed = path;
+  if (!trimmed.empty() && trimmed.back() == '/') trimmed.pop_back();
+  const size_t slash = trimmed.rfind('/');
+  if (slash == std::string::npos) return {".", trimmed};
+  if (slash == 0) return {"/", trimmed.substr(1)};
+  return {trimmed.substr(0, slash), trimmed.substr(slash + 1)};
+}
+
+}  // namespace
+
+bool IsShortName(const std::string& name) {
+  const size_t dot = name.find('.');
+  if (dot == std::string::npos) return IsDText(name, kBaseLength);
+  return IsDText(name.substr(0, dot), kBaseLength) &&
+         IsDText(name.substr(dot + 1), kExtensionLength);
+}
+
+std::string ShortNameTable::ShortName(const std::string& path) {
+  const PathParts parts = SplitPath(path);
+  if (parts.name.empty()) return "";
+  Directory& directory = Listed(parts.directory);
+  auto found = directory.shortOf.find(parts.name);
+  if (found != directory.shortOf.end()) return found->second;
+  // Created since the directory was listed, or not there at all.
+  AddNewNames(parts.directory, directory);
+  found = directory.shortOf.find(parts.name);
+  return found != directory.shortOf.end() ? found->second : "";
+}
+
+ShortNameTable::Directory& ShortNameTable::Listed(const std::string& directory) {
+  auto [entry, inserted] = directories_.try_emplace(directory);
+  if (inserted) AddNewNames(directory, entry->second);
+  return entry->second;
+}
+
+namespace {
+
+std::string Generate(const std::string& name, std::set<std::string>& used,
+                     std::map<std::string, unsigned>& nextTail) {
+  const SplitName split = Split(name);
+  const std::string base = ToDCharacters(split.base);
+  const std::string extension = ToDCharacters(split.extension);
+  if (base.size() <= kBaseLength && extension.size() <= kExtensionLength) {
+    const std::string whole = Join(base, extension);
+    if (!used.contains(whole)) return whole;
+  }
+  // Every tail below nextTail of a family is taken, so starting there gives
+  // the same name as counting from 1.
+  const std::string cutExtension = extension.substr(0, kExtensionLength);
+  const std::string family = base.substr(0, kBaseLength - 2) + "." + cutExtension;
+  unsigned& tail = nextTail.try_emplace(family, 1).first->second;
+  for (; tail <= kLastTail; ++tail) {
+    const std::string digits = "_" + std::to_string(tail);
+    const std::string cutBase = base.substr(0, kBaseLength - digits.size());
+    const std::string candidate = Join(cutBase + digits, cutExtension);
+    if (!used.contains(candidate)) return candidate;
+  }
+  return "";
+}
+
+}  // namespace
+
+void ShortNameTable::AddNewNames(const std::string& directory, Directory& entry) {
+  std::vector<platform::DirEntry> listing;
+  std::string error;
+  ++listings_;
+  if (!platform::ListDirectory(directory, listing, error)) return;
+
+  // Names that are 8.3 names already are reserved before any is made up.
+  std::vector<const std::string*> others;
+  for (const platform::DirEntry& item : listing) {
+    if (entry.shortOf.contains(item.name)) continue;
+    const std::string upper = AsciiUpper(item.name);
+    if (IsShortName(upper) && entry.used.insert(upper).second) {
+      entry.shortOf.emplace(item.name, upper);
+    } else {
+      others.push_back(&item.name);
+    }
+  }
+  for (const std::string* name : others) {
+    const std::string shortName = Generate(*name, entry.used, entry.nextTail);
+    if (shortName.empty()) continue;
+    entry.used.insert(shortName);
+    entry.shortOf.emplace(*name, shortName);
+  }
+}
+
+std::string ShortPathName(Job& job, const std::string& path) {
+  if (!job.shortNames) job.shortNames = std::make_shared<ShortNameTable>();
+  return job.shortNames->ShortName(path);
+}
+
+}  // namespace pravel
