@@ -15,9 +15,9 @@
 namespace pravel {
 
 namespace name_limits {
-inline constexpr size_t kName = 64;          // the last component of a path
-inline constexpr size_t kRelaxedName = 110;  // with relaxJoliet
-inline constexpr size_t kPath = 240;         // the whole path, unless allowLongPaths
+inline constexpr size_t kName = 64;                 // the last component of a path
+inline constexpr size_t kRelaxedName = 110;         // with relaxJoliet
+inline constexpr size_t kPath = 240;                // the whole path, unless allowLongPaths
 inline constexpr size_t kFileIdentifier = 30;       // ISO file identifier before ";1"
 inline constexpr size_t kDirectoryIdentifier = 31;  // ISO directory identifier
 }  // namespace name_limits

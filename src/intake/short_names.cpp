@@ -13,9 +13,7 @@ constexpr size_t kBaseLength = 8;
 constexpr size_t kExtensionLength = 3;
 constexpr unsigned kLastTail = 9999999;  // "_9999999" leaves no room for a base
 
-bool IsDCharacter(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
+bool IsDCharacter(char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'; }
 
 bool IsDText(const std::string& text, size_t maxLength) {
   if (text.empty() || text.size() > maxLength) return false;
@@ -31,7 +29,8 @@ std::string ToDCharacters(const std::string& text) {
   std::string out;
   for (size_t pos = 0; pos < text.size();) {
     const Utf8Char c = ReadUtf8Char(text, pos);
-    const char upper = (c.valid && c.codePoint < 0x80) ? AsciiUpper(static_cast<char>(c.codePoint)) : '_';
+    const char upper =
+        (c.valid && c.codePoint < 0x80) ? AsciiUpper(static_cast<char>(c.codePoint)) : '_';
     out += IsDCharacter(upper) ? upper : '_';
     pos += c.length;
   }
