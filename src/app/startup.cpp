@@ -1,1 +1,78 @@
-// placeholder
+#include "app/startup.h"
+
+#include "app/runtime.h"
+#include "config/format_descriptor.h"
+#include "config/install_config.h"
+#include "platform/interrupt.h"
+#include "platform/ui.h"
+
+namespace pravel {
+namespace {
+
+// Exit status of a run ended by SIGINT or SIGTERM.
+constexpr int kExitInterrupted = 130;
+
+void GiveOptionsStartValues(Job& job) {
+  job.formatOptions = DvdFormatOptions{};
+  job.layersOption = 1;
+  job.autorunEnabled = 0;
+  job.autorunProgramPath.clear();
+  job.autorunIconPath.clear();
+  job.statusText.clear();
+  job.autorunProgramPath = job.autorunOpen;
+  job.autorunIconPath = job.autorunIcon;
+  job.autorunEnabled = job.autorunOpen.empty() ? 0 : 1;
+}
+
+// An interrupted run must never leave a result that looks good: mark it as
+// failed and take its temporary files away before the process ends.
+void ArmInterruptCleanup(Driver& driver) {
+  Job snapshot;
+  snapshot.tempDir = driver.job.tempDir;
+  snapshot.tempDirPlain = driver.job.tempDir.substr(0, driver.job.tempDir.size() - 1);
+  snapshot.templateDir = driver.job.templateDir;
+  Stages* stages = &driver.stages;
+  platform::OnInterrupt(
+      [snapshot, stages]() mutable {
+        CreateErrorMarker(snapshot);
+        stages->RemoveAliasFiles(snapshot);
+        stages->RemoveTreeListingFiles(snapshot);
+      },
+      kExitInterrupted);
+}
+
+}  // namespace
+
+bool StartUp(Driver& driver) {
+  Job& job = driver.job;
+  job.paliasPath.clear();
+  job.paliasCount = 0;
+  job.descriptorPath = DefaultDescriptorPath();
+  const std::string configPath = InstallConfigPath();
+  if (!LoadInstallConfig(job, configPath) || !LoadImageDirectories(job, configPath)) {
+    job.mainWindow->CloseMainWindow(0);
+    return false;
+  }
+  job.ClearSources();
+  GiveOptionsStartValues(job);
+  LoadFormatDescriptor(job);
+  ArmInterruptCleanup(driver);
+  if (job.batchMode == 1) job.mainWindow->StartTimer(kBatchLoadTimer, kBatchTimerPeriodMs);
+  return true;
+}
+
+int RunProgram(Driver& driver) {
+  Job& job = driver.job;
+  if (!StartUp(driver)) return kExitStartupFailed;
+  if (job.batchMode == 0) {
+    ShowMessage(job,
+                "This build has no desktop window yet. Start a batch run with -p=<project folder> "
+                "(see pravel --help).",
+                "Usage error");
+    return kExitStartupFailed;
+  }
+  while (auto timer = job.mainWindow->WaitForTimer()) OnBatchTimer(driver, *timer);
+  return driver.runFailed ? kExitRunFailed : kExitOk;
+}
+
+}  // namespace pravel

@@ -32,7 +32,10 @@ class ScriptedUi final : public Ui {
   std::optional<std::string> ChooseFileToOpen(const FileOpenRequest& request) override;
   void RefillSourceList(const std::vector<std::string>& paths) override { sourceList = paths; }
   void ShowDescriptorPath(const std::string& path) override { shownDescriptorPath = path; }
+  std::vector<uint32_t> SelectedSources() override { return selected; }
   void CloseMainWindow(int result) override;
+  bool IsClosed() const override { return closed; }
+  std::optional<int> WaitForTimer() override { return NextTimer(); }
 
   // Queues answers for the next questions, in order.
   void QueueAnswers(std::initializer_list<Answer> answers);
@@ -50,6 +53,7 @@ class ScriptedUi final : public Ui {
   std::vector<FileOpenRequest> fileRequests;
   std::vector<std::string> sourceList;
   std::string shownDescriptorPath;
+  std::vector<uint32_t> selected;
   Cursor cursor = Cursor::kArrow;
   bool closed = false;
   int closeResult = 0;

@@ -4,6 +4,7 @@
 // desktop window implement it.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,8 +50,16 @@ class Ui {
   // Draws the descriptor path into the status panel.
   virtual void ShowDescriptorPath(const std::string& path) = 0;
 
+  // The indexes of the source list entries the operator has selected.
+  virtual std::vector<uint32_t> SelectedSources() = 0;
+
   // Asks the main window to close; the message loop ends with `result`.
   virtual void CloseMainWindow(int result) = 0;
+  virtual bool IsClosed() const = 0;
+
+  // The message loop's wait: the id of the next timer once its period has
+  // passed, or nullopt when the window has closed or no timer runs.
+  virtual std::optional<int> WaitForTimer() = 0;
 };
 
 }  // namespace pravel::platform

@@ -1,0 +1,23 @@
+// Start-up of the main window and the program's message loop.
+#pragma once
+
+#include "app/run_driver.h"
+
+namespace pravel {
+
+enum ExitStatus : int {
+  kExitOk = 0,             // the program ended without a failed run
+  kExitRunFailed = 1,      // the run failed: the error marker was created
+  kExitStartupFailed = 2,  // start-up failed (configuration, usage)
+};
+
+// The one-time start-up: installation configuration, image directories,
+// option start values, the format descriptor and, in batch mode, the first
+// batch timer. False when the program must end.
+bool StartUp(Driver& driver);
+
+// Start-up, then the message loop until the main window closes; returns the
+// exit status.
+int RunProgram(Driver& driver);
+
+}  // namespace pravel
