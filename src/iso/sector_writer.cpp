@@ -1,0 +1,61 @@
+#include "iso/sector_writer.h"
+
+#include <cstring>
+
+#include "app/runtime.h"
+
+namespace pravel {
+
+void ShowIoError(Job& job, const std::string& action, const std::string& path, const std::string& reason) {
+  ShowMessage(job, "Can not " + action + " " + path + ": " + reason, "Fatal IO error!");
+}
+
+SectorWriter::SectorWriter(Job& job, platform::File& file, std::string path)
+    : job_(job), file_(file), path_(std::move(path)), blockBuffer_(kBlockSize) {}
+
+bool SectorWriter::Fail(const char* action) {
+  ShowIoError(job_, action, path_, file_.LastError());
+  return false;
+}
+
+bool SectorWriter::AppendImageSector(const uint8_t* sector) {
+  std::memcpy(blockBuffer_.data() + bufferedSectors_ * kSectorSize, sector, kSectorSize);
+  ++bufferedSectors_;
+  ++nextSector_;
+  if (bufferedSectors_ == kBlockSectors) return FlushImageSectors();
+  return true;
+}
+
+bool SectorWriter::AppendZeroSectors(uint64_t count) {
+  static const Sector kZero{};
+  for (uint64_t i = 0; i < count; ++i) {
+    if (!AppendImageSector(kZero.data())) return false;
+  }
+  return true;
+}
+
+bool SectorWriter::FlushImageSectors() {
+  if (bufferedSectors_ == 0) return true;
+  uint32_t count = bufferedSectors_;
+  bufferedSectors_ = 0;
+  if (!file_.Write(blockBuffer_.data(), static_cast<size_t>(count) * kSectorSize)) return Fail("write to");
+  return true;
+}
+
+bool SectorWriter::SeekSector(uint64_t sector) {
+  if (!FlushImageSectors()) return false;
+  if (!file_.Seek(sector * kSectorSize)) return Fail("seek in");
+  nextSector_ = sector;
+  return true;
+}
+
+bool SectorWriter::WriteSectorsAt(uint64_t sector, const uint8_t* data, size_t sectorCount) {
+  uint64_t resume = nextSector_;
+  if (!SeekSector(sector)) return false;
+  if (!file_.Write(data, sectorCount * kSectorSize)) return Fail("write to");
+  if (!file_.Seek(resume * kSectorSize)) return Fail("seek in");
+  nextSector_ = resume;
+  return true;
+}
+
+}  // namespace pravel
