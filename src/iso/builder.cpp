@@ -86,6 +86,7 @@ class Builder {
   std::vector<uint8_t> JolietIdentifier(const std::string& path, bool isDirectory);
   bool AppendRecords(const std::string& path, bool isDirectory, const DirectoryPlace& place, uint32_t dataLength);
   bool WriteDirectoryFile(const std::string& path, const DirectoryImage& image);
+  bool WriteDirectoryFiles(long n);
   DirectoryPlace PlaceOf(long n) const;
   DirectoryPlace ParentPlaceOf(long n) const;
 
@@ -339,6 +340,8 @@ bool Builder::ScanDirectories() {
     if (!BuildDirectory(static_cast<long>(n), false)) return false;
     uint32_t isoLength = static_cast<uint32_t>(iso_.Size());
     uint32_t jolietLength = static_cast<uint32_t>(joliet_.Size());
+    // The UDF writer sizes its area from these files before any extent is known.
+    if (!WriteDirectoryFiles(static_cast<long>(n))) return false;
     if (n == 0) {
       table_.rootIsoLength = isoLength;
       table_.rootJolietLength = jolietLength;
@@ -401,6 +404,12 @@ bool Builder::WriteDirectoryFile(const std::string& path, const DirectoryImage& 
   return true;
 }
 
+// The directory file pair of directory n: "_td%04ld" (ISO) and "_td%04ldX" (Joliet).
+bool Builder::WriteDirectoryFiles(long n) {
+  return WriteDirectoryFile(BuilderFilePath(job_, "/_td%04ld", n), iso_) &&
+         WriteDirectoryFile(BuilderFilePath(job_, "/_td%04ldX", n), joliet_);
+}
+
 // Second pass: every file gets its sectors; each directory's final records go
 // to its directory files and in place into the image.
 bool Builder::AddDirectories() {
@@ -415,9 +424,7 @@ bool Builder::AddDirectories() {
       return Fail("The size of a directory changed between the passes: " +
                   (n == 0 ? std::string("ROOT") : table_.entries[n - 1].path));
     }
-    if (!WriteDirectoryFile(BuilderFilePath(job_, "/_td%04ld", number), iso_) ||
-        !WriteDirectoryFile(BuilderFilePath(job_, "/_td%04ldX", number), joliet_))
-      return false;
+    if (!WriteDirectoryFiles(number)) return false;
     if (!writer_.WriteSectorsAt(place.isoExtent, iso_.Bytes().data(), iso_.Size() / kSectorSize) ||
         !writer_.WriteSectorsAt(place.jolietExtent, joliet_.Bytes().data(), joliet_.Size() / kSectorSize))
       return false;
