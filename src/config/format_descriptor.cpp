@@ -1,0 +1,247 @@
+#include "config/format_descriptor.h"
+
+#include <cctype>
+#include <cstring>
+#include <memory>
+
+#include "app/runtime.h"
+#include "config/install_config.h"
+#include "platform/clock.h"
+#include "platform/profile.h"
+#include "platform/ui.h"
+
+namespace pravel {
+namespace {
+
+constexpr const char* kSection = "cdformat";
+constexpr size_t kDateLength = 16;
+constexpr const char* kNoExpiration = "0000000000000000";
+constexpr const char* kWarningCaption = "Configuration error!";
+
+enum class CharacterSet { kNone, kA, kD, kFileId };
+
+bool InSet(unsigned char c, CharacterSet set) {
+  bool dCharacter = c == ' ' || c == '_' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z');
+  switch (set) {
+    case CharacterSet::kNone: return true;
+    case CharacterSet::kD: return dCharacter;
+    case CharacterSet::kFileId: return dCharacter || c == '.' || c == ';';
+    case CharacterSet::kA: return dCharacter || (c != 0 && std::strchr("!\"%&'()*+,-./:;<=>?", c) != nullptr);
+  }
+  return false;
+}
+
+bool AllInSet(const std::string& text, size_t length, CharacterSet set) {
+  if (length > text.size()) return false;  // the terminator belongs to no set
+  for (size_t i = 0; i < length; ++i)
+    if (!InSet(static_cast<unsigned char>(text[i]), set)) return false;
+  return true;
+}
+
+bool IsDateText(const std::string& text) {
+  if (text.size() < kDateLength) return false;
+  for (size_t i = 0; i < kDateLength; ++i)
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return false;
+  return true;
+}
+
+std::string UpperCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string ReadValue(const std::string& path, const char* key, const char* fallback, size_t longest) {
+  return platform::GetPrivateProfileString(kSection, key, fallback, longest + 1, path);
+}
+
+// One identifier of the descriptor, in the order of loading.
+struct IdentifierKey {
+  const char* key;
+  std::string Job::*field;
+  size_t longest;
+  const char* fallback;
+  CharacterSet set;
+  const char* warning;
+};
+
+const IdentifierKey kLeadingKeys[] = {
+    {"preparer", &Job::preparerId, 127, "KESTRAND FOR DVD-ROM", CharacterSet::kA,
+     "Warning:: Illegal Preparer ID %s specified in DVDF**.INI file."},
+    {"publisher", &Job::publisherId, 127, "KESTRAND FOR DVD-ROM", CharacterSet::kA,
+     "Warning: Illegal Publisher ID %s specified in DVDF**.INI file."},
+    {"system_id", &Job::systemId, 31, "MS-DOS", CharacterSet::kA,
+     "Warning: Illegal system_id %s specified in DVDF**.INI file."},
+    {"volume_id", &Job::volumeId, 31, "DVD-ROM", CharacterSet::kD,
+     "Warning: Illegal volume_id %s specified in DVDF**.INI file."},
+    {"application_id", &Job::applicationId, 127, "KESTRAND FOR DVD-ROM TITLE", CharacterSet::kA,
+     "Warning: Illegal application identifier %s specified in DVDF**.INI file."},
+    {"volume_set_size", &Job::volumeSetSize, 7, "1", CharacterSet::kNone, nullptr},
+    {"volume_number", &Job::volumeNumber, 7, "1", CharacterSet::kNone, nullptr},
+    {"album", &Job::albumId, 127, "KESTRAND_DISC", CharacterSet::kD,
+     "Warning: Illegal album %s specified in DVDF**.INI file."},
+};
+
+const IdentifierKey kFileIdKeys[] = {
+    {"copyright", &Job::copyrightFileId, 36, " ", CharacterSet::kFileId,
+     "Warning: Illegal copy right %s specified in DVDF**.INI file."},
+    {"abstract", &Job::abstractFileId, 36, " ", CharacterSet::kFileId,
+     "Warning: Illegal abstract %s specified in DVDF**.INI file."},
+    {"biblio", &Job::biblioFileId, 36, " ", CharacterSet::kFileId,
+     "Warning: Illegal bibliographic %s specified in DVDF**.INI file."},
+};
+
+void LoadIdentifier(Job& job, const std::string& path, const IdentifierKey& key) {
+  std::string& field = job.*key.field;
+  field = ReadValue(path, key.key, key.fallback, key.longest);
+  if (key.set == CharacterSet::kNone || AllInSet(field, field.size(), key.set)) return;
+  ShowMessage(job, Format(key.warning, field.c_str()), kWarningCaption);
+}
+
+std::string CurrentDateText(Job& job) {
+  platform::LocalTime now;
+  if (job.clock) {
+    now = job.clock->Now();
+  } else {
+    platform::SystemClock clock;
+    now = clock.Now();
+  }
+  std::string text = Format("%d%02d%02d%02d%02d%02d00", now.year, now.month, now.day, now.hour, now.minute,
+                            now.second);
+  AssignFieldCut(text, text, capacity::kDate);
+  return text;
+}
+
+void LoadDate(Job& job, const std::string& path, const char* key, std::string& field) {
+  field = ReadValue(path, key, "", kDateLength);
+  if (field.size() < kDateLength) field = CurrentDateText(job);
+}
+
+void ClearDescriptorFields(Job& job) {
+  for (const IdentifierKey& key : kLeadingKeys) (job.*key.field).clear();
+  for (const IdentifierKey& key : kFileIdKeys) (job.*key.field).clear();
+  job.creationDate.clear();
+  job.modificationDate.clear();
+  job.effectiveDate.clear();
+  job.expirationDate.clear();
+}
+
+void LoadDescriptorFrom(Job& job, const std::string& path) {
+  SetBusyCursor(job, true);
+  AssignFieldCut(job.loadedDescriptorPath, path, capacity::kLoadedDescriptorPath);
+  ClearDescriptorFields(job);
+  const std::string& file = job.loadedDescriptorPath;
+  for (const IdentifierKey& key : kLeadingKeys) LoadIdentifier(job, file, key);
+  LoadDate(job, file, "creation", job.creationDate);
+  LoadDate(job, file, "modification", job.modificationDate);
+  LoadDate(job, file, "effective", job.effectiveDate);
+  job.expirationDate = ReadValue(file, "expiration", "", kDateLength);
+  if (job.expirationDate.empty()) job.expirationDate = kNoExpiration;
+  for (const IdentifierKey& key : kFileIdKeys) LoadIdentifier(job, file, key);
+  SetBusyCursor(job, false);
+}
+
+bool HasDescriptorExtension(const std::string& path) {
+  if (path.size() < 3) return false;
+  std::string extension = path.substr(path.size() - 3);
+  return extension == "INI" || extension == "ini";
+}
+
+// One text of the Disc Identification dialog and where it goes.
+enum class SaveCheck { kNone, kA, kD, kFileId, kDate };
+
+struct SavedText {
+  const std::string DiscIdentification::*text;
+  std::string Job::*field;
+  size_t longest;
+  const char* key;
+  SaveCheck check;
+  bool upperCase;
+};
+
+const SavedText kSavedTexts[] = {
+    {&DiscIdentification::systemId, &Job::systemId, 31, "system_id", SaveCheck::kA, true},
+    {&DiscIdentification::volumeId, &Job::volumeId, 31, "volume_id", SaveCheck::kD, true},
+    {&DiscIdentification::copyrightsFile, &Job::copyrightFileId, 36, "copyright", SaveCheck::kFileId, true},
+    {&DiscIdentification::abstractFile, &Job::abstractFileId, 36, "abstract", SaveCheck::kFileId, true},
+    {&DiscIdentification::bibliographyFile, &Job::biblioFileId, 36, "biblio", SaveCheck::kFileId, true},
+    {&DiscIdentification::publisher, &Job::publisherId, 127, "publisher", SaveCheck::kA, true},
+    {&DiscIdentification::preparer, &Job::preparerId, 127, "preparer", SaveCheck::kA, true},
+    {&DiscIdentification::applicationId, &Job::applicationId, 127, "application_id", SaveCheck::kA, true},
+    {&DiscIdentification::creationDate, &Job::creationDate, 16, "creation", SaveCheck::kDate, true},
+    {&DiscIdentification::modificationDate, &Job::modificationDate, 16, "modification", SaveCheck::kDate, true},
+    {&DiscIdentification::expirationDate, &Job::expirationDate, 16, "expiration", SaveCheck::kNone, false},
+    {&DiscIdentification::effectiveDate, &Job::effectiveDate, 16, "effective", SaveCheck::kDate, true},
+    {&DiscIdentification::albumId, &Job::albumId, 127, "album", SaveCheck::kD, true},
+    {&DiscIdentification::discNumber, &Job::volumeNumber, 7, "volume_number", SaveCheck::kNone, true},
+    {&DiscIdentification::discsInSet, &Job::volumeSetSize, 7, "volume_set_size", SaveCheck::kNone, true},
+};
+
+bool PassesCheck(const std::string& value, SaveCheck check) {
+  switch (check) {
+    case SaveCheck::kNone: return true;
+    case SaveCheck::kA: return IsACharacters(value, value.size());
+    case SaveCheck::kD: return IsDCharacters(value, value.size());
+    case SaveCheck::kFileId: return IsFileIdCharacters(value, value.size());
+    case SaveCheck::kDate: return IsDateText(value);
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string DefaultDescriptorPath() { return InstallationDirectory() + "/DVDFROM.INI"; }
+
+void LoadFormatDescriptor(Job& job) { LoadDescriptorFrom(job, job.descriptorPath); }
+
+void ChooseFormatDescriptor(Job& job) {
+  if (!job.mainWindow) return;
+  auto chosen = job.mainWindow->ChooseFileToOpen({"Formats(DVDF*.INI)|DVDF*.INI|", InstallationDirectory(), true});
+  if (!chosen) return;
+  if (!HasDescriptorExtension(*chosen)) {
+    ShowMessage(job, "Illegal CD format descriptor file name extension", "Project Error!");
+    return;
+  }
+  if (chosen->size() >= capacity::kDescriptorPath) {
+    ShowMessage(job,
+                Format("The format descriptor file name %s is too long. It may hold at most %zu characters.",
+                       chosen->c_str(), capacity::kDescriptorPath - 1),
+                "Project Error!");
+    return;
+  }
+  job.descriptorPath = job.upperCaseNames ? UpperCase(*chosen) : *chosen;
+  job.mainWindow->ShowDescriptorPath(job.descriptorPath);
+  // The file itself is loaded: on a case-sensitive file system the upper-case
+  // form of its name may name no file at all.
+  LoadDescriptorFrom(job, *chosen);
+}
+
+bool SaveDiscIdentification(Job& job, const DiscIdentification& texts) {
+  bool illegalCharacters = false;
+  bool unwritten = false;
+  for (const SavedText& saved : kSavedTexts) {
+    std::string value = (texts.*saved.text).substr(0, saved.longest);
+    if (saved.upperCase) value = UpperCase(value);
+    job.*saved.field = value;
+    if (!PassesCheck(value, saved.check)) illegalCharacters = true;
+    if (!platform::WritePrivateProfileString(kSection, saved.key, value.c_str(), job.loadedDescriptorPath))
+      unwritten = true;
+  }
+  if (unwritten) {
+    ShowMessage(job,
+                Format("Could not write the disc identification to %s. The values hold until the program ends.",
+                       job.loadedDescriptorPath.c_str()),
+                kWarningCaption);
+  }
+  if (!illegalCharacters) return true;
+  return AskYesNo(job, "One or more use characters outside the standards character set.", "Ignor these errors?");
+}
+
+bool IsACharacters(const std::string& text, size_t length) { return AllInSet(text, length, CharacterSet::kA); }
+
+bool IsDCharacters(const std::string& text, size_t length) { return AllInSet(text, length, CharacterSet::kD); }
+
+bool IsFileIdCharacters(const std::string& text, size_t length) {
+  return AllInSet(text, length, CharacterSet::kFileId);
+}
+
+}  // namespace pravel

@@ -1,0 +1,298 @@
+#include "config/format_descriptor.h"
+
+#include <gtest/gtest.h>
+
+#include "config/install_config.h"
+#include "platform/profile.h"
+#include "support/test_support.h"
+
+namespace pravel {
+namespace {
+
+using platform::Answer;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+constexpr const char* kClockDate = "2026030405060700";  // the test clock's time
+
+class FormatDescriptorTest : public ::testing::Test {
+ protected:
+  FormatDescriptorTest() { t.job.descriptorPath = dir / "DVDFROM.INI"; }
+
+  void WriteDescriptor(const std::string& lines) {
+    WriteFile(t.job.descriptorPath, "[cdformat]\r\n" + lines);
+    platform::WritePrivateProfileString(nullptr, nullptr, nullptr, t.job.descriptorPath);
+  }
+
+  std::vector<std::string> MessageTexts() const {
+    std::vector<std::string> texts;
+    for (const auto& message : t.ui.messages) texts.push_back(message.text);
+    return texts;
+  }
+
+  static DiscIdentification LegalTexts() {
+    DiscIdentification texts;
+    texts.systemId = "linux";
+    texts.volumeId = "my_disc";
+    texts.copyrightsFile = "copy.txt;1";
+    texts.abstractFile = "abs.txt";
+    texts.bibliographyFile = "bib.txt";
+    texts.publisher = "acme, inc.";
+    texts.preparer = "the preparer";
+    texts.applicationId = "app";
+    texts.creationDate = "2001020304050600";
+    texts.modificationDate = "2002020304050600";
+    texts.expirationDate = "later";
+    texts.effectiveDate = "2003020304050600";
+    texts.albumId = "album_1";
+    texts.discNumber = "2a";
+    texts.discsInSet = "3b";
+    return texts;
+  }
+
+  TempDir dir;
+  testing::TestJob t;
+};
+
+TEST_F(FormatDescriptorTest, WithoutAFileOnlyTheVolumeIdDefaultDrawsAWarning) {
+  LoadFormatDescriptor(t.job);
+  ASSERT_EQ(t.ui.messages.size(), 1u);
+  EXPECT_EQ(t.ui.messages[0].text, "Warning: Illegal volume_id DVD-ROM specified in DVDF**.INI file.");
+  EXPECT_EQ(t.ui.messages[0].caption, "Configuration error!");
+  const Job& job = t.job;
+  EXPECT_EQ(job.loadedDescriptorPath, job.descriptorPath);
+  EXPECT_EQ(job.preparerId, "KESTRAND FOR DVD-ROM");
+  EXPECT_EQ(job.publisherId, "KESTRAND FOR DVD-ROM");
+  EXPECT_EQ(job.systemId, "MS-DOS");
+  EXPECT_EQ(job.volumeId, "DVD-ROM");
+  EXPECT_EQ(job.applicationId, "KESTRAND FOR DVD-ROM TITLE");
+  EXPECT_EQ(job.volumeSetSize, "1");
+  EXPECT_EQ(job.volumeNumber, "1");
+  EXPECT_EQ(job.albumId, "KESTRAND_DISC");
+  EXPECT_EQ(job.creationDate, kClockDate);
+  EXPECT_EQ(job.modificationDate, kClockDate);
+  EXPECT_EQ(job.effectiveDate, kClockDate);
+  EXPECT_EQ(job.expirationDate, "0000000000000000");
+  EXPECT_EQ(job.copyrightFileId, " ");
+  EXPECT_EQ(job.abstractFileId, " ");
+  EXPECT_EQ(job.biblioFileId, " ");
+  EXPECT_EQ(t.ui.cursor, platform::Cursor::kArrow);
+}
+
+TEST_F(FormatDescriptorTest, IllegalValuesWarnInLoadingOrderAndStayAsWritten) {
+  WriteDescriptor(
+      "preparer=kestrand prep\r\npublisher=pub\r\nsystem_id=sys\r\nvolume_id=VOL-1\r\n"
+      "application_id=app\r\nalbum=ALBUM.1\r\ncopyright=c-r\r\nabstract=a,b\r\nbiblio=b/c\r\n"
+      "volume_number=x\r\nvolume_set_size=y\r\n");
+  LoadFormatDescriptor(t.job);
+  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{
+                                "Warning:: Illegal Preparer ID kestrand prep specified in DVDF**.INI file.",
+                                "Warning: Illegal Publisher ID pub specified in DVDF**.INI file.",
+                                "Warning: Illegal system_id sys specified in DVDF**.INI file.",
+                                "Warning: Illegal volume_id VOL-1 specified in DVDF**.INI file.",
+                                "Warning: Illegal application identifier app specified in DVDF**.INI file.",
+                                "Warning: Illegal album ALBUM.1 specified in DVDF**.INI file.",
+                                "Warning: Illegal copy right c-r specified in DVDF**.INI file.",
+                                "Warning: Illegal abstract a,b specified in DVDF**.INI file.",
+                                "Warning: Illegal bibliographic b/c specified in DVDF**.INI file.",
+                            }));
+  for (const auto& message : t.ui.messages) EXPECT_EQ(message.caption, "Configuration error!");
+  EXPECT_EQ(t.job.preparerId, "kestrand prep");
+  EXPECT_EQ(t.job.volumeId, "VOL-1");
+  EXPECT_EQ(t.job.biblioFileId, "b/c");
+  EXPECT_EQ(t.job.volumeNumber, "x");
+  EXPECT_EQ(t.job.volumeSetSize, "y");
+}
+
+TEST_F(FormatDescriptorTest, LegalValuesLoadWithoutWarnings) {
+  WriteDescriptor(
+      "Preparer=ME\r\nPUBLISHER=YOU \"AND\" US\r\nsystem_id=LINUX\r\nvolume_id=MY_DISC\r\n"
+      "application_id=APP 1.0\r\nalbum=SET 1\r\ncopyright=COPY.TXT;1\r\nabstract=ABS\r\nbiblio=\r\n");
+  LoadFormatDescriptor(t.job);
+  EXPECT_TRUE(t.ui.messages.empty()) << t.ui.messages[0].text;
+  EXPECT_EQ(t.job.preparerId, "ME");
+  EXPECT_EQ(t.job.publisherId, "YOU \"AND\" US");
+  EXPECT_EQ(t.job.copyrightFileId, "COPY.TXT;1");
+  EXPECT_EQ(t.job.biblioFileId, "");
+}
+
+TEST_F(FormatDescriptorTest, LongValuesAreCutAndShortDatesReplaced) {
+  WriteDescriptor("system_id=" + std::string(40, 'S') + "\r\nalbum=" + std::string(130, 'A') +
+                  "\r\ncopyright=" + std::string(40, 'C') + "\r\nvolume_number=123456789\r\n" +
+                  "creation=12345678901234567890\r\nmodification=123456789012345\r\n" +
+                  "effective=1234567890123456\r\nexpiration=99\r\n");
+  LoadFormatDescriptor(t.job);
+  EXPECT_EQ(t.job.systemId, std::string(31, 'S'));
+  EXPECT_EQ(t.job.albumId, std::string(127, 'A'));
+  EXPECT_EQ(t.job.copyrightFileId, std::string(36, 'C'));
+  EXPECT_EQ(t.job.volumeNumber, "1234567");
+  EXPECT_EQ(t.job.creationDate, "1234567890123456");
+  EXPECT_EQ(t.job.modificationDate, kClockDate);
+  EXPECT_EQ(t.job.effectiveDate, "1234567890123456");
+  EXPECT_EQ(t.job.expirationDate, "99") << "only an empty expiration means none";
+
+  WriteDescriptor("expiration=\r\n");
+  LoadFormatDescriptor(t.job);
+  EXPECT_EQ(t.job.expirationDate, "0000000000000000");
+}
+
+TEST_F(FormatDescriptorTest, SaveStoresUpperCasedTextsAndWritesThemBack) {
+  LoadFormatDescriptor(t.job);
+  t.ui.messages.clear();
+  EXPECT_TRUE(SaveDiscIdentification(t.job, LegalTexts()));
+  EXPECT_TRUE(t.ui.messages.empty());
+  EXPECT_EQ(t.job.systemId, "LINUX");
+  EXPECT_EQ(t.job.publisherId, "ACME, INC.");
+  EXPECT_EQ(t.job.expirationDate, "later") << "the expiration date keeps its case";
+  EXPECT_EQ(t.job.volumeNumber, "2A");
+  EXPECT_EQ(t.job.volumeSetSize, "3B");
+  EXPECT_EQ(ReadFile(t.job.descriptorPath),
+            "[cdformat]\r\nsystem_id=LINUX\r\nvolume_id=MY_DISC\r\ncopyright=COPY.TXT;1\r\nabstract=ABS.TXT\r\n"
+            "biblio=BIB.TXT\r\npublisher=ACME, INC.\r\npreparer=THE PREPARER\r\napplication_id=APP\r\n"
+            "creation=2001020304050600\r\nmodification=2002020304050600\r\nexpiration=later\r\n"
+            "effective=2003020304050600\r\nalbum=ALBUM_1\r\nvolume_number=2A\r\nvolume_set_size=3B\r\n");
+
+  Job saved = t.job;
+  LoadFormatDescriptor(t.job);
+  EXPECT_TRUE(t.ui.messages.empty());
+  EXPECT_EQ(t.job.volumeNumber, saved.volumeNumber);
+  EXPECT_EQ(t.job.volumeSetSize, saved.volumeSetSize);
+  EXPECT_EQ(t.job.albumId, saved.albumId);
+  EXPECT_EQ(t.job.creationDate, saved.creationDate);
+}
+
+TEST_F(FormatDescriptorTest, SaveCutsEachTextToItsControlLength) {
+  LoadFormatDescriptor(t.job);
+  DiscIdentification texts = LegalTexts();
+  texts.systemId = std::string(40, 'X');
+  texts.discNumber = "123456789";
+  EXPECT_TRUE(SaveDiscIdentification(t.job, texts));
+  EXPECT_EQ(t.job.systemId, std::string(31, 'X'));
+  EXPECT_EQ(t.job.volumeNumber, "1234567");
+}
+
+TEST_F(FormatDescriptorTest, SaveWithAShortDateWritesFirstAndThenAsks) {
+  LoadFormatDescriptor(t.job);
+  t.ui.messages.clear();
+  DiscIdentification texts = LegalTexts();
+  texts.modificationDate = "20020203040506";
+  t.ui.QueueAnswers({Answer::kNo});
+  EXPECT_FALSE(SaveDiscIdentification(t.job, texts)) << "No keeps the dialog open";
+  EXPECT_NE(ReadFile(t.job.descriptorPath).find("\r\nmodification=20020203040506\r\n"), std::string::npos);
+  EXPECT_EQ(t.job.modificationDate, "20020203040506");
+  ASSERT_EQ(t.ui.messages.size(), 1u);
+  EXPECT_EQ(t.ui.messages[0].text, "One or more use characters outside the standards character set.");
+  EXPECT_EQ(t.ui.messages[0].caption, "Ignor these errors?");
+  EXPECT_EQ(t.ui.messages[0].buttons, platform::Buttons::kYesNo);
+  EXPECT_EQ(t.ui.messages[0].icon, platform::Icon::kQuestion);
+
+  t.ui.QueueAnswers({Answer::kYes});
+  texts.modificationDate = "2002020304050600";
+  texts.albumId = "album-1";  // the hyphen is no d-character
+  EXPECT_TRUE(SaveDiscIdentification(t.job, texts)) << "Yes ignores the errors";
+  EXPECT_EQ(t.job.albumId, "ALBUM-1");
+  EXPECT_TRUE(t.ui.unexpected.empty());
+}
+
+TEST_F(FormatDescriptorTest, SaveThatCanNotWriteTheFileSaysSo) {
+  WriteFile(dir / "afile", "x");
+  t.job.descriptorPath = dir / "afile/DVDFROM.INI";
+  LoadFormatDescriptor(t.job);
+  t.ui.messages.clear();
+  EXPECT_TRUE(SaveDiscIdentification(t.job, LegalTexts()));
+  ASSERT_EQ(t.ui.messages.size(), 1u);
+  EXPECT_EQ(t.ui.messages[0].text, "Could not write the disc identification to " + (dir / "afile/DVDFROM.INI") +
+                                       ". The values hold until the program ends.");
+  EXPECT_EQ(t.job.systemId, "LINUX");
+}
+
+TEST_F(FormatDescriptorTest, ChoosingAskedForDescriptorFilesInTheInstallationDirectory) {
+  t.ui.fileToChoose.reset();
+  ChooseFormatDescriptor(t.job);
+  ASSERT_EQ(t.ui.fileRequests.size(), 1u);
+  EXPECT_EQ(t.ui.fileRequests[0].filter, "Formats(DVDF*.INI)|DVDF*.INI|");
+  EXPECT_EQ(t.ui.fileRequests[0].initialDir, InstallationDirectory());
+  EXPECT_TRUE(t.ui.fileRequests[0].mustExist);
+  EXPECT_EQ(t.job.descriptorPath, dir / "DVDFROM.INI") << "cancel changes nothing";
+  EXPECT_TRUE(t.ui.messages.empty());
+}
+
+TEST_F(FormatDescriptorTest, ChoosingRefusesOtherExtensionsAndOverlongPaths) {
+  std::string longPath = dir / (std::string(128 - dir.path().size() - 1 - 4, 'D') + ".INI");
+  ASSERT_EQ(longPath.size(), 128u);
+  for (const std::string& chosen : {dir / "DVDFNEW.Ini", dir / "DVDFNEW.TXT", longPath}) {
+    t.ui.messages.clear();
+    t.ui.fileToChoose = chosen;
+    ChooseFormatDescriptor(t.job);
+    ASSERT_EQ(t.ui.messages.size(), 1u) << chosen;
+    EXPECT_EQ(t.ui.messages[0].caption, "Project Error!");
+    EXPECT_EQ(t.job.descriptorPath, dir / "DVDFROM.INI");
+    EXPECT_EQ(t.ui.shownDescriptorPath, "");
+  }
+  EXPECT_EQ(t.ui.messages[0].text, "The format descriptor file name " + longPath +
+                                       " is too long. It may hold at most 127 characters.");
+  t.ui.messages.clear();
+  t.ui.fileToChoose = dir / "DVDFNEW.Ini";
+  ChooseFormatDescriptor(t.job);
+  EXPECT_EQ(t.ui.messages[0].text, "Illegal CD format descriptor file name extension");
+}
+
+TEST_F(FormatDescriptorTest, ChosenFileBecomesTheDescriptorAndIsLoaded) {
+  for (const char* name : {"DVDFNEW.ini", "DVDFNEW.INI"}) {
+    std::string chosen = dir / name;
+    WriteFile(chosen, "[cdformat]\r\nvolume_id=NEW_DISC\r\n");
+    t.ui.fileToChoose = chosen;
+    ChooseFormatDescriptor(t.job);
+    EXPECT_EQ(t.job.descriptorPath, chosen);
+    EXPECT_EQ(t.ui.shownDescriptorPath, chosen);
+    EXPECT_EQ(t.job.loadedDescriptorPath, chosen);
+    EXPECT_EQ(t.job.volumeId, "NEW_DISC");
+    EXPECT_TRUE(t.ui.messages.empty());
+  }
+}
+
+TEST_F(FormatDescriptorTest, UpperCaseNamesShowTheUpperCasedPathButLoadTheChosenFile) {
+  std::string chosen = dir / "dvdfnew.ini";
+  WriteFile(chosen, "[cdformat]\r\nvolume_id=LOWER_NAMED\r\n");
+  t.job.upperCaseNames = 1;
+  t.ui.fileToChoose = chosen;
+  ChooseFormatDescriptor(t.job);
+  std::string upper = chosen;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  EXPECT_EQ(t.job.descriptorPath, upper);
+  EXPECT_EQ(t.ui.shownDescriptorPath, upper);
+  EXPECT_EQ(t.job.volumeId, "LOWER_NAMED");
+  EXPECT_EQ(t.job.loadedDescriptorPath, chosen) << "saves go to the file that was loaded";
+}
+
+size_t CountMembers(bool (*check)(const std::string&, size_t)) {
+  size_t count = 0;
+  for (int c = 1; c < 256; ++c) count += check(std::string(1, static_cast<char>(c)), 1) ? 1 : 0;
+  return count;
+}
+
+TEST(CharacterSets, MembersOfEachSet) {
+  EXPECT_EQ(CountMembers(IsACharacters), 57u);
+  EXPECT_EQ(CountMembers(IsDCharacters), 38u);
+  EXPECT_EQ(CountMembers(IsFileIdCharacters), 40u);
+  EXPECT_TRUE(IsACharacters(" !\"%&'()*+,-./09:;<=>?AZ_", 25));
+  EXPECT_FALSE(IsACharacters("#", 1));
+  EXPECT_FALSE(IsACharacters("a", 1));
+  EXPECT_TRUE(IsDCharacters("AZ 09_", 6));
+  EXPECT_FALSE(IsDCharacters("A-B", 3));
+  EXPECT_TRUE(IsFileIdCharacters("FILE.TXT;1", 10));
+  EXPECT_FALSE(IsFileIdCharacters("file.txt", 8));
+  EXPECT_FALSE(IsDCharacters("\xC4", 1)) << "codes of 128 and above belong to no set";
+}
+
+TEST(CharacterSets, OnlyTheGivenLengthIsChecked) {
+  EXPECT_TRUE(IsDCharacters("", 0));
+  EXPECT_TRUE(IsDCharacters("lower", 0));
+  EXPECT_TRUE(IsDCharacters("ABc", 2));
+  EXPECT_FALSE(IsDCharacters("ABc", 3));
+  EXPECT_FALSE(IsDCharacters("AB", 3)) << "the end of the text is outside every set";
+}
+
+}  // namespace
+}  // namespace pravel
