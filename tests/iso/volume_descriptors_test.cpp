@@ -1,0 +1,276 @@
+#include "iso/volume_descriptors.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "iso/byte_fields.h"
+#include "support/test_support.h"
+
+namespace pravel {
+namespace {
+
+using testing::TempDir;
+using testing::TestJob;
+using testing::WriteFile;
+
+std::string Text(const std::vector<uint8_t>& sector, size_t offset, size_t size) {
+  return std::string(sector.begin() + offset, sector.begin() + offset + size);
+}
+
+// Decodes a UCS-2 big-endian field: every high byte must be 0, the fill
+// behind the text is 0x00 0x20 pairs (and a last 0x00 with an odd size).
+std::string JolietText(const std::vector<uint8_t>& sector, size_t offset, size_t size) {
+  std::string text;
+  for (size_t i = 0; i + 1 < size; i += 2) {
+    EXPECT_EQ(sector[offset + i], 0) << "high byte at " << offset + i;
+    text += static_cast<char>(sector[offset + i + 1]);
+  }
+  if (size % 2 == 1) {
+    EXPECT_EQ(sector[offset + size - 1], 0) << "last byte of the field at " << offset;
+  }
+  return text.substr(0, text.find_last_not_of(' ') + 1);
+}
+
+std::string Padded(const std::string& text, size_t size) { return text + std::string(size - text.size(), ' '); }
+
+uint32_t Both32(const std::vector<uint8_t>& sector, size_t offset) {
+  EXPECT_EQ(GetLe32(&sector[offset]), GetBe32(&sector[offset + 4])) << "both-byte field at " << offset;
+  return GetLe32(&sector[offset]);
+}
+
+uint16_t Both16(const std::vector<uint8_t>& sector, size_t offset) {
+  EXPECT_EQ(GetLe16(&sector[offset]), GetBe16(&sector[offset + 2])) << "both-byte field at " << offset;
+  return GetLe16(&sector[offset]);
+}
+
+class VolumeDescriptors : public ::testing::Test {
+ protected:
+  VolumeDescriptors() {
+    Job& job = test.job;
+    job.systemId = "PRAVEL SYSTEM";
+    job.volumeId = "A_VOLUME_OF_TWENTY_SIX_CHARS";
+    job.albumId = "ALBUM SET";
+    job.publisherId = "PUBLISHER";
+    job.preparerId = "PREPARER";
+    job.applicationId = "APPLICATION";
+    job.copyrightFileId = "";
+    job.abstractFileId = "";
+    job.biblioFileId = "";
+    job.creationDate = "2001020304050600";
+    job.modificationDate = "2002030405060700";
+    job.expirationDate = "2030010100000000";
+    job.effectiveDate = "2003040506070800";
+    layout.volumeSpaceSize = 123456;
+    layout.isoPathTable = {10, 1};
+    layout.jolietPathTable = {14, 1};
+    layout.slots.isoL = 450;
+    layout.slots.isoLCopy = 451;
+    layout.slots.isoM = 452;
+    layout.slots.isoMCopy = 453;
+    layout.slots.jolietM = 454;
+    layout.slots.jolietMCopy = 455;
+    layout.slots.jolietL = 456;
+    layout.slots.jolietLCopy = 457;
+    layout.rootIsoExtent = 458;
+    layout.rootIsoLength = 2048;
+    layout.rootJolietExtent = 459;
+    layout.rootJolietLength = 4096;
+    layout.buildDate = test.clock.Now();  // 2026-03-04 05:06:07
+  }
+
+  std::vector<uint8_t> Primary() {
+    std::vector<uint8_t> sector(2048, 0);
+    BuildPrimaryVolumeDescriptor(test.job, layout, sector.data());
+    return sector;
+  }
+
+  std::vector<uint8_t> Supplementary() {
+    std::vector<uint8_t> sector(2048, 0);
+    BuildSupplementaryVolumeDescriptor(test.job, layout, sector.data());
+    return sector;
+  }
+
+  TestJob test;
+  VolumeLayout layout;
+};
+
+void ExpectRootRecord(const std::vector<uint8_t>& sector, uint32_t extent, uint32_t length) {
+  const size_t r = 156;
+  EXPECT_EQ(sector[r + 0], 34);
+  EXPECT_EQ(sector[r + 1], 0);
+  EXPECT_EQ(Both32(sector, r + 2), extent);
+  EXPECT_EQ(Both32(sector, r + 10), length);
+  const std::vector<uint8_t> date(sector.begin() + r + 18, sector.begin() + r + 25);
+  EXPECT_EQ(date, (std::vector<uint8_t>{126, 3, 4, 5, 6, 7, 0}));
+  EXPECT_EQ(sector[r + 25], 2);
+  EXPECT_EQ(sector[r + 26], 0);
+  EXPECT_EQ(sector[r + 27], 0);
+  EXPECT_EQ(Both16(sector, r + 28), 1);
+  EXPECT_EQ(sector[r + 32], 1);
+  EXPECT_EQ(sector[r + 33], 0);
+}
+
+// The fields both descriptors share, apart from the identifiers.
+void ExpectCommonFields(const std::vector<uint8_t>& sector) {
+  EXPECT_EQ(Text(sector, 1, 5), "CD001");
+  EXPECT_EQ(sector[6], 1);
+  EXPECT_EQ(sector[7], 0);
+  for (size_t i = 72; i < 80; ++i) EXPECT_EQ(sector[i], 0) << "byte " << i;
+  EXPECT_EQ(Both32(sector, 80), 123456u);
+  for (size_t i = 91; i < 120; ++i) EXPECT_EQ(sector[i], 0) << "byte " << i;
+  EXPECT_EQ(Both16(sector, 120), 1);
+  EXPECT_EQ(Both16(sector, 124), 1);
+  EXPECT_EQ(Both16(sector, 128), 2048);
+  EXPECT_EQ(GetLe32(&sector[144]), 0u);
+  EXPECT_EQ(GetLe32(&sector[152]), 0u);
+  EXPECT_EQ(sector[881], 1);
+  for (size_t i = 882; i < 2048; ++i) ASSERT_EQ(sector[i], 0) << "byte " << i;
+}
+
+void ExpectDates(const std::vector<uint8_t>& sector, const std::string& creation, const std::string& modification,
+                 const std::string& expiration, const std::string& effective) {
+  EXPECT_EQ(Text(sector, 813, 16), creation);
+  EXPECT_EQ(Text(sector, 830, 16), modification);
+  EXPECT_EQ(Text(sector, 847, 16), expiration);
+  EXPECT_EQ(Text(sector, 864, 16), effective);
+  for (size_t offset : {829, 846, 863, 880}) EXPECT_EQ(sector[offset], 0) << "zone byte " << offset;
+}
+
+TEST_F(VolumeDescriptors, PrimaryFieldsFollowTheTable) {
+  const std::vector<uint8_t> sector = Primary();
+  EXPECT_EQ(sector[0], 1);
+  ExpectCommonFields(sector);
+  EXPECT_EQ(Text(sector, 8, 32), Padded("PRAVEL SYSTEM", 32));
+  EXPECT_EQ(Text(sector, 40, 32), Padded("A_VOLUME_OF_TWENTY_SIX_CHARS", 32));
+  for (size_t i = 88; i < 91; ++i) EXPECT_EQ(sector[i], 0) << "no escape sequence in the primary";
+  EXPECT_EQ(Both32(sector, 132), 10u);
+  EXPECT_EQ(GetLe32(&sector[140]), 450u);
+  EXPECT_EQ(GetBe32(&sector[148]), 452u);
+  ExpectRootRecord(sector, 458, 2048);
+  EXPECT_EQ(Text(sector, 190, 128), Padded("ALBUM SET", 128));
+  EXPECT_EQ(Text(sector, 318, 128), Padded("PUBLISHER", 128));
+  EXPECT_EQ(Text(sector, 446, 128), Padded("PREPARER", 128));
+  EXPECT_EQ(Text(sector, 574, 128), Padded("APPLICATION", 128));
+  EXPECT_EQ(Text(sector, 702, 111), std::string(111, ' '));  // three empty file identifiers
+  ExpectDates(sector, "2001020304050600", "2002030405060700", "2030010100000000", "2003040506070800");
+}
+
+TEST_F(VolumeDescriptors, SupplementaryFieldsFollowTheTable) {
+  const std::vector<uint8_t> sector = Supplementary();
+  EXPECT_EQ(sector[0], 2);
+  ExpectCommonFields(sector);
+  EXPECT_EQ(JolietText(sector, 8, 32), "PRAVEL SYSTEM");
+  EXPECT_EQ(JolietText(sector, 40, 32), "A_VOLUME_OF_TWEN");  // cut to 16 characters
+  EXPECT_EQ(sector[88], 0x25);
+  EXPECT_EQ(sector[89], 0x2F);
+  EXPECT_EQ(sector[90], 0x45);
+  EXPECT_EQ(Both32(sector, 132), 14u);
+  EXPECT_EQ(GetLe32(&sector[140]), 456u);
+  EXPECT_EQ(GetBe32(&sector[148]), 454u);
+  ExpectRootRecord(sector, 459, 4096);
+  EXPECT_EQ(JolietText(sector, 190, 128), "ALBUM SET");
+  EXPECT_EQ(JolietText(sector, 318, 128), "PUBLISHER");
+  EXPECT_EQ(JolietText(sector, 446, 128), "PREPARER");
+  EXPECT_EQ(JolietText(sector, 574, 128), "APPLICATION");
+  for (size_t offset : {702, 739, 776}) EXPECT_EQ(JolietText(sector, offset, 37), "");
+  ExpectDates(sector, "2001020304050600", "2002030405060700", "2030010100000000", "2003040506070800");
+}
+
+TEST_F(VolumeDescriptors, LongIdentifiersAreCutToTheirFields) {
+  test.job.volumeId = std::string(31, 'V');
+  test.job.publisherId = std::string(127, 'P');
+  const std::vector<uint8_t> primary = Primary();
+  const std::vector<uint8_t> joliet = Supplementary();
+  EXPECT_EQ(Text(primary, 40, 32), std::string(31, 'V') + " ");
+  EXPECT_EQ(Text(primary, 318, 128), std::string(127, 'P') + " ");
+  EXPECT_EQ(JolietText(joliet, 40, 32), std::string(16, 'V'));
+  EXPECT_EQ(JolietText(joliet, 318, 128), std::string(64, 'P'));
+}
+
+TEST_F(VolumeDescriptors, DatesBeginningWithZeroTakeTheBuildDate) {
+  test.job.creationDate = "0000000000000000";
+  test.job.modificationDate = "0000000000000000";
+  test.job.expirationDate = "0000000000000000";
+  test.job.effectiveDate = "0999999999999999";
+  ExpectDates(Primary(), "2026030405060700", "2026030405060700", "0000000000000000", "2026030405060700");
+  ExpectDates(Supplementary(), "2026030405060700", "2026030405060700", "0000000000000000",
+              "2026030405060700");
+}
+
+TEST_F(VolumeDescriptors, ShortOrLongDateTextsStayWithinTheirFields) {
+  test.job.creationDate = "";
+  test.job.modificationDate = "2026";  // too short to be a date: treated as not given
+  test.job.expirationDate = "2031";
+  test.job.effectiveDate = "20050607080910111213";  // only the first 16 characters
+  const std::vector<uint8_t> sector = Primary();
+  ExpectDates(sector, "2026030405060700", "2026030405060700", "0000000000000000", "2005060708091011");
+  EXPECT_EQ(sector[881], 1);  // the last date did not run into the next field
+}
+
+TEST_F(VolumeDescriptors, UpperCaseNamesReachIdentifiersButNotDates) {
+  test.job.upperCaseNames = 1;
+  test.job.systemId = "linux";
+  test.job.volumeId = "My Volume";
+  test.job.applicationId = "an application";
+  test.job.expirationDate = "2030010100000000";
+  const std::vector<uint8_t> primary = Primary();
+  const std::vector<uint8_t> joliet = Supplementary();
+  EXPECT_EQ(Text(primary, 8, 32), Padded("LINUX", 32));
+  EXPECT_EQ(Text(primary, 40, 32), Padded("MY VOLUME", 32));
+  EXPECT_EQ(Text(primary, 574, 128), Padded("AN APPLICATION", 128));
+  EXPECT_EQ(JolietText(joliet, 8, 32), "LINUX");
+  EXPECT_EQ(JolietText(joliet, 40, 32), "MY VOLUME");
+  EXPECT_EQ(JolietText(joliet, 574, 128), "AN APPLICATION");
+  ExpectDates(primary, "2001020304050600", "2002030405060700", "2030010100000000", "2003040506070800");
+
+  test.job.upperCaseNames = 0;
+  EXPECT_EQ(Text(Primary(), 40, 32), Padded("My Volume", 32));
+}
+
+TEST_F(VolumeDescriptors, FileIdentifiersFollowTheFileIdentifierRule) {
+  TempDir dir;
+  WriteFile(dir / "notes/Copyright Notice.txt", "c");
+  WriteFile(dir / "notes/abstract.txt", "a");
+  test.job.copyrightFileId = dir / "notes/Copyright Notice.txt";
+  test.job.abstractFileId = dir / "notes/abstract.txt";
+  test.job.biblioFileId = dir / "notes/missing.txt";
+
+  // Level 1: every identifier takes the short name of its file, empty when
+  // the file does not exist.
+  test.job.isoLevel1Names = 1;
+  std::vector<uint8_t> primary = Primary();
+  std::vector<uint8_t> joliet = Supplementary();
+  EXPECT_EQ(Text(primary, 702, 37), Padded("COPYRI_1.TXT", 37));
+  EXPECT_EQ(Text(primary, 739, 37), Padded("ABSTRACT.TXT", 37));
+  EXPECT_EQ(Text(primary, 776, 37), std::string(37, ' '));
+  EXPECT_EQ(JolietText(joliet, 702, 37), "COPYRI_1.TXT");
+  EXPECT_EQ(JolietText(joliet, 739, 37), "ABSTRACT.TXT");
+  EXPECT_EQ(JolietText(joliet, 776, 37), "");
+
+  // Level 2: the last component whole when it fits (37 characters in the
+  // primary, 18 in the supplementary), else the short name.
+  test.job.isoLevel1Names = 0;
+  test.job.upperCaseNames = 1;
+  primary = Primary();
+  joliet = Supplementary();
+  EXPECT_EQ(Text(primary, 702, 37), Padded("COPYRIGHT NOTICE.TXT", 37));
+  EXPECT_EQ(Text(primary, 739, 37), Padded("ABSTRACT.TXT", 37));
+  EXPECT_EQ(Text(primary, 776, 37), Padded("MISSING.TXT", 37));
+  EXPECT_EQ(JolietText(joliet, 702, 37), "COPYRI_1.TXT");
+  EXPECT_EQ(JolietText(joliet, 739, 37), "ABSTRACT.TXT");
+  EXPECT_EQ(JolietText(joliet, 776, 37), "MISSING.TXT");
+}
+
+TEST(VolumeDescriptorSetTerminator, HoldsTypeStandardIdentifierAndVersionOnly) {
+  std::vector<uint8_t> sector(2048, 0);
+  BuildVolumeDescriptorSetTerminator(sector.data());
+  EXPECT_EQ(sector[0], 255);
+  EXPECT_EQ(Text(sector, 1, 5), "CD001");
+  EXPECT_EQ(sector[6], 1);
+  for (size_t i = 7; i < sector.size(); ++i) ASSERT_EQ(sector[i], 0) << "byte " << i;
+}
+
+}  // namespace
+}  // namespace pravel
