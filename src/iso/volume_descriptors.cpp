@@ -62,13 +62,13 @@ constexpr std::string_view kNoExpiration = "0000000000000000";
 
 // The fields that differ between the ISO 9660 and the Joliet descriptor.
 struct TreeView {
-  uint8_t type;
-  FieldForm form;
-  uint32_t pathTableBytes;
-  uint32_t typeLLocation;
-  uint32_t typeMLocation;
-  uint32_t rootExtent;
-  uint32_t rootLength;
+  uint8_t type = 0;
+  FieldForm form = FieldForm::kByte;
+  uint32_t pathTableBytes = 0;
+  uint32_t typeLLocation = 0;  // little-endian in the descriptor
+  uint32_t typeMLocation = 0;  // big-endian in the descriptor
+  uint32_t rootExtent = 0;
+  uint32_t rootLength = 0;
 };
 
 void PutHeader(uint8_t* sector, uint8_t type) {
@@ -145,16 +145,26 @@ void BuildDescriptor(Job& job, const VolumeLayout& layout, const TreeView& tree,
 }  // namespace
 
 void BuildPrimaryVolumeDescriptor(Job& job, const VolumeLayout& layout, uint8_t* sector) {
-  const TreeView iso{kPrimaryType,         FieldForm::kByte,      layout.isoPathTable.bytes,
-                     layout.slots.isoL,    layout.slots.isoM,     layout.rootIsoExtent,
-                     layout.rootIsoLength};
+  TreeView iso;
+  iso.type = kPrimaryType;
+  iso.form = FieldForm::kByte;
+  iso.pathTableBytes = layout.isoPathTable.bytes;
+  iso.typeLLocation = layout.slots.isoL;
+  iso.typeMLocation = layout.slots.isoM;
+  iso.rootExtent = layout.rootIsoExtent;
+  iso.rootLength = layout.rootIsoLength;
   BuildDescriptor(job, layout, iso, sector);
 }
 
 void BuildSupplementaryVolumeDescriptor(Job& job, const VolumeLayout& layout, uint8_t* sector) {
-  const TreeView joliet{kSupplementaryType,     FieldForm::kTwoByte,   layout.jolietPathTable.bytes,
-                        layout.slots.jolietL,   layout.slots.jolietM,  layout.rootJolietExtent,
-                        layout.rootJolietLength};
+  TreeView joliet;
+  joliet.type = kSupplementaryType;
+  joliet.form = FieldForm::kTwoByte;
+  joliet.pathTableBytes = layout.jolietPathTable.bytes;
+  joliet.typeLLocation = layout.slots.jolietL;
+  joliet.typeMLocation = layout.slots.jolietM;
+  joliet.rootExtent = layout.rootJolietExtent;
+  joliet.rootLength = layout.rootJolietLength;
   BuildDescriptor(job, layout, joliet, sector);
   std::copy(std::begin(kJolietEscape), std::end(kJolietEscape), sector + vd_field::kEscapeSequences);
 }
