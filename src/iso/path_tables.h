@@ -68,6 +68,7 @@ class PathTables {
 
  private:
   std::vector<PathTableRecord> records_;
+  bool upperCaseNames_ = false;  // names are ordered upper-cased, as the disc shows them
 };
 
 // Sorts a directory listing file in place: entries in byte order of their

@@ -1,0 +1,454 @@
+#include "iso/path_tables.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/runtime.h"
+#include "iso/byte_fields.h"
+#include "platform/files.h"
+#include "support/test_support.h"
+
+namespace pravel {
+namespace {
+
+using testing::MakeDirs;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::TestJob;
+using testing::WriteFile;
+
+// One path table record as read back from a table's bytes.
+struct Parsed {
+  uint8_t extAttrLength = 0;
+  uint32_t extent = 0;
+  uint16_t parent = 0;
+  std::vector<uint8_t> identifier;
+};
+
+// Reads `count` records stored back to back from the start of a table.
+std::vector<Parsed> ParseTable(const std::vector<uint8_t>& table, size_t count, bool bigEndian) {
+  std::vector<Parsed> records;
+  size_t at = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* record = table.data() + at;
+    Parsed parsed;
+    parsed.extAttrLength = record[1];
+    parsed.extent = bigEndian ? GetBe32(record + 2) : GetLe32(record + 2);
+    parsed.parent = bigEndian ? GetBe16(record + 6) : GetLe16(record + 6);
+    parsed.identifier.assign(record + 8, record + 8 + record[0]);
+    at += 8 + record[0] + record[0] % 2;
+    records.push_back(parsed);
+  }
+  return records;
+}
+
+std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+std::vector<uint8_t> Ucs2(const std::string& ascii) {
+  std::vector<uint8_t> out;
+  for (char c : ascii) out.insert(out.end(), {0, static_cast<uint8_t>(c)});
+  return out;
+}
+
+class PathTablesTest : public ::testing::Test {
+ protected:
+  PathTablesTest() {
+    job.isoLevel1Names = 0;
+    job.tempDirPlain = dir.path();
+    job.tempDir = dir.path() + "/";
+    job.sourceBases = {"/src"};
+    job.sourceBaseCount = 1;
+  }
+
+  // A directory table of the given directory lines; entry i gets extents
+  // 1000 + i (ISO) and 2000 + i (Joliet), the root 500 and 600.
+  void SetDirectories(const std::vector<std::string>& paths) {
+    table = DirectoryTable{};
+    for (size_t i = 0; i < paths.size(); ++i) {
+      DirectoryEntry entry;
+      entry.path = paths[i];
+      entry.isoExtent = static_cast<uint32_t>(1000 + i);
+      entry.jolietExtent = static_cast<uint32_t>(2000 + i);
+      table.entries.push_back(entry);
+    }
+    table.rootIsoExtent = 500;
+    table.rootJolietExtent = 600;
+    table.Index();
+  }
+
+  std::vector<std::string> LongNames() const {
+    std::vector<std::string> names;
+    for (const PathTableRecord& record : tables.Records()) names.push_back(record.longName);
+    return names;
+  }
+
+  std::vector<uint16_t> Parents() const {
+    std::vector<uint16_t> parents;
+    for (const PathTableRecord& record : tables.Records()) parents.push_back(record.parent);
+    return parents;
+  }
+
+  TempDir dir;
+  TestJob t;
+  Job& job = t.job;
+  DirectoryTable table;
+  PathTables tables;
+};
+
+TEST_F(PathTablesTest, TitleWithoutSubdirectoriesHasOneTenByteRootRecord) {
+  SetDirectories({});
+  ASSERT_TRUE(tables.Build(job, table));
+  EXPECT_EQ(tables.IsoSize().bytes, 10u);
+  EXPECT_EQ(tables.IsoSize().sectors, 1u);
+  EXPECT_EQ(tables.JolietSize().bytes, 10u);
+  EXPECT_EQ(tables.JolietSize().sectors, 1u);
+
+  table.rootIsoExtent = 458;
+  table.rootJolietExtent = 459;
+  tables.Finalize(table);
+  const std::vector<uint8_t> isoL = tables.IsoTable(false);
+  ASSERT_EQ(isoL.size(), kSectorSize);
+  EXPECT_EQ(std::vector<uint8_t>(isoL.begin(), isoL.begin() + 10),
+            (std::vector<uint8_t>{1, 0, 0xCA, 0x01, 0, 0, 1, 0, 0, 0}));
+  EXPECT_TRUE(std::all_of(isoL.begin() + 10, isoL.end(), [](uint8_t b) { return b == 0; }));
+  const std::vector<uint8_t> jolietM = tables.JolietTable(true);
+  ASSERT_EQ(jolietM.size(), kSectorSize);
+  EXPECT_EQ(std::vector<uint8_t>(jolietM.begin(), jolietM.begin() + 10),
+            (std::vector<uint8_t>{1, 0, 0, 0, 0x01, 0xCB, 0, 1, 0, 0}));
+
+  const PathTableSlots slots = MakePathTableSlots(1, 1);
+  EXPECT_EQ(std::vector<uint32_t>({slots.isoL, slots.isoLCopy, slots.isoM, slots.isoMCopy, slots.jolietM,
+                                   slots.jolietMCopy, slots.jolietL, slots.jolietLCopy, slots.rootIsoExtent}),
+            std::vector<uint32_t>({450, 451, 452, 453, 454, 455, 456, 457, 458}));
+}
+
+TEST_F(PathTablesTest, SlotsFollowBothSectorCounts) {
+  const PathTableSlots slots = MakePathTableSlots(3, 5);
+  EXPECT_EQ(std::vector<uint32_t>({slots.isoL, slots.isoLCopy, slots.isoM, slots.isoMCopy, slots.jolietM,
+                                   slots.jolietMCopy, slots.jolietL, slots.jolietLCopy, slots.rootIsoExtent}),
+            std::vector<uint32_t>({450, 453, 456, 459, 462, 467, 472, 477, 482}));
+}
+
+TEST_F(PathTablesTest, ByteOrderPaddingAndJolietIdentifiers) {
+  SetDirectories({"/src/ABC/", "/src/ABCD/"});
+  ASSERT_TRUE(tables.Build(job, table));
+  tables.Finalize(table);
+  // Root 10, "ABC" 8 + 3 + 1, "ABCD" 8 + 4; Joliet 10, 8 + 6, 8 + 8.
+  EXPECT_EQ(tables.IsoSize().bytes, 34u);
+  EXPECT_EQ(tables.JolietSize().bytes, 40u);
+
+  const std::vector<uint8_t> isoL = tables.IsoTable(false);
+  const std::vector<uint8_t> isoM = tables.IsoTable(true);
+  const uint8_t expectedAbcL[] = {3, 0, 0xE8, 0x03, 0, 0, 1, 0, 'A', 'B', 'C', 0};
+  const uint8_t expectedAbcM[] = {3, 0, 0, 0, 0x03, 0xE8, 0, 1, 'A', 'B', 'C', 0};
+  EXPECT_TRUE(std::equal(std::begin(expectedAbcL), std::end(expectedAbcL), isoL.begin() + 10));
+  EXPECT_TRUE(std::equal(std::begin(expectedAbcM), std::end(expectedAbcM), isoM.begin() + 10));
+  EXPECT_EQ(isoL[22], 4);  // "ABCD" follows the padding byte directly
+
+  for (bool bigEndian : {false, true}) {
+    const std::vector<Parsed> joliet = ParseTable(tables.JolietTable(bigEndian), 3, bigEndian);
+    EXPECT_EQ(joliet[0].identifier, std::vector<uint8_t>{0});
+    EXPECT_EQ(joliet[0].extent, 600u);
+    EXPECT_EQ(joliet[1].identifier, Ucs2("ABC"));
+    EXPECT_EQ(joliet[1].extent, 2000u);
+    EXPECT_EQ(joliet[2].identifier, Ucs2("ABCD"));
+    EXPECT_EQ(joliet[2].extent, 2001u);
+    EXPECT_EQ(joliet[2].parent, 1u);
+  }
+  // No padding in Joliet: the third record starts right behind 6 bytes of "ABC".
+  EXPECT_EQ(tables.JolietTable(false)[10 + 8 + 6], 8);
+}
+
+TEST_F(PathTablesTest, RecordsCrossSectorsWhileTheSlotFollowsTheSizeRule) {
+  // 40-byte records (31 characters and a padding byte) behind the 10-byte
+  // root: 50 of them fill 2010 bytes of the first sector, the 51st opens a
+  // second.
+  std::vector<std::string> paths;
+  for (int i = 0; i < 51; ++i) paths.push_back("/src/" + std::string(28, 'D') + Format("%03d", i) + "/");
+  SetDirectories(std::vector<std::string>(paths.begin(), paths.begin() + 50));
+  ASSERT_TRUE(tables.Build(job, table));
+  EXPECT_EQ(tables.IsoSize().bytes, 2010u);
+  EXPECT_EQ(tables.IsoSize().sectors, 1u);
+  SetDirectories(paths);
+  ASSERT_TRUE(tables.Build(job, table));
+  EXPECT_EQ(tables.IsoSize().bytes, 2050u);
+  EXPECT_EQ(tables.IsoSize().sectors, 2u);
+
+  // Relaxed Joliet names of 110 characters make 228-byte records: 8 fit in a
+  // sector, so 80 of them take 10 sectors by the rule although their 18,250
+  // bytes fill only 9.
+  job.relaxJoliet = 1;
+  paths.clear();
+  for (int i = 0; i < 80; ++i) paths.push_back("/src/" + std::string(107, 'j') + Format("%03d", i) + "/");
+  SetDirectories(paths);
+  ASSERT_TRUE(tables.Build(job, table));
+  EXPECT_EQ(tables.JolietSize().bytes, 18250u);
+  EXPECT_EQ(tables.JolietSize().sectors, 10u);
+  tables.Finalize(table);
+  const std::vector<uint8_t> joliet = tables.JolietTable(false);
+  EXPECT_EQ(joliet.size(), 9u * kSectorSize);
+  const std::vector<Parsed> parsed = ParseTable(joliet, 81, false);
+  for (int i = 0; i < 80; ++i) {
+    EXPECT_EQ(parsed[i + 1].identifier, Ucs2(std::string(107, 'j') + Format("%03d", i)));
+    EXPECT_EQ(parsed[i + 1].extent, static_cast<uint32_t>(2000 + i));
+  }
+
+  // The slot gets the full 10 sectors, the last one zero.
+  const std::string imagePath = dir / "image";
+  WriteFile(imagePath, "");
+  auto image = platform::File::Open(imagePath, platform::File::Mode::kReadWrite);
+  ASSERT_TRUE(image);
+  SectorWriter writer(job, *image, imagePath);
+  const PathTableSlots slots = MakePathTableSlots(tables.IsoSize().sectors, tables.JolietSize().sectors);
+  ASSERT_TRUE(tables.WriteFinal(job, writer, slots));
+  ASSERT_TRUE(image->Close());
+  const std::string written = ReadFile(imagePath);
+  EXPECT_EQ(written.size(), static_cast<size_t>(slots.rootIsoExtent) * kSectorSize);
+  const std::vector<uint8_t> jolietM = tables.JolietTable(true);
+  EXPECT_EQ(written.compare(size_t{slots.jolietMCopy} * kSectorSize, jolietM.size(),
+                            std::string(jolietM.begin(), jolietM.end())),
+            0);
+}
+
+TEST_F(PathTablesTest, ParentsComeFromWholePathsAndEverySourceBase) {
+  job.sourceBases = {"/media/disc two", "/src"};
+  job.sourceBaseCount = 2;
+  SetDirectories({"/src/A/", "/src/AB/", "/media/disc two/C/", "/src/ab/X/", "/src/A/Y/", "/src/A/Y/Z/",
+                  "/src/A/Y/Z/W/", "/SRC/Q/"});
+  ASSERT_TRUE(tables.Build(job, table));
+  std::vector<uint16_t> parents;
+  std::vector<uint16_t> numbers;
+  for (const DirectoryEntry& entry : table.entries) {
+    parents.push_back(entry.parent);
+    numbers.push_back(entry.number);
+  }
+  EXPECT_EQ(parents, std::vector<uint16_t>({1, 1, 1, 3, 2, 6, 7, 1}));
+  EXPECT_EQ(numbers, std::vector<uint16_t>({2, 3, 4, 5, 6, 7, 8, 9}));
+  EXPECT_EQ(Parents(), std::vector<uint16_t>({1, 1, 1, 1, 3, 2, 6, 7, 1}));
+  std::vector<uint16_t> levels;
+  for (const PathTableRecord& record : tables.Records()) levels.push_back(record.level);
+  EXPECT_EQ(levels, std::vector<uint16_t>({1, 2, 2, 2, 3, 3, 4, 5, 2}));
+  EXPECT_EQ(tables.Records()[6].longName, "Z");
+  EXPECT_EQ(tables.Records()[6].isoIdentifier, Bytes("Z"));
+}
+
+TEST_F(PathTablesTest, ChildListedBeforeItsParentStillGetsItsLevel) {
+  SetDirectories({"/src/P/Q/", "/src/P/"});
+  ASSERT_TRUE(tables.Build(job, table));
+  EXPECT_EQ(tables.Records()[1].level, 3u);
+  EXPECT_EQ(tables.Records()[2].level, 2u);
+  tables.Finalize(table);
+  EXPECT_EQ(LongNames(), std::vector<std::string>({"", "P", "Q"}));
+  EXPECT_EQ(Parents(), std::vector<uint16_t>({1, 1, 2}));
+  EXPECT_EQ(tables.Records()[2].extent, 1000u);  // Q was table entry 0
+}
+
+TEST_F(PathTablesTest, ParentOutsideTheTreeIsRefused) {
+  SetDirectories({"/src/A/", "/src/B/C/"});
+  EXPECT_FALSE(tables.Build(job, table));
+  ASSERT_EQ(t.ui.messages.size(), 1u);
+  EXPECT_EQ(t.ui.messages[0].caption, "Disc Image Builder Error!");
+  EXPECT_NE(t.ui.messages[0].text.find("/src/B/C"), std::string::npos);
+}
+
+TEST_F(PathTablesTest, FinalOrderFollowsNewParentNumbersWhenScanOrderDiffers) {
+  // Scanned B before A: ordering by old parent numbers would put X (under B)
+  // before Y (under A) and make the parents decrease.
+  SetDirectories({"/src/B/", "/src/A/", "/src/B/X/", "/src/A/Y/", "/src/A/Y/K/", "/src/B/X/J/"});
+  ASSERT_TRUE(tables.Build(job, table));
+  tables.Finalize(table);
+  EXPECT_EQ(LongNames(), std::vector<std::string>({"", "A", "B", "Y", "X", "K", "J"}));
+  EXPECT_EQ(Parents(), std::vector<uint16_t>({1, 1, 1, 2, 3, 4, 5}));
+  const std::vector<Parsed> parsed = ParseTable(tables.IsoTable(true), 7, true);
+  EXPECT_EQ(parsed[4].identifier, Bytes("X"));
+  EXPECT_EQ(parsed[4].extent, 1002u);
+  EXPECT_EQ(parsed[4].parent, 3u);
+  EXPECT_EQ(parsed[1].extent, 1001u);
+
+  // Every parent number names the record of the parent directory.
+  const auto& records = tables.Records();
+  for (size_t k = 1; k < records.size(); ++k) {
+    EXPECT_LE(records[k - 1].parent, records[k].parent);
+    const DirectoryEntry& entry = table.entries[records[k].oldNumber - 2];
+    const std::string parentPath = entry.path.substr(0, entry.path.rfind('/', entry.path.size() - 2) + 1);
+    const size_t parentOld = records[records[k].parent - 1].oldNumber;
+    EXPECT_EQ(parentPath, parentOld == 1 ? "/src/" : table.entries[parentOld - 2].path);
+  }
+
+  // A second Finalize gives the same table.
+  const std::vector<uint8_t> once = tables.JolietTable(false);
+  tables.Finalize(table);
+  EXPECT_EQ(tables.JolietTable(false), once);
+}
+
+TEST_F(PathTablesTest, ListingInNameOrderKeepsItsOrder) {
+  SetDirectories({"/src/A/", "/src/B/", "/src/A/X/", "/src/B/Y/"});
+  ASSERT_TRUE(tables.Build(job, table));
+  tables.Finalize(table);
+  EXPECT_EQ(LongNames(), std::vector<std::string>({"", "A", "B", "X", "Y"}));
+  EXPECT_EQ(Parents(), std::vector<uint16_t>({1, 1, 1, 2, 3}));
+}
+
+TEST_F(PathTablesTest, UpperCaseNamesChangeIdentifiersAndOrderButNotLongNames) {
+  SetDirectories({"/src/_x/", "/src/a/"});
+  ASSERT_TRUE(tables.Build(job, table));
+  tables.Finalize(table);
+  EXPECT_EQ(LongNames(), std::vector<std::string>({"", "_x", "a"}));  // 0x5F before 0x61
+
+  job.upperCaseNames = 1;
+  ASSERT_TRUE(tables.Build(job, table));
+  tables.Finalize(table);
+  EXPECT_EQ(LongNames(), std::vector<std::string>({"", "a", "_x"}));  // 0x41 before 0x5F
+  EXPECT_EQ(tables.Records()[1].isoIdentifier, Bytes("A"));
+  EXPECT_EQ(tables.Records()[2].jolietIdentifier, Ucs2("_X"));
+}
+
+TEST_F(PathTablesTest, Level1NamesUseShortNamesOrStayEmptyWithoutOne) {
+  job.isoLevel1Names = 1;
+  const std::string base = dir / "src";
+  MakeDirs(base + "/Long Directory Name");
+  job.sourceBases = {base};
+  SetDirectories({base + "/Long Directory Name/", base + "/Missing/"});
+  ASSERT_TRUE(tables.Build(job, table));
+  EXPECT_EQ(tables.Records()[0].isoIdentifier, std::vector<uint8_t>{0});
+  EXPECT_EQ(tables.Records()[1].isoIdentifier, Bytes("LONG_D_1"));
+  EXPECT_EQ(tables.Records()[1].jolietIdentifier, Ucs2("Long Directory Name"));
+  EXPECT_TRUE(tables.Records()[2].isoIdentifier.empty());
+  EXPECT_EQ(tables.IsoSize().bytes, 10u + 16u + 8u);
+}
+
+TEST_F(PathTablesTest, WriteFinalFillsAllEightSlotsAndTheTableFiles) {
+  SetDirectories({"/src/B/", "/src/A/"});
+  ASSERT_TRUE(tables.Build(job, table));
+  tables.Finalize(table);
+  const std::string imagePath = dir / "image";
+  WriteFile(imagePath, std::string(500 * kSectorSize, '\xEE'));
+  auto image = platform::File::Open(imagePath, platform::File::Mode::kReadWrite);
+  ASSERT_TRUE(image);
+  SectorWriter writer(job, *image, imagePath);
+  const PathTableSlots slots = MakePathTableSlots(1, 1);
+  ASSERT_TRUE(tables.WriteFinal(job, writer, slots));
+  ASSERT_TRUE(image->Close());
+
+  const std::string written = ReadFile(imagePath);
+  auto sector = [&written](uint32_t s) {
+    return std::vector<uint8_t>(written.begin() + s * kSectorSize, written.begin() + (s + 1) * kSectorSize);
+  };
+  EXPECT_EQ(sector(slots.isoL), tables.IsoTable(false));
+  EXPECT_EQ(sector(slots.isoLCopy), tables.IsoTable(false));
+  EXPECT_EQ(sector(slots.isoM), tables.IsoTable(true));
+  EXPECT_EQ(sector(slots.isoMCopy), tables.IsoTable(true));
+  EXPECT_EQ(sector(slots.jolietM), tables.JolietTable(true));
+  EXPECT_EQ(sector(slots.jolietMCopy), tables.JolietTable(true));
+  EXPECT_EQ(sector(slots.jolietL), tables.JolietTable(false));
+  EXPECT_EQ(sector(slots.jolietLCopy), tables.JolietTable(false));
+  EXPECT_EQ(static_cast<uint8_t>(written[slots.rootIsoExtent * kSectorSize]), 0xEE);  // untouched
+  EXPECT_NE(tables.IsoTable(false), tables.IsoTable(true));
+
+  const std::vector<uint8_t> isoFile = Bytes(ReadFile(dir / "_pdir.txt"));
+  const std::vector<uint8_t> jolietFile = Bytes(ReadFile(dir / "_pdirX.txt"));
+  EXPECT_EQ(isoFile, tables.IsoTable(true));
+  EXPECT_EQ(jolietFile, tables.JolietTable(true));
+}
+
+TEST_F(PathTablesTest, WriteFinalReportsATableFileItCanNotCreate) {
+  SetDirectories({});
+  ASSERT_TRUE(tables.Build(job, table));
+  tables.Finalize(table);
+  job.tempDirPlain = dir / "gone";
+  const std::string imagePath = dir / "image";
+  WriteFile(imagePath, "");
+  auto image = platform::File::Open(imagePath, platform::File::Mode::kReadWrite);
+  ASSERT_TRUE(image);
+  SectorWriter writer(job, *image, imagePath);
+  EXPECT_FALSE(tables.WriteFinal(job, writer, MakePathTableSlots(1, 1)));
+  ASSERT_EQ(t.ui.messages.size(), 1u);
+  EXPECT_EQ(t.ui.messages[0].caption, "Fatal IO error!");
+  EXPECT_NE(t.ui.messages[0].text.find(dir / "gone/_pdir.txt"), std::string::npos);
+  EXPECT_NE(t.ui.messages[0].text.find("No such file"), std::string::npos);
+}
+
+// --- sorting of directory listing files ---------------------------------
+
+std::string CrLf(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+class SortListingTest : public PathTablesTest {
+ protected:
+  std::string Sort(const std::vector<std::string>& lines) {
+    WriteFile(listing, CrLf(lines));
+    EXPECT_TRUE(SortListingFile(job, listing, "ROOT"));
+    return ReadFile(listing);
+  }
+  std::string listing = dir / "tm0000.txt";
+};
+
+TEST_F(SortListingTest, OrdersNamesByteWiseWithDirectoriesMixedIn) {
+  const std::string longName = std::string(600, 'L');
+  const std::string sorted = Sort({"/t/A1", "/t/a", "/t/_u", "/t/A.TXT", "/t/B/", "/t/A", "/t/9", "/t/.hidden",
+                                   "/t/" + longName, "/t/A-/", "/t/A/"});
+  EXPECT_EQ(sorted, CrLf({"/t/.hidden", "/t/9", "/t/A", "/t/A/", "/t/A-/", "/t/A.TXT", "/t/A1", "/t/B/",
+                          "/t/" + longName, "/t/_u", "/t/a"}));
+  ASSERT_EQ(t.ui.statusLines.size(), 1u);
+  EXPECT_EQ(t.ui.statusLines[0], "Sorting directory tree ROOT");
+}
+
+TEST_F(SortListingTest, UpperCaseNamesSortUpperCasedButWriteTheLinesAsFound) {
+  job.upperCaseNames = 1;
+  EXPECT_EQ(Sort({"/t/b", "/t/_c", "/t/A", "/t/a", "/t/B1/"}),
+            CrLf({"/t/A", "/t/a", "/t/b", "/t/B1/", "/t/_c"}));
+}
+
+TEST_F(SortListingTest, RootListingOfSeveralBasesSortsByName) {
+  EXPECT_EQ(Sort({"/zz/base/B", "/a/C/", "/m/A", "/zz/base/AUTORUN.INF"}),
+            CrLf({"/m/A", "/zz/base/AUTORUN.INF", "/zz/base/B", "/a/C/"}));
+}
+
+TEST_F(SortListingTest, EmptyListingSucceedsUnchanged) {
+  WriteFile(listing, "");
+  EXPECT_TRUE(SortListingFile(job, listing, "X"));
+  EXPECT_EQ(ReadFile(listing), "");
+  EXPECT_TRUE(t.ui.messages.empty());
+}
+
+TEST_F(SortListingTest, MissingListingIsReported) {
+  EXPECT_FALSE(SortListingFile(job, dir / "nothing.txt", "X"));
+  ASSERT_EQ(t.ui.messages.size(), 1u);
+  EXPECT_EQ(t.ui.messages[0].caption, "Fatal IO error!");
+}
+
+// Lines named in reverse order of their numbers.
+std::string ReversedListing(int count) {
+  std::string text;
+  text.reserve(static_cast<size_t>(count) * 12);
+  for (int i = count - 1; i >= 0; --i) text += Format("/t/F%06d\r\n", i);
+  return text;
+}
+
+TEST_F(SortListingTest, HundredThousandEntriesAreRefusedOneLessIsSorted) {
+  const std::string tooMany = ReversedListing(100000);
+  WriteFile(listing, tooMany);
+  EXPECT_FALSE(SortListingFile(job, listing, "/t"));
+  ASSERT_EQ(t.ui.messages.size(), 1u);
+  EXPECT_EQ(t.ui.messages[0].text,
+            "The maximum number of files supported by this tool is 100,000. Your title has 100000!");
+  EXPECT_EQ(t.ui.messages[0].caption, "Tool limiation exceeded!");
+  EXPECT_EQ(ReadFile(listing), tooMany);
+
+  WriteFile(listing, ReversedListing(99999));
+  ASSERT_TRUE(SortListingFile(job, listing, "/t"));
+  const std::string sorted = ReadFile(listing);
+  EXPECT_EQ(sorted.size(), 99999u * 12);
+  EXPECT_EQ(sorted.substr(0, 24), "/t/F000000\r\n/t/F000001\r\n");
+  EXPECT_EQ(sorted.substr(sorted.size() - 12), "/t/F099998\r\n");
+  EXPECT_EQ(t.ui.messages.size(), 1u);
+}
+
+}  // namespace
+}  // namespace pravel
