@@ -1,0 +1,414 @@
+#include "udf/dvd_video_zone.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace pravel {
+namespace {
+
+using platform::Answer;
+using platform::Buttons;
+using testing::TempDir;
+
+constexpr char kContentCaption[] = "DVD-V content file error!";
+constexpr char kIgnoreCaption[] = "Should I ignor this and other related errors?";
+constexpr char kAudioQuestion[] =
+    "The AUDIO_TS directory contains files. DVD version 1.0 specifications do not allow files "
+    "within this directory!";
+constexpr uint32_t kDataStart = 5024;
+
+std::string NotCompliant(const std::string& path) {
+  return "The VIDEO_TS directory contains a file, " + path +
+         ", that is not compliant with DVD version 1.0 specifications!";
+}
+
+// A source tree under "<dir>/src" (the one source base) and a tree listing
+// "<dir>/tm.txt" written line by line as the scan writes it.
+class DvdVideoZoneTest : public ::testing::Test {
+ protected:
+  DvdVideoZoneTest() {
+    testing::MakeDirs(Src(""));
+    job().sourceBases = {dir_ / "src"};
+    job().sourceBaseCount = 1;
+    job().treeListPath = dir_ / "tm.txt";
+  }
+
+  Job& job() { return test_.job; }
+  std::string Src(const std::string& relative) const { return dir_ / ("src/" + relative); }
+
+  void Folder(const std::string& relative) {
+    testing::MakeDirs(Src(relative));
+    lines_.push_back(Src(relative) + "/");
+  }
+  // A file of `length` bytes (sparse), listed.
+  void File(const std::string& relative, uint64_t length = 100) {
+    std::filesystem::create_directories(std::filesystem::path(Src(relative)).parent_path());
+    testing::WriteFile(Src(relative), "");
+    std::filesystem::resize_file(Src(relative), length);
+    lines_.push_back(Src(relative));
+  }
+  // The manager files and title set 01 with one object file.
+  void PlayableTitle() {
+    Folder("VIDEO_TS");
+    File("VIDEO_TS/VIDEO_TS.IFO");
+    File("VIDEO_TS/VIDEO_TS.BUP");
+    File("VIDEO_TS/VTS_01_0.IFO");
+    File("VIDEO_TS/VTS_01_0.BUP");
+    File("VIDEO_TS/VTS_01_1.VOB");
+  }
+
+  bool Validate() {
+    std::string text;
+    for (const std::string& line : lines_) text += line + "\r\n";
+    testing::WriteFile(job().treeListPath, text);
+    return zone_.Validate(job());
+  }
+
+  // The zone's paths, relative to the source base, in sector order; checks
+  // that they follow one another without a gap from kDataStart on.
+  std::vector<std::string> PlacedInOrder() {
+    uint32_t next = kDataStart;
+    EXPECT_TRUE(zone_.Place(job(), next));
+    std::vector<std::pair<uint32_t, std::string>> placed;
+    auto add = [&](const ZoneFile& file) {
+      if (file.path.empty()) return;
+      if (std::optional<ZonePlacement> place = zone_.Find(file.path)) {
+        EXPECT_EQ(place->startSector, file.startSector);
+        EXPECT_EQ(place->sectorCount, file.sectorCount);
+        placed.emplace_back(file.startSector, file.path.substr(Src("").size()));
+      }
+    };
+    add(zone_.ManagerInformation());
+    add(zone_.ManagerMenu());
+    add(zone_.ManagerBackup());
+    for (const TitleSet& set : zone_.TitleSets()) {
+      add(set.information);
+      add(set.backup);
+      for (const ZoneFile& object : set.objects) add(object);
+    }
+    std::sort(placed.begin(), placed.end());
+    std::vector<std::string> names;
+    uint32_t expected = kDataStart;
+    for (const auto& [start, name] : placed) {
+      EXPECT_EQ(start, expected) << name;
+      expected += zone_.Find(Src(name))->sectorCount;
+      names.push_back(name);
+    }
+    EXPECT_EQ(next, expected);
+    return names;
+  }
+
+  const std::vector<platform::RecordedMessage>& Messages() { return test_.ui.messages; }
+  void ExpectOnlyMessage(const std::string& text, const std::string& caption) {
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].text, text);
+    EXPECT_EQ(Messages()[0].caption, caption);
+    EXPECT_EQ(Messages()[0].buttons, Buttons::kOk);
+  }
+
+  TempDir dir_;
+  testing::TestJob test_;
+  std::vector<std::string> lines_;
+  DvdVideoZone zone_;
+};
+
+TEST_F(DvdVideoZoneTest, TreeWithoutVideoFolderHasNoZone) {
+  Folder("DATA");
+  File("DATA/VIDEO_TS.IFO");
+  Folder("DATA/VIDEO_TS");  // not in the root of the disc
+  File("DATA/VIDEO_TS/VTS_1_1.VOB");
+  File("VIDEO_TS");  // a file, not the folder
+  ASSERT_TRUE(Validate());
+  uint32_t next = kDataStart;
+  ASSERT_TRUE(zone_.Place(job(), next));
+  EXPECT_EQ(next, kDataStart);
+  EXPECT_FALSE(zone_.Find(Src("DATA/VIDEO_TS.IFO")));
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(DvdVideoZoneTest, PlacesManagerThenSetsInPlayerOrder) {
+  Folder("VIDEO_TS");
+  Folder("OTHER");
+  File("VIDEO_TS/VIDEO_TS.BUP", 6000);
+  File("VIDEO_TS/VIDEO_TS.IFO", 6000);
+  File("VIDEO_TS/VIDEO_TS.VOB", 4096);
+  File("VIDEO_TS/VTS_01_0.BUP", 2048);
+  File("VIDEO_TS/VTS_01_0.IFO", 2049);
+  File("VIDEO_TS/VTS_01_0.VOB", 0);
+  File("VIDEO_TS/VTS_01_1.VOB", 10000);
+  File("VIDEO_TS/VTS_01_2.VOB", 1);
+  File("VIDEO_TS/VTS_02_0.BUP", 3000);
+  File("VIDEO_TS/VTS_02_0.IFO", 3000);
+  File("VIDEO_TS/VTS_02_1.VOB", 5000);
+  File("OTHER/A.TXT");
+  ASSERT_TRUE(Validate());
+  EXPECT_EQ(PlacedInOrder(),
+            (std::vector<std::string>{"VIDEO_TS/VIDEO_TS.IFO", "VIDEO_TS/VIDEO_TS.VOB", "VIDEO_TS/VIDEO_TS.BUP",
+                                      "VIDEO_TS/VTS_01_0.IFO", "VIDEO_TS/VTS_01_0.VOB", "VIDEO_TS/VTS_01_1.VOB",
+                                      "VIDEO_TS/VTS_01_2.VOB", "VIDEO_TS/VTS_01_0.BUP", "VIDEO_TS/VTS_02_0.IFO",
+                                      "VIDEO_TS/VTS_02_1.VOB", "VIDEO_TS/VTS_02_0.BUP"}));
+  EXPECT_EQ(zone_.Find(Src("VIDEO_TS/VIDEO_TS.IFO"))->sectorCount, 3u);
+  EXPECT_EQ(zone_.Find(Src("VIDEO_TS/VTS_01_0.IFO"))->sectorCount, 2u);
+  EXPECT_EQ(zone_.Find(Src("VIDEO_TS/VTS_01_0.BUP"))->sectorCount, 1u);
+  EXPECT_EQ(zone_.Find(Src("VIDEO_TS/VTS_01_0.VOB"))->sectorCount, 0u);
+  EXPECT_EQ(zone_.Find(Src("video_ts/vts_01_1.vob"))->startSector, kDataStart + 3 + 2 + 3 + 2);
+  EXPECT_FALSE(zone_.Find(Src("OTHER/A.TXT")));
+  EXPECT_TRUE(Messages().empty());
+
+  // A new validation starts afresh.
+  lines_ = {Src("OTHER/"), Src("OTHER/A.TXT")};
+  ASSERT_TRUE(Validate());
+  uint32_t next = kDataStart;
+  ASSERT_TRUE(zone_.Place(job(), next));
+  EXPECT_EQ(next, kDataStart);
+  EXPECT_FALSE(zone_.Find(Src("VIDEO_TS/VIDEO_TS.IFO")));
+}
+
+TEST_F(DvdVideoZoneTest, NamesCompareWithoutRegardToCase) {
+  Folder("video_ts");
+  File("video_ts/Video_Ts.Ifo");
+  File("video_ts/video_ts.bup");
+  File("video_ts/vts_01_0.ifo");
+  File("video_ts/Vts_01_0.Bup");
+  File("video_ts/Vts_01_1.Vob");
+  File("video_ts/VTS_01_2.vob");
+  ASSERT_TRUE(Validate());
+  EXPECT_EQ(PlacedInOrder(),
+            (std::vector<std::string>{"video_ts/Video_Ts.Ifo", "video_ts/video_ts.bup", "video_ts/vts_01_0.ifo",
+                                      "video_ts/Vts_01_1.Vob", "video_ts/VTS_01_2.vob", "video_ts/Vts_01_0.Bup"}));
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(DvdVideoZoneTest, IllegalTitleSetNamesStopTheBuild) {
+  for (const char* name : {"VTS_1_1.VOB", "VTS_AB_1.VOB", "VTS_00_1.VOB", "vts_00_0.ifo", "VTS_01_X.VOB",
+                           "VTS_01", "VTS_123_1.VOB"}) {
+    SCOPED_TRACE(name);
+    test_.ui.messages.clear();
+    lines_.clear();
+    PlayableTitle();
+    File(std::string("VIDEO_TS/") + name);
+    EXPECT_FALSE(Validate());
+    ExpectOnlyMessage("Content file " + Src(std::string("VIDEO_TS/") + name) + " is an illegal file name.",
+                      kContentCaption);
+  }
+}
+
+TEST_F(DvdVideoZoneTest, ObjectFilesUpToTheLimitAreTaken) {
+  PlayableTitle();
+  File("VIDEO_TS/VTS_01_2.VOB", kMaxVideoObjectBytes);
+  ASSERT_TRUE(Validate());
+  EXPECT_EQ(zone_.TitleSets()[0].objects[2].length, kMaxVideoObjectBytes);
+  uint32_t next = kDataStart;
+  ASSERT_TRUE(zone_.Place(job(), next));
+  EXPECT_EQ(zone_.Find(Src("VIDEO_TS/VTS_01_2.VOB"))->sectorCount, kMaxVideoObjectBytes / 2048);
+
+  for (const char* name : {"VIDEO_TS/VTS_01_3.VOB", "VIDEO_TS/VIDEO_TS.VOB"}) {
+    SCOPED_TRACE(name);
+    test_.ui.messages.clear();
+    File(name, kMaxVideoObjectBytes + 1);
+    EXPECT_FALSE(Validate());
+    ExpectOnlyMessage("DVD-V content file " + Src(name) + " exceeds maximum allowed file size.", kContentCaption);
+    std::filesystem::resize_file(Src(name), kMaxVideoObjectBytes);
+  }
+}
+
+TEST_F(DvdVideoZoneTest, MissingObjectEndsTheSetsObjects) {
+  PlayableTitle();
+  File("VIDEO_TS/VTS_02_0.IFO");
+  File("VIDEO_TS/VTS_02_0.BUP");
+  File("VIDEO_TS/VTS_02_1.VOB");
+  File("VIDEO_TS/VTS_02_3.VOB");
+  ASSERT_TRUE(Validate());
+  EXPECT_EQ(PlacedInOrder(), (std::vector<std::string>{"VIDEO_TS/VIDEO_TS.IFO", "VIDEO_TS/VIDEO_TS.BUP",
+                                                       "VIDEO_TS/VTS_01_0.IFO", "VIDEO_TS/VTS_01_1.VOB",
+                                                       "VIDEO_TS/VTS_01_0.BUP", "VIDEO_TS/VTS_02_0.IFO",
+                                                       "VIDEO_TS/VTS_02_1.VOB", "VIDEO_TS/VTS_02_0.BUP"}));
+  EXPECT_FALSE(zone_.Find(Src("VIDEO_TS/VTS_02_3.VOB")));
+}
+
+TEST_F(DvdVideoZoneTest, MissingTitleSetEndsTheZone) {
+  PlayableTitle();
+  File("VIDEO_TS/VTS_03_0.IFO");
+  File("VIDEO_TS/VTS_03_0.BUP");
+  File("VIDEO_TS/VTS_03_1.VOB");
+  ASSERT_TRUE(Validate());
+  EXPECT_EQ(PlacedInOrder(), (std::vector<std::string>{"VIDEO_TS/VIDEO_TS.IFO", "VIDEO_TS/VIDEO_TS.BUP",
+                                                       "VIDEO_TS/VTS_01_0.IFO", "VIDEO_TS/VTS_01_1.VOB",
+                                                       "VIDEO_TS/VTS_01_0.BUP"}));
+  EXPECT_FALSE(zone_.Find(Src("VIDEO_TS/VTS_03_0.IFO")));
+}
+
+TEST_F(DvdVideoZoneTest, AudioFolderMustBeEmpty) {
+  PlayableTitle();
+  Folder("AUDIO_TS");
+  ASSERT_TRUE(Validate());
+  EXPECT_TRUE(Messages().empty());
+
+  File("AUDIO_TS/AUDIO_TS.IFO");
+  test_.ui.QueueAnswers({Answer::kNo});
+  EXPECT_FALSE(Validate());
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].text, kAudioQuestion);
+  EXPECT_EQ(Messages()[0].caption, kIgnoreCaption);
+  EXPECT_EQ(Messages()[0].buttons, Buttons::kYesNo);
+
+  test_.ui.QueueAnswers({Answer::kYes});
+  EXPECT_TRUE(Validate());
+  EXPECT_TRUE(test_.ui.unexpected.empty());
+}
+
+TEST_F(DvdVideoZoneTest, NonCompliantEntriesAskOnceAndNoStops) {
+  PlayableTitle();
+  Folder("VIDEO_TS/EXTRA");
+  File("VIDEO_TS/EXTRA/NOTES.TXT");
+  File("VIDEO_TS/VTS_01_1.TXT");
+  File("VIDEO_TS/VTS_01_1.IFO");
+  File("VIDEO_TS/VTS_01-1.VOB");
+  Folder("AUDIO_TS");
+  File("AUDIO_TS/A.TXT");
+
+  test_.ui.QueueAnswers({Answer::kNo});
+  EXPECT_FALSE(Validate());
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].text, NotCompliant(Src("VIDEO_TS/EXTRA/")));
+  EXPECT_EQ(Messages()[0].caption, kIgnoreCaption);
+  EXPECT_EQ(Messages()[0].buttons, Buttons::kYesNo);
+
+  // Yes lets this and every later non-compliant entry pass, AUDIO_TS too.
+  test_.ui.messages.clear();
+  test_.ui.QueueAnswers({Answer::kYes});
+  EXPECT_TRUE(Validate());
+  EXPECT_EQ(Messages().size(), 1u);
+  EXPECT_TRUE(test_.ui.unexpected.empty());
+  EXPECT_TRUE(zone_.TitleSets()[0].objects[1].path.ends_with("VTS_01_1.VOB"));
+  EXPECT_FALSE(zone_.Find(Src("VIDEO_TS/VTS_01_1.TXT")));
+
+  // Each entry on its own asks the question.
+  for (const char* name : {"VIDEO_TS/VTS_01_1.TXT", "VIDEO_TS/VTS_01_1.IFO", "VIDEO_TS/VTS_01-1.VOB",
+                           "VIDEO_TS/EXTRA/NOTES.TXT"}) {
+    SCOPED_TRACE(name);
+    test_.ui.messages.clear();
+    lines_.clear();
+    PlayableTitle();
+    lines_.push_back(Src(name));
+    test_.ui.QueueAnswers({Answer::kNo});
+    EXPECT_FALSE(Validate());
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].text, NotCompliant(Src(name)));
+  }
+}
+
+TEST_F(DvdVideoZoneTest, NameWithSuffixIsNotTheManagerFile) {
+  PlayableTitle();
+  File("VIDEO_TS/VIDEO_TS.IFO.BAK");
+  File("VIDEO_TS/VTS_01_1.VOB.OLD");
+  test_.ui.QueueAnswers({Answer::kYes});
+  ASSERT_TRUE(Validate());
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].text, NotCompliant(Src("VIDEO_TS/VIDEO_TS.IFO.BAK")));
+  EXPECT_EQ(zone_.ManagerInformation().path, Src("VIDEO_TS/VIDEO_TS.IFO"));
+  EXPECT_EQ(zone_.TitleSets()[0].objects[1].path, Src("VIDEO_TS/VTS_01_1.VOB"));
+  EXPECT_EQ(PlacedInOrder().size(), 5u);
+}
+
+TEST_F(DvdVideoZoneTest, TitleMissingARequiredFileIsRefused) {
+  struct Case {
+    const char* left_out;  // from the playable title
+    const char* extra;
+    const char* named;
+  };
+  for (const Case& c : {Case{"VIDEO_TS/VIDEO_TS.IFO", nullptr, "VIDEO_TS.IFO"},
+                        Case{"VIDEO_TS/VIDEO_TS.BUP", nullptr, "VIDEO_TS.BUP"},
+                        Case{"VIDEO_TS/VTS_01_0.BUP", nullptr, "VTS_01_0.BUP"},
+                        Case{"VIDEO_TS/VTS_01_0.IFO", nullptr, "VTS_01_0.IFO"},
+                        Case{nullptr, "VIDEO_TS/VTS_02_1.VOB", "VTS_02_0.IFO"},
+                        Case{nullptr, "VIDEO_TS/VTS_02_0.BUP", "VTS_02_0.IFO"}}) {
+    SCOPED_TRACE(c.named);
+    test_.ui.messages.clear();
+    lines_.clear();
+    PlayableTitle();
+    if (c.left_out != nullptr) std::erase(lines_, Src(c.left_out));
+    if (c.extra != nullptr) File(c.extra);
+    EXPECT_FALSE(Validate());
+    ExpectOnlyMessage("The DVD-Video title lacks the required file " + Src("VIDEO_TS/") + c.named +
+                          "; it would not play.",
+                      kContentCaption);
+  }
+
+  // Only non-compliant files: the operator lets them pass, the title still lacks its manager.
+  test_.ui.messages.clear();
+  lines_.clear();
+  Folder("VIDEO_TS");
+  File("VIDEO_TS/README.TXT");
+  test_.ui.QueueAnswers({Answer::kYes});
+  EXPECT_FALSE(Validate());
+  ASSERT_EQ(Messages().size(), 2u);
+  EXPECT_EQ(Messages()[1].caption, kContentCaption);
+
+  // An empty VIDEO_TS makes no zone and is no error.
+  test_.ui.messages.clear();
+  lines_ = {Src("VIDEO_TS/")};
+  EXPECT_TRUE(Validate());
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(DvdVideoZoneTest, OneFileTwiceIsRefused) {
+  PlayableTitle();
+  File("VIDEO_TS/vts_01_1.vob");
+  EXPECT_FALSE(Validate());
+  ExpectOnlyMessage("DVD-V content files " + Src("VIDEO_TS/VTS_01_1.VOB") + " and " +
+                        Src("VIDEO_TS/vts_01_1.vob") + " are the same DVD-Video file.",
+                    kContentCaption);
+}
+
+TEST_F(DvdVideoZoneTest, VideoFolderOfAnySourceBase) {
+  TempDir other;
+  testing::MakeDirs(other / "disc/VIDEO_TS");
+  job().sourceBases = {other / "disc", dir_ / "src"};
+  job().sourceBaseCount = 2;
+  Folder("DATA");
+  File("DATA/A.TXT");
+  lines_.push_back(other / "disc/VIDEO_TS/");
+  for (const char* name : {"VIDEO_TS.IFO", "VIDEO_TS.BUP", "VTS_01_0.IFO", "VTS_01_0.BUP"}) {
+    testing::WriteFile(other / (std::string("disc/VIDEO_TS/") + name), "x");
+    lines_.push_back(other / (std::string("disc/VIDEO_TS/") + name));
+  }
+  ASSERT_TRUE(Validate());
+  uint32_t next = kDataStart;
+  ASSERT_TRUE(zone_.Place(job(), next));
+  EXPECT_EQ(next, kDataStart + 4);
+  EXPECT_EQ(zone_.Find(other / "disc/VIDEO_TS/VTS_01_0.BUP")->startSector, kDataStart + 3);
+}
+
+TEST_F(DvdVideoZoneTest, UnreadableFilesStopTheBuild) {
+  // The listing itself.
+  job().treeListPath = dir_ / "missing/tm.txt";
+  EXPECT_FALSE(zone_.Validate(job()));
+  ExpectOnlyMessage("1 Can not open " + job().treeListPath, "Disc Image Builder Error!");
+
+  // An object file gone since the scan.
+  test_.ui.messages.clear();
+  job().treeListPath = dir_ / "tm.txt";
+  PlayableTitle();
+  lines_.push_back(Src("VIDEO_TS/VTS_01_2.VOB"));
+  EXPECT_FALSE(Validate());
+  ExpectOnlyMessage("2 Can not open " + Src("VIDEO_TS/VTS_01_2.VOB"), kContentCaption);
+
+  // A zone file gone between validation and placement.
+  test_.ui.messages.clear();
+  lines_.pop_back();
+  ASSERT_TRUE(Validate());
+  std::filesystem::remove(Src("VIDEO_TS/VTS_01_0.BUP"));
+  uint32_t next = kDataStart;
+  EXPECT_FALSE(zone_.Place(job(), next));
+  ExpectOnlyMessage("Can not open " + Src("VIDEO_TS/VTS_01_0.BUP"), kContentCaption);
+}
+
+}  // namespace
+}  // namespace pravel
