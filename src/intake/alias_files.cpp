@@ -1,0 +1,226 @@
+#include "intake/alias_files.h"
+
+#include <cctype>
+
+#include "app/runtime.h"
+#include "intake/directory_listing.h"
+#include "intake/tree_scan.h"
+#include "platform/files.h"
+#include "platform/profile.h"
+
+namespace pravel {
+namespace {
+
+constexpr char kAliasSection[] = "palias";
+constexpr uint64_t kFullAliasFileBytes = 65000;
+constexpr int kNamedAliasFiles = 99;  // palias00.ini to palias98.ini
+constexpr char kCanNotCreate[] = "Could not create temporary file.";
+constexpr char kListingCaption[] = "Directory listing device error!";
+constexpr char kCanNotReadAlias[] = "Could not read the alias file %s (%s).";
+
+bool IsDigits(std::string_view text) {
+  if (text.empty()) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+// "palias" and at least two digits and ".ini": the name of an alias file.
+bool IsAliasFileName(std::string_view name) {
+  constexpr std::string_view kHead = "palias";
+  constexpr std::string_view kTail = ".ini";
+  if (name.size() < kHead.size() + 2 + kTail.size()) return false;
+  if (!name.starts_with(kHead) || !name.ends_with(kTail)) return false;
+  return IsDigits(name.substr(kHead.size(), name.size() - kHead.size() - kTail.size()));
+}
+
+// "tm" and four digits and ".txt": the name of a directory listing file.
+bool IsListingFileName(std::string_view name) {
+  return name.size() == 10 && name.starts_with("tm") && name.ends_with(".txt") && IsDigits(name.substr(2, 4));
+}
+
+// Removes every file of the temporary directory whose name `matches`; the
+// directory is listed once.
+template <typename Matches>
+void RemoveFilesNamed(const Job& job, Matches matches) {
+  std::vector<platform::DirEntry> entries;
+  std::string error;
+  const std::string dir = TempDirPlain(job);
+  if (!platform::ListDirectory(dir, entries, error)) return;
+  for (const platform::DirEntry& entry : entries) {
+    if (entry.kind != platform::EntryKind::kDirectory && matches(entry.name)) platform::RemoveFile(dir + "/" + entry.name);
+  }
+}
+
+void RemoveAliasFileSet(const Job& job) {
+  const std::string dir = TempDirPlain(job);
+  for (int n = 0; n < kNamedAliasFiles; ++n) platform::RemoveFile(dir + Format("/palias%02d.ini", n));
+  // A large title has more alias files than the numbers above.
+  RemoveFilesNamed(job, IsAliasFileName);
+}
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string LowerKey(std::string_view key) {
+  std::string lower(key);
+  for (char& c : lower) c = Lower(c);
+  return lower;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// The section name of a header line "[name]", nullopt for any other line.
+std::optional<std::string_view> SectionName(std::string_view line) {
+  std::string_view text = Trim(line);
+  if (text.empty() || text.front() != '[') return std::nullopt;
+  const size_t close = text.find(']');
+  if (close == std::string_view::npos) return std::nullopt;
+  const std::string_view rest = Trim(text.substr(close + 1));
+  if (!rest.empty() && rest.front() != ';') return std::nullopt;
+  return Trim(text.substr(1, close - 1));
+}
+
+// A key is the path of its value below a source base, or the whole value; so
+// among the '=' signs of an entry (a name may hold '=' itself) the one that
+// makes the value end with "/" and the key splits the entry.
+size_t SplitOfEntry(std::string_view line) {
+  const size_t first = line.find('=');
+  for (size_t at = first; at != std::string_view::npos; at = line.find('=', at + 1)) {
+    const std::string_view key = Trim(line.substr(0, at));
+    const std::string_view value = Trim(line.substr(at + 1));
+    if (value == key) return at;
+    if (value.size() > key.size() && value.ends_with(key) && value[value.size() - key.size() - 1] == '/') return at;
+  }
+  return first;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path, std::string& error) {
+  auto file = platform::File::Open(path, platform::File::Mode::kRead);
+  if (!file) {
+    error = platform::LastErrorText();
+    return std::nullopt;
+  }
+  auto size = file->Size();
+  std::string text(size ? *size : 0, '\0');
+  auto got = file->Read(text.data(), text.size());
+  if (!got) {
+    error = file->LastError();
+    return std::nullopt;
+  }
+  text.resize(*got);
+  return text;
+}
+
+}  // namespace
+
+std::string AliasFilePath(const Job& job, uint32_t number) {
+  return job.tempDir + Format("palias%02u.ini", number);
+}
+
+void StartAliasFiles(Job& job) {
+  if (!job.tempDir.empty()) RemoveAliasFileSet(job);
+  job.paliasCount = 1;
+  job.paliasPath = AliasFilePath(job, 0);
+}
+
+std::string AliasKey(const Job& job, const std::string& path) {
+  const std::string* base = FindSourceBase(job, path);
+  if (base == nullptr) return path;
+  if (path.size() == base->size()) return {};
+  return path.substr(base->size() + 1);
+}
+
+void WriteAliasEntry(Job& job, const std::string& path, bool secondSection) {
+  const std::string key = AliasKey(job, path);
+  if (key.empty()) return;
+  if (secondSection) NextAliasFileIfFull(job);
+  if (platform::WritePrivateProfileString(kAliasSection, key.c_str(), path.c_str(), job.paliasPath)) return;
+  platform::WritePrivateProfileString(nullptr, nullptr, nullptr, job.paliasPath);
+  NextAliasFileIfFull(job);
+  platform::WritePrivateProfileString(kAliasSection, key.c_str(), path.c_str(), job.paliasPath);
+}
+
+void NextAliasFileIfFull(Job& job) {
+  if (!platform::PathExists(job.paliasPath)) return;
+  auto file = platform::File::Open(job.paliasPath, platform::File::Mode::kReadWrite);
+  if (!file) {
+    ShowMessage(job, kCanNotCreate, kListingCaption);
+    return;
+  }
+  const auto length = file->Size();
+  file->Close();
+  if (!length || *length <= kFullAliasFileBytes) return;
+  // Nothing more is written to the full file: its cached copy is let go.
+  platform::WritePrivateProfileString(nullptr, nullptr, nullptr, job.paliasPath);
+  job.paliasPath = AliasFilePath(job, job.paliasCount);
+  ++job.paliasCount;
+}
+
+void RemoveAliasFiles(Job& job) {
+  SetBusyCursor(job, true);
+  if (!job.tempDir.empty()) {
+    RemoveAliasFileSet(job);
+    platform::RemoveFile(job.tempDir + "autorun.inf");
+    platform::RemoveFile(job.tempDir + "AUTORUN.INF");
+  }
+  SetBusyCursor(job, false);
+}
+
+void RemoveTreeListingFiles(Job& job) {
+  if (job.tempDir.empty()) return;
+  const std::string dir = TempDirPlain(job);
+  platform::RemoveFile(dir + "/tm.txt");
+  RemoveAliasFileSet(job);
+  platform::RemoveFile(dir + "/alias.ini");
+  // Every listing file, not only those up to the first gap in the numbers.
+  RemoveFilesNamed(job, IsListingFileName);
+}
+
+bool AliasTable::Load(Job& job) {
+  paths_.clear();
+  for (uint32_t n = 0; n < job.paliasCount; ++n) {
+    const std::string path = AliasFilePath(job, n);
+    if (!platform::PathExists(path)) continue;
+    std::string error;
+    auto text = ReadWholeFile(path, error);
+    if (!text) {
+      ShowMessage(job, Format(kCanNotReadAlias, path.c_str(), error.c_str()), kListingCaption);
+      return false;
+    }
+    bool inAliasSection = false;
+    std::string_view rest = *text;
+    while (!rest.empty()) {
+      const size_t lf = rest.find('\n');
+      std::string_view line = rest.substr(0, lf);
+      rest = lf == std::string_view::npos ? std::string_view() : rest.substr(lf + 1);
+      if (auto section = SectionName(line)) {
+        inAliasSection = LowerKey(*section) == kAliasSection;
+        continue;
+      }
+      if (inAliasSection) AddLine(line);
+    }
+  }
+  return true;
+}
+
+void AliasTable::AddLine(std::string_view line) {
+  const size_t split = SplitOfEntry(line);
+  if (split == std::string_view::npos) return;
+  const std::string_view value = Trim(line.substr(split + 1));
+  if (value.empty()) return;
+  paths_[LowerKey(Trim(line.substr(0, split)))] = std::string(value);
+}
+
+const std::string* AliasTable::Find(const std::string& key) const {
+  auto it = paths_.find(LowerKey(key));
+  return it == paths_.end() ? nullptr : &it->second;
+}
+
+}  // namespace pravel

@@ -1,0 +1,67 @@
+// The alias files "palias%02d.ini" in the temporary directory: profile files
+// with one section "palias" and, for every file line of the tree listing, one
+// entry whose key is the file's path below its source base and whose value
+// is the file's full source path. A file becomes full once it is longer than
+// 65,000 bytes; later entries go into the next file. The builder finds the
+// source of every file on the disc through them.
+//
+// Also here: the clean-ups of a run's temporary files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "app/job.h"
+
+namespace pravel {
+
+// "<tempDir>palias%02d.ini"
+std::string AliasFilePath(const Job& job, uint32_t number);
+
+// Starts the alias files of a scan: alias files left by an earlier run are
+// removed, paliasPath becomes palias00.ini and paliasCount 1.
+void StartAliasFiles(Job& job);
+
+// The key of a file: its path with its source base and the '/' behind it
+// removed; the whole path for a file under no source base; "" for a path that
+// is itself a source base.
+std::string AliasKey(const Job& job, const std::string& path);
+
+// Writes the entry of one file line. Entries of the files inside folders
+// (`secondSection`) first move on to the next alias file when the current one
+// is full. A failed write is tried once more in the next file when that one is
+// full; a second failure leaves the entry out.
+void WriteAliasEntry(Job& job, const std::string& path, bool secondSection);
+
+// Moves job.paliasPath on to the next alias file when the current one is
+// longer than 65,000 bytes.
+void NextAliasFileIfFull(Job& job);
+
+// Removes the alias files and AUTORUN.INF from the temporary directory.
+void RemoveAliasFiles(Job& job);
+
+// Removes "tm.txt", the alias files, "alias.ini" and every directory listing
+// file "tm%04ld.txt" from the temporary directory.
+void RemoveTreeListingFiles(Job& job);
+
+// The entries of all alias files of a run, read once, for lookups by key
+// (letter case aside). For a key held by several files, the file with the
+// highest number wins.
+class AliasTable {
+ public:
+  // Reads palias00.ini to palias<paliasCount - 1>.ini; a missing file is
+  // passed over. False after a message box when a file can not be read.
+  bool Load(Job& job);
+  // The full source path recorded for a key; nullptr when there is none.
+  const std::string* Find(const std::string& key) const;
+  size_t size() const { return paths_.size(); }
+
+ private:
+  void AddLine(std::string_view line);
+
+  std::unordered_map<std::string, std::string> paths_;  // key in lower case -> path
+};
+
+}  // namespace pravel
