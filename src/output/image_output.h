@@ -16,4 +16,8 @@ using FileSystemBuilder = std::function<bool(Job&, SectorWriter&)>;
 
 bool BuildImageAndOutput(Job& job, const FileSystemBuilder& build);
 
+// The production stage: builds with BuildFileSystem and the stage given by
+// MakeUdfStage().
+bool BuildImageAndOutput(Job& job);
+
 }  // namespace pravel

@@ -1,0 +1,20 @@
+// The control data image CONTROL.IMG: the physical format sector of the
+// layout decided (single or dual layer) followed by 15 zero sectors.
+#pragma once
+
+#include <cstdint>
+
+#include "app/job.h"
+
+namespace pravel {
+
+inline constexpr uint32_t kDataAreaStart = 0x30000;  // first physical sector of the data area
+
+// Fills a zeroed 2048-byte sector from dualLayer, totalSectors,
+// layerCapacity and oppositeTrackPath.
+void BuildPhysicalFormatSector(const Job& job, uint8_t* sector);
+
+// Writes CONTROL.IMG (imagePath1), 32,768 bytes.
+bool WriteControlImage(Job& job);
+
+}  // namespace pravel

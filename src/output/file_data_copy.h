@@ -1,0 +1,52 @@
+// The file data of image-file output: every file's content is copied behind
+// the metadata image, volume sector s going to LAYER01.IMG below
+// layerCapacity and to LAYER02.IMG at byte (s - layerCapacity) * 2048 from
+// there on, and the volume is closed with an anchor at volumeSectors - 1.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/job.h"
+#include "platform/files.h"
+
+namespace pravel {
+
+// Bytes moved per read and per image write.
+inline constexpr size_t kCopyBlockSize = 4 << 20;
+
+// Writes the volume sequentially from some sector on, splitting it over the
+// two layer images at the layer boundary.
+class VolumeImageWriter {
+ public:
+  VolumeImageWriter(Job& job, uint64_t layerCapacitySectors);
+  // Opens LAYER01.IMG and positions it at `sector` (below the boundary).
+  bool Open(uint64_t sector);
+  bool Append(const uint8_t* data, size_t size);
+  bool AppendZeros(uint64_t size);
+  // Writes what is held and closes the image being written.
+  bool Close();
+  // The volume byte the next append goes to.
+  uint64_t Position() const { return position_; }
+
+ private:
+  bool Flush();
+  bool SwitchToLayer2();
+
+  Job& job_;
+  uint64_t boundary_;
+  std::string path_;
+  std::optional<platform::File> file_;
+  std::vector<uint8_t> buffer_;
+  size_t buffered_ = 0;
+  uint64_t position_ = 0;
+  bool onLayer2_ = false;
+};
+
+// Copies the file data of the sorted list into the layer images and closes
+// the volume with its anchor. False after a message.
+bool CopyFileData(Job& job);
+
+}  // namespace pravel

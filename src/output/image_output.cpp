@@ -1,0 +1,330 @@
+#include "output/image_output.h"
+
+#include <algorithm>
+#include <cctype>
+#include <limits>
+
+#include "app/runtime.h"
+#include "iso/builder.h"
+#include "output/control_data.h"
+#include "output/file_data_copy.h"
+#include "output/output_files.h"
+#include "output/output_logs.h"
+#include "platform/files.h"
+#include "udf/udf_factory.h"
+
+namespace pravel {
+namespace {
+
+using ull = unsigned long long;
+
+constexpr char kBuilderCaption[] = "Disc Image Builder Error!";
+constexpr char kNoDiskSpaceCaption[] = "Insufficient Hard Disk Space for title!";
+constexpr size_t kMaxFileDataRecords = 250000;
+constexpr uint8_t kDvdDiscType = 5;
+
+ull U(uint64_t value) { return static_cast<ull>(value); }
+
+uint32_t Clamp32(uint64_t value) {
+  return static_cast<uint32_t>(std::min<uint64_t>(value, std::numeric_limits<uint32_t>::max()));
+}
+
+uint64_t RoundUpToBlock(uint64_t sectors) { return (sectors + kBlockSectors - 1) / kBlockSectors * kBlockSectors; }
+
+void FreeFileDataList(Job& job) {
+  std::vector<FileDataRecord>().swap(job.fileDataList);
+  job.fileDataCount = 0;
+}
+
+bool FailRun(Job& job) {
+  FreeFileDataList(job);
+  CreateErrorMarker(job);
+  return false;
+}
+
+void PrepareTemporaryPaths(Job& job) {
+  size_t slash = job.tempDir.rfind('/');
+  job.tempDirPlain = slash == std::string::npos ? job.tempDir : job.tempDir.substr(0, slash);
+  job.treeListPath = job.tempDirPlain + "/tm.txt";
+  job.discType = kDvdDiscType;
+}
+
+// "tm0000.txt" to "tm9998.txt".
+bool IsTreeListingFileName(const std::string& name) {
+  if (name.size() != 10 || name.compare(0, 2, "tm") != 0 || name.compare(6, 4, ".txt") != 0) return false;
+  return std::all_of(name.begin() + 2, name.begin() + 6, [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+}
+
+// Every directory listing file of this build or of an interrupted earlier
+// one: the directory is listed once, gaps in the numbering do not matter.
+void RemoveTreeListingFiles(Job& job) {
+  std::vector<platform::DirEntry> entries;
+  std::string error;
+  if (!platform::ListDirectory(job.tempDirPlain, entries, error)) return;
+  for (const platform::DirEntry& entry : entries) {
+    if (entry.kind == platform::EntryKind::kFile && IsTreeListingFileName(entry.name)) {
+      platform::RemoveFile(job.tempDirPlain + "/" + entry.name);
+    }
+  }
+}
+
+bool RefuseImageFile(Job& job, const std::string& path) {
+  ShowMessage(job, Format("Can not create Disc Image file %s", path.c_str()), kBuilderCaption);
+  return false;
+}
+
+// CONTROL.IMG and LAYER01.IMG empty; a LAYER02.IMG of an earlier run must
+// not remain beside the new set.
+bool CreateImageFiles(Job& job) {
+  if (!CreateFileChecked(job.imagePath1)) return RefuseImageFile(job, job.imagePath1);
+  if (!CreateFileChecked(job.imagePath2)) return RefuseImageFile(job, job.imagePath2);
+  const std::string& layer2 = job.imagePath3;
+  if (layer2.empty() || platform::KindOf(layer2) != platform::EntryKind::kFile) return true;
+  if (platform::RemoveFile(layer2)) return true;
+  ShowIoError(job, "delete", layer2, platform::LastErrorText());
+  return false;
+}
+
+void CleanUpBuilderFiles(Job& job) {
+  RemoveTreeListingFiles(job);
+  RemoveBuilderFiles(job);
+}
+
+// Has the builder write the metadata image into LAYER01.IMG.
+bool RunBuilder(Job& job, const FileSystemBuilder& build) {
+  auto image = platform::File::Open(job.imagePath2, platform::File::Mode::kReadWrite);
+  if (!image) return RefuseImageFile(job, job.imagePath2);
+  FreeFileDataList(job);
+  SectorWriter writer(job, *image, job.imagePath2);
+  if (!build(job, writer)) {
+    image->Close();
+    CleanUpBuilderFiles(job);
+    return FailRun(job);
+  }
+  bool written = writer.FlushImageSectors() && CloseOutputFile(job, *image, job.imagePath2);
+  CleanUpBuilderFiles(job);
+  return written || FailRun(job);
+}
+
+bool CheckRecordLimit(Job& job) {
+  if (job.fileDataList.size() <= kMaxFileDataRecords) return true;
+  ShowMessage(job, "The maximum number of files supported by this tool is 250,000. Your title has more!",
+              "Tool limits exceeded!");
+  return false;
+}
+
+// By start sector; an empty file shares its start with the file after it and
+// records with equal starts end up in reverse list order.
+void SortFileDataList(Job& job) {
+  std::vector<FileDataRecord>& list = job.fileDataList;
+  for (size_t i = 0; i < list.size(); ++i) list[i].orderingMark = static_cast<uint32_t>(i);
+  std::stable_sort(list.begin(), list.end(), [](const FileDataRecord& a, const FileDataRecord& b) {
+    if (a.startSector != b.startSector) return a.startSector < b.startSector;
+    return a.orderingMark > b.orderingMark;
+  });
+  job.fileDataCount = static_cast<uint32_t>(list.size());
+}
+
+// Zero sectors up to fileDataStart; the image's length afterwards.
+bool PadMetadataImage(Job& job, uint64_t& metadataLength) {
+  auto image = OpenOutputFile(job, job.imagePath2);
+  if (!image) return false;
+  auto length = image->Size();
+  if (!length) {
+    ShowIoError(job, "measure", job.imagePath2, platform::LastErrorText());
+    return false;
+  }
+  uint64_t wanted = uint64_t{job.fileDataStart} * kSectorSize;
+  metadataLength = *length;
+  if (metadataLength < wanted) {
+    if (!image->SeekEnd()) {
+      ShowIoError(job, "seek in", job.imagePath2, image->LastError());
+      return false;
+    }
+    if (!WriteZeroBytes(job, *image, job.imagePath2, wanted - metadataLength)) return false;
+    metadataLength = wanted;
+  }
+  return CloseOutputFile(job, *image, job.imagePath2);
+}
+
+// The metadata sectors and every file's sectors, in whole blocks; never less
+// than the volume the builder laid out (which ends with its anchor).
+uint64_t TitleSectors(const Job& job, uint64_t metadataLength) {
+  uint64_t sectors = metadataLength / kSectorSize;
+  for (const FileDataRecord& record : job.fileDataList) sectors += record.sectorCount;
+  return std::max<uint64_t>(RoundUpToBlock(sectors), job.volumeSectors);
+}
+
+bool ImageDirectoriesShareFileSystem(const Job& job) {
+  if (job.imagePath3.empty()) return false;
+  auto first = platform::FileSystemId(DirectoryOf(job.imagePath2));
+  auto second = platform::FileSystemId(DirectoryOf(job.imagePath3));
+  return first && second && *first == *second;
+}
+
+bool CheckDualLayerFreeSpace(Job& job, uint64_t total) {
+  uint64_t capacity = job.layerCapacity;
+  uint64_t free1 = job.freeSectors1;
+  uint64_t free2 = job.freeSectors2;
+  bool enough = free1 >= capacity && free2 >= total - capacity;
+  // Two directories on one file system draw on the same free space.
+  if (enough && ImageDirectoriesShareFileSystem(job)) enough = free1 >= total;
+  if (enough) return true;
+  ShowMessage(job,
+              "Amount of disk free space for a dual layer DVD title is insufficient. Increase each hard disk "
+              "partition to 4G byte size and free space.",
+              kNoDiskSpaceCaption);
+  ShowMessage(job,
+              Format("The title requires %lluK bytes, %lluK in layer 1 and %lluK in layer 2. Layer 1 disk partition "
+                     "has %lluK available and Layer 2 disk parition has %lluK available.",
+                     U(total * 2), U(capacity * 2), U((total - capacity) * 2), U(free1 * 2), U(free2 * 2)),
+              "System status");
+  return false;
+}
+
+bool CheckSingleLayerFreeSpace(Job& job, uint64_t total) {
+  uint64_t free1 = job.freeSectors1;
+  if (free1 >= total) return true;
+  ShowMessage(job,
+              Format("Amount of disk free space for a single layer DVD title is insufficient. Increase hard disk "
+                     "partition for layer 1 to %lluK byte size and free space.",
+                     U(total * 2)),
+              kNoDiskSpaceCaption);
+  ShowMessage(job,
+              Format("The title requires %lluK bytes in layer 1. Layer 1 disk partition has %lluK available.",
+                     U(total * 2), U(free1 * 2)),
+              "System status");
+  return false;
+}
+
+std::string SingleLayerSummary(const Job& job, uint64_t total) {
+  if (job.singleLayer == 1) {
+    return Format("This is a single layer DVD disc title with %llu sectors. The title is comprised of %llu Directory "
+                  "Folders and %u Files",
+                  U(total), U(uint64_t{job.folderCount} + 1), job.fileCount);
+  }
+  return Format("This title fits on a single layer disc.  The title requires only %llu sectors of %u sectors "
+                "available on a single layer disc. You have indicated in set up that this would be a dual layer "
+                "disc. Am I missing something?",
+                U(total), job.layerCapacity);
+}
+
+// The title's size and split, the summary question and the checks against
+// the disc and the free disk space.
+bool DecideLayout(Job& job, uint64_t metadataLength) {
+  if (metadataLength % kBlockSize != 0 || metadataLength != uint64_t{job.fileDataStart} * kSectorSize) {
+    ShowMessage(job, "Internal error caused illegal disc image format!", "Report error code 0101");
+    return false;
+  }
+  uint64_t total = TitleSectors(job, metadataLength);
+  uint64_t capacity = job.layerCapacity;
+  job.totalSectors = Clamp32(total);
+  std::string summary;
+  if (total < capacity) {
+    job.layer1Sectors = Clamp32(total);
+    job.layer2Sectors = 0;
+    summary = SingleLayerSummary(job, total);
+  } else {
+    job.layer1Sectors = job.layerCapacity;
+    job.layer2Sectors = Clamp32(total - capacity);
+    if (job.singleLayer == 1) {
+      ShowMessage(job,
+                  Format("This DVD title exceeds the maximum size allowed on a single layer disc. You had selected to "
+                         "make a single layer disc. You will have to reduce the title size or select to make a dual "
+                         "layer title disc. The total size of this title disc image is %llu sectors. The maximum "
+                         "number of sectors allowed is %u.",
+                         U(total), job.layerCapacity),
+                  "Operations error!");
+      return false;
+    }
+    summary = Format("This is a dual layer DVD disc title with %llu sectors. Layer 1 will contain %u sectors and Layer "
+                     "2 will contain %llu sectors. The title contains %u Directory Folders and %u Files",
+                     U(total), job.layerCapacity, U(total - capacity), job.folderCount, job.fileCount);
+  }
+  if (!job.noWarningMessagesOutput && !AskYesNo(job, summary, "Continue?")) return false;
+  job.dualLayer = 0;
+  if (total > capacity) {
+    if (total > job.dualLayerCapacity) {
+      ShowMessage(job,
+                  Format("Total disc image size of this title (%llu sectors) exceeds dual layer capacity of DVD.",
+                         U(total)),
+                  "Insufficient DVD disc space!");
+      return false;
+    }
+    if (job.toTape == 0 && !CheckDualLayerFreeSpace(job, total)) return false;
+    job.dualLayer = 1;
+    return true;
+  }
+  return job.toTape != 0 || CheckSingleLayerFreeSpace(job, total);
+}
+
+bool RefuseLayout(Job& job, const std::string& what) {
+  ShowMessage(job, "Internal error caused illegal disc image format! " + what, "Report error code 0102");
+  return false;
+}
+
+// The copy writes strictly forward from fileDataStart: every file must lie
+// behind the metadata and the file before it, hold its bytes, and end before
+// the closing anchor; the metadata must lie in layer 1.
+bool CheckFileDataLayout(Job& job) {
+  uint64_t anchor = uint64_t{job.volumeSectors} - 1;
+  if (job.volumeSectors <= job.fileDataStart) {
+    return RefuseLayout(job, Format("The volume ends at sector %u, before its data area at sector %u.",
+                                    job.volumeSectors, job.fileDataStart));
+  }
+  if (job.dualLayer && job.fileDataStart > job.layerCapacity) {
+    return RefuseLayout(job, Format("The metadata image of %u sectors does not fit layer 1.", job.fileDataStart));
+  }
+  uint64_t next = job.fileDataStart;
+  for (const FileDataRecord& record : job.fileDataList) {
+    if (record.sectorCount == 0) continue;
+    uint64_t start = record.startSector;
+    uint64_t end = start + record.sectorCount;
+    bool fits = start >= next && end <= anchor && record.byteLength <= uint64_t{record.sectorCount} * kSectorSize;
+    if (!fits) {
+      return RefuseLayout(job, Format("The data of %s can not lie at sectors %llu to %llu.", record.path.c_str(),
+                                      U(start), U(end - 1)));
+    }
+    next = end;
+  }
+  return true;
+}
+
+// Tape output is not part of this build.
+void ShowTapeNotAvailable(Job& job) {
+  ShowMessage(job, "This build of Pravel can not do that yet: writing to tape.", "Not available");
+}
+
+}  // namespace
+
+bool BuildImageAndOutput(Job& job, const FileSystemBuilder& build) {
+  PrepareTemporaryPaths(job);
+  RemoveBuilderFiles(job);
+  ShowMakingLabel(job);
+  if (!CreateImageFiles(job)) return false;
+  if (!RunBuilder(job, build)) return false;
+  if (!CheckRecordLimit(job)) return FailRun(job);
+  SortFileDataList(job);
+  uint64_t metadataLength = 0;
+  if (!PadMetadataImage(job, metadataLength)) return FailRun(job);
+  if (job.writeCompareFile && !WriteCompareFile(job)) return FailRun(job);
+  if (job.writeLogFile && !WriteLogFile(job, metadataLength)) return FailRun(job);
+  if (!DecideLayout(job, metadataLength)) return FailRun(job);
+  if (!CheckFileDataLayout(job)) return FailRun(job);
+  if (!WriteControlImage(job)) return FailRun(job);
+  if (job.toTape != 0) {
+    ShowTapeNotAvailable(job);
+    return FailRun(job);
+  }
+  if (!CopyFileData(job)) return FailRun(job);
+  FreeFileDataList(job);
+  RemoveErrorMarker(job);
+  return true;
+}
+
+bool BuildImageAndOutput(Job& job) {
+  std::unique_ptr<UdfStage> udf = MakeUdfStage();
+  return BuildImageAndOutput(job, [&udf](Job& j, SectorWriter& writer) { return BuildFileSystem(j, writer, *udf); });
+}
+
+}  // namespace pravel

@@ -1,0 +1,47 @@
+// Checked file handling of the output stage: every create, write and close
+// is checked and a failure is reported once, naming the file and the
+// system's reason ("Fatal IO error!").
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/job.h"
+#include "platform/files.h"
+
+namespace pravel {
+
+// Creates (or truncates) `path` with CreateFileChecked and opens it for
+// reading and writing.
+std::optional<platform::File> CreateOutputFile(Job& job, const std::string& path);
+// Opens an existing file for reading and writing.
+std::optional<platform::File> OpenOutputFile(Job& job, const std::string& path);
+bool CloseOutputFile(Job& job, platform::File& file, const std::string& path);
+// Writes `count` zero bytes at the file's current position.
+bool WriteZeroBytes(Job& job, platform::File& file, const std::string& path, uint64_t count);
+
+// The directory part of a path (up to its last '/').
+std::string DirectoryOf(const std::string& path);
+// The part of a path after its last '/'.
+std::string LastPathComponent(const std::string& path);
+
+// A text file written through a buffer of 1 MiB.
+class TextOutputFile {
+ public:
+  explicit TextOutputFile(Job& job) : job_(job) {}
+  bool Create(const std::string& path);
+  bool Append(const std::string& text);
+  bool Close();
+
+ private:
+  bool Flush();
+
+  Job& job_;
+  std::string path_;
+  std::optional<platform::File> file_;
+  std::string buffer_;
+};
+
+}  // namespace pravel

@@ -1,0 +1,266 @@
+// The images a successful run leaves: LAYER01.IMG (and LAYER02.IMG), the
+// closing anchor and CONTROL.IMG.
+#include <gtest/gtest.h>
+
+#include "output_fixture.h"
+
+namespace pravel::output_test {
+namespace {
+
+using testing::Exists;
+using testing::ReadFile;
+
+uint32_t Le32(const std::string& bytes, size_t at) {
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
+  return value;
+}
+
+uint16_t Le16(const std::string& bytes, size_t at) {
+  return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
+}
+
+uint32_t Be32(const std::string& bytes, size_t at) {
+  uint32_t value = 0;
+  for (int i = 0; i < 4; ++i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
+  return value;
+}
+
+std::string SectorOf(const std::string& image, uint64_t sector) {
+  return image.substr(static_cast<size_t>(sector) * kSector, kSector);
+}
+
+void ExpectAnchor(const std::string& sector, uint32_t location) {
+  ASSERT_EQ(sector.size(), kSector);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(sector.data());
+  EXPECT_EQ(Le16(sector, 0), 2);      // tag identifier
+  EXPECT_EQ(Le16(sector, 2), 2);      // descriptor version
+  EXPECT_EQ(Le16(sector, 6), 0);      // serial number
+  EXPECT_EQ(Le16(sector, 10), 496);   // CRC length
+  EXPECT_EQ(Le32(sector, 12), location);
+  EXPECT_EQ(Le16(sector, 8), Crc16(bytes + 16, 496));
+  uint8_t sum = 0;
+  for (int i = 0; i < 16; ++i) {
+    if (i != 4) sum = static_cast<uint8_t>(sum + bytes[i]);
+  }
+  EXPECT_EQ(bytes[4], sum);
+  EXPECT_EQ(Le32(sector, 16), 32768u);
+  EXPECT_EQ(Le32(sector, 20), 32u);
+  EXPECT_EQ(Le32(sector, 24), 32768u);
+  EXPECT_EQ(Le32(sector, 28), 48u);
+  EXPECT_EQ(sector.find_first_not_of('\0', 32), std::string::npos);
+}
+
+class ImageLayoutTest : public OutputTest {
+ protected:
+  // An empty file before a 2048-byte one, a 2049-byte one, a larger one.
+  std::vector<std::string> MixedSources() {
+    return {AddSource("big.bin", 5000), AddSource("empty.bin", 0), AddSource("two.bin", 2048),
+            AddSource("three.bin", 2049)};
+  }
+};
+
+TEST_F(ImageLayoutTest, SingleLayerImageHoldsMetadataFilesAndAnchor) {
+  testing::WriteFile(dir / "template/_cdferr", "");
+  Layout layout = BackToBack(MixedSources());
+  ASSERT_EQ(layout.records[1].startSector, layout.records[2].startSector);  // empty file shares its start
+
+  ASSERT_TRUE(Run(layout));
+
+  std::string image = ReadFile(job.imagePath2);
+  ASSERT_EQ(image.size(), uint64_t{layout.volumeSectors} * kSector);
+  std::string expected = ExpectedVolume(layout);
+  size_t body = image.size() - kSector;
+  EXPECT_TRUE(image.compare(0, body, expected, 0, body) == 0);
+  ExpectAnchor(SectorOf(image, layout.volumeSectors - 1), layout.volumeSectors - 1);
+  EXPECT_FALSE(Exists(job.imagePath3));
+  EXPECT_FALSE(MarkerExists());
+  EXPECT_TRUE(t.ui.messages.empty());
+  EXPECT_EQ(job.totalSectors, layout.volumeSectors);
+  EXPECT_EQ(job.layer1Sectors, layout.volumeSectors);
+  EXPECT_EQ(job.layer2Sectors, 0u);
+  EXPECT_EQ(job.dualLayer, 0);
+  EXPECT_TRUE(job.fileDataList.empty());
+  EXPECT_EQ(job.fileDataCount, 0u);
+}
+
+TEST_F(ImageLayoutTest, ControlImageSingleLayer) {
+  // 48 + 3 + 1 + 2 = 54 data sectors end the volume at 64.
+  Layout layout = BackToBack(MixedSources());
+  ASSERT_EQ(layout.volumeSectors, 64u);
+  ASSERT_TRUE(Run(layout));
+
+  std::string control = ReadFile(job.imagePath1);
+  ASSERT_EQ(control.size(), 32768u);
+  std::string expected(32768, '\0');
+  const uint8_t head[16] = {0x01, 0x02, 0x01, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x03, 0x00, 0x3F, 0, 0, 0, 0};
+  expected.replace(0, 16, reinterpret_cast<const char*>(head), 16);
+  EXPECT_EQ(control, expected);
+}
+
+TEST_F(ImageLayoutTest, VolumeEndingOnABlockKeepsItsSixteenExtraSectors) {
+  // 48 + 16 = 64 is a multiple of 16: the builder ends the volume at 80.
+  Layout layout = BackToBack({AddSource("block.bin", 16 * kSector)});
+  ASSERT_EQ(layout.volumeSectors, 80u);
+  ASSERT_TRUE(Run(layout));
+
+  std::string image = ReadFile(job.imagePath2);
+  ASSERT_EQ(image.size(), 80u * kSector);
+  ExpectAnchor(SectorOf(image, 79), 79);
+  EXPECT_EQ(job.totalSectors, 80u);
+  EXPECT_EQ(Be32(ReadFile(job.imagePath1), 8), 80u + 0x2FFFF);
+}
+
+TEST_F(ImageLayoutTest, DualLayerSplitJoinsToTheSingleLayerVolume) {
+  // Files of 10, 12 (straddling sector 64), 20 and 1 sectors from 48: 91 -> 96.
+  std::vector<std::string> sources = {AddSource("a.bin", 10 * kSector), AddSource("straddle.bin", 12 * kSector - 5),
+                                      AddSource("c.bin", 20 * kSector), AddSource("d.bin", 1)};
+  Layout layout = BackToBack(sources);
+  ASSERT_EQ(layout.records[1].startSector, 58u);
+  ASSERT_EQ(layout.volumeSectors, 96u);
+  job.layerCapacity = 64;
+  job.singleLayer = 0;
+  job.noWarningMessagesOutput = 0;
+  t.ui.QueueAnswers({platform::Answer::kYes});
+
+  ASSERT_TRUE(Run(layout));
+
+  ASSERT_EQ(t.ui.messages.size(), 1u);
+  EXPECT_EQ(t.ui.messages[0].caption, "Continue?");
+  EXPECT_EQ(t.ui.messages[0].text,
+            "This is a dual layer DVD disc title with 96 sectors. Layer 1 will contain 64 sectors and Layer 2 will "
+            "contain 32 sectors. The title contains 2 Directory Folders and 5 Files");
+  std::string layer1 = ReadFile(job.imagePath2);
+  std::string layer2 = ReadFile(job.imagePath3);
+  EXPECT_EQ(layer1.size(), 64u * kSector);
+  EXPECT_EQ(layer2.size(), 32u * kSector);
+  std::string joined = layer1 + layer2;
+  std::string expected = ExpectedVolume(layout);
+  EXPECT_TRUE(joined.compare(0, joined.size() - kSector, expected, 0, expected.size() - kSector) == 0);
+  ExpectAnchor(SectorOf(layer2, 31), 95);
+  EXPECT_EQ(job.dualLayer, 1);
+  EXPECT_EQ(job.totalSectors, 96u);
+  EXPECT_EQ(job.layer1Sectors, 64u);
+  EXPECT_EQ(job.layer2Sectors, 32u);
+
+  std::string control = ReadFile(job.imagePath1);
+  const uint8_t head[16] = {0x01, 0x02, 0x31, 0x10, 0x00, 0x03, 0x00, 0x00,
+                            0x00, 0x03, 0x00, 0x5F, 0x00, 0x03, 0x00, 0x40};
+  EXPECT_EQ(control.substr(0, 16), std::string(reinterpret_cast<const char*>(head), 16));
+  EXPECT_EQ(control.find_first_not_of('\0', 16), std::string::npos);
+  EXPECT_EQ(control.size(), 32768u);
+}
+
+TEST_F(ImageLayoutTest, DualLayerWithoutOppositeTrackPath) {
+  Layout layout = BackToBack({AddSource("a.bin", 30 * kSector)});
+  job.layerCapacity = 64;
+  job.singleLayer = 0;
+  job.oppositeTrackPath = 0;
+  ASSERT_TRUE(Run(layout));
+  EXPECT_EQ(static_cast<uint8_t>(ReadFile(job.imagePath1)[2]), 0x21);
+}
+
+TEST_F(ImageLayoutTest, DualChoiceOfExactlyOneLayerIsWrittenSingleLayer) {
+  // 48 + 13 sectors end at 64 = layerCapacity: dual summary with 0 in layer 2.
+  Layout layout = BackToBack({AddSource("a.bin", 13 * kSector)});
+  layout.volumeSectors = 64;
+  job.layerCapacity = 64;
+  job.singleLayer = 0;
+  job.noWarningMessagesOutput = 0;
+  t.ui.QueueAnswers({platform::Answer::kYes});
+
+  ASSERT_TRUE(Run(layout));
+
+  EXPECT_NE(t.ui.messages.at(0).text.find("Layer 2 will contain 0 sectors"), std::string::npos);
+  EXPECT_EQ(job.dualLayer, 0);
+  EXPECT_EQ(ReadFile(job.imagePath2).size(), 64u * kSector);
+  EXPECT_FALSE(Exists(job.imagePath3));
+  EXPECT_EQ(static_cast<uint8_t>(ReadFile(job.imagePath1)[2]), 0x01);
+}
+
+TEST_F(ImageLayoutTest, DualChoiceOfASmallTitleAsksAndStaysSingleLayer) {
+  Layout layout = BackToBack({AddSource("a.bin", 100)});
+  job.singleLayer = 0;
+  job.layerCapacity = 2084960;
+  job.noWarningMessagesOutput = 0;
+  t.ui.QueueAnswers({platform::Answer::kYes});
+  ASSERT_TRUE(Run(layout));
+  EXPECT_EQ(t.ui.messages.at(0).text,
+            "This title fits on a single layer disc.  The title requires only 64 sectors of 2084960 sectors "
+            "available on a single layer disc. You have indicated in set up that this would be a dual layer disc. "
+            "Am I missing something?");
+  EXPECT_EQ(job.dualLayer, 0);
+}
+
+TEST_F(ImageLayoutTest, LayerTwoImageOfAnEarlierRunIsRemoved) {
+  testing::WriteFile(job.imagePath3, "old layer two");
+  ASSERT_TRUE(Run(BackToBack({AddSource("a.bin", 10)})));
+  EXPECT_FALSE(Exists(job.imagePath3));
+}
+
+TEST_F(ImageLayoutTest, EqualStartSectorsEndInReverseListOrder) {
+  // List order as the builder appends; the sort must not depend on it beyond
+  // the rule for equal starts.
+  std::string late = AddSource("late.bin", 3000), e1 = AddSource("e1", 0), e2 = AddSource("e2", 0),
+              mid = AddSource("mid.bin", 100), first = AddSource("first.bin", 4096);
+  Layout layout;
+  auto record = [](const std::string& path, uint32_t start, uint32_t count, uint64_t length) {
+    FileDataRecord r;
+    r.path = path;
+    r.startSector = start;
+    r.sectorCount = count;
+    r.byteLength = length;
+    return r;
+  };
+  layout.records = {record(late, 51, 2, 3000), record(e1, 50, 0, 0), record(e2, 50, 0, 0), record(mid, 50, 1, 100),
+                    record(first, 48, 2, 4096)};
+  layout.volumeSectors = 64;
+  job.writeCompareFile = 1;
+
+  ASSERT_TRUE(Run(layout));
+
+  EXPECT_EQ(ReadFile(job.tempDir + "PravelCFile.txt"), first + "\n" + mid + "\n" + e2 + "\n" + e1 + "\n" + late + "\n");
+  std::string image = ReadFile(job.imagePath2);
+  EXPECT_EQ(image.substr(50 * kSector, 100), ReadFile(mid));
+  EXPECT_EQ(image.substr(51 * kSector, 3000), ReadFile(late));
+}
+
+TEST_F(ImageLayoutTest, LogFileListsMeasuredAndPlacedSectors) {
+  std::vector<std::string> sources = MixedSources();
+  Layout layout = BackToBack(sources);
+  job.writeLogFile = 1;
+
+  ASSERT_TRUE(Run(layout));
+
+  std::string expected =
+      "Actual      Size in   FS        Computed  FS\n"
+      " size       sectors   sectors   sector #  sector #  Content\n"
+      "0000098304  00000048  00000048  00000000  00000000  File System\n"
+      "0000005000  00000003  00000003  00000048  00000048  " + sources[0] + "\n"
+      "0000002048  00000001  00000001  00000051  00000051  " + sources[2] + "\n"
+      "0000000000  00000000  00000000  00000052  00000051  " + sources[1] + "\n"
+      "0000002049  00000002  00000002  00000052  00000052  " + sources[3] + "\n";
+  EXPECT_EQ(ReadFile(job.tempDir + "PravelLog.txt"), expected);
+  EXPECT_NE(std::find(t.ui.statusLines.begin(), t.ui.statusLines.end(),
+                      "Writing Pravel Log to " + job.tempDir + "PravelLog.txt"),
+            t.ui.statusLines.end());
+}
+
+TEST_F(ImageLayoutTest, TreeListingFilesAreAllRemovedAfterTheBuild) {
+  for (const char* name : {"tm0000.txt", "tm0002.txt", "tm0017.txt", "tm.txt", "tm00001.txt", "notes.txt"}) {
+    testing::WriteFile(dir / ("tmp/" + std::string(name)), "x\r\n");
+  }
+  ASSERT_TRUE(Run(BackToBack({AddSource("a.bin", 10)})));
+  EXPECT_FALSE(Exists(dir / "tmp/tm0000.txt"));
+  EXPECT_FALSE(Exists(dir / "tmp/tm0002.txt"));
+  EXPECT_FALSE(Exists(dir / "tmp/tm0017.txt"));
+  EXPECT_TRUE(Exists(dir / "tmp/tm.txt"));
+  EXPECT_TRUE(Exists(dir / "tmp/tm00001.txt"));
+  EXPECT_TRUE(Exists(dir / "tmp/notes.txt"));
+  EXPECT_EQ(job.tempDirPlain, dir / "tmp");
+  EXPECT_EQ(job.treeListPath, dir / "tmp/tm.txt");
+  EXPECT_EQ(job.discType, 5);
+}
+
+}  // namespace
+}  // namespace pravel::output_test
