@@ -1,0 +1,451 @@
+// Whole batch runs of build/pravel on generated title trees: the exit status,
+// the error marker, the temporary directory afterwards, the image files'
+// sizes, control data and closing anchor, and the volume as independent
+// readers (tests/tools/check_image.py) give it back.
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+
+namespace pravel {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Exists;
+using testing::MakeDirs;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+constexpr const char* kSourceDateEpoch = "1767225600";  // 2026-01-01 00:00:00 UTC
+constexpr uint64_t kSector = 2048;
+constexpr uint64_t kSingleLayerCapacity = 2294912;
+constexpr uint64_t kDualLayerLayerCapacity = 2084960;
+constexpr uint64_t kDataAreaStart = 0x30000;
+
+std::string Binary() {
+  const char* path = std::getenv("PRAVEL_BINARY");
+  return path ? path : "pravel";
+}
+
+std::string CheckImageScript() {
+  return (fs::path(__FILE__).parent_path().parent_path() / "tools" / "check_image.py").string();
+}
+
+std::string Quoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+struct Outcome {
+  int status = -1;
+  std::string output;
+};
+
+Outcome RunShell(const std::string& command, const std::string& outputPath) {
+  int raw = std::system((command + " >" + Quoted(outputPath) + " 2>&1").c_str());
+  Outcome outcome;
+  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  outcome.output = ReadFile(outputPath);
+  return outcome;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// An installation with its own temporary, template and image directories,
+// and a title folder to premaster.
+class Installation {
+ public:
+  explicit Installation(bool secondImageDirectory = false) {
+    for (const char* sub : {"home", "tmp", "template", "images", "images2", "title"}) MakeDirs(root / sub);
+    std::string imageDirs = Images() + (secondImageDirectory ? ";" + Images2() : "");
+    WriteFile(root / "home/kestrand.ini", "[kestrand]\r\ntempdir=" + Tmp() + "\r\ntemplate=" + Template() +
+                                              "\r\nimagedir=" + imageDirs + "\r\n");
+  }
+
+  std::string Home() const { return root / "home"; }
+  std::string Tmp() const { return root / "tmp"; }
+  std::string Template() const { return root / "template"; }
+  std::string Images() const { return root / "images"; }
+  std::string Images2() const { return root / "images2"; }
+  std::string Title() const { return root / "title"; }
+  std::string Marker() const { return root / "template/_cdferr"; }
+
+  // Runs the program with the build date fixed; `input` is its standard input.
+  Outcome Run(const std::string& arguments, const std::string& input = "") const {
+    WriteFile(root / "stdin.txt", input);
+    std::string command = "SOURCE_DATE_EPOCH=" + std::string(kSourceDateEpoch) + " KESTRAND_HOME=" +
+                          Quoted(Home()) + " " + Quoted(Binary()) + " " + arguments + " <" +
+                          Quoted(root / "stdin.txt");
+    return RunShell(command, root / "output.txt");
+  }
+
+  Outcome RunBatch(const std::string& extra = "") const {
+    return Run("--console --yes " + extra + (extra.empty() ? "" : " ") + "-p=" + Quoted(Title()));
+  }
+
+  TempDir root;
+};
+
+// Bytes that differ from file to file, so that a file placed or read at the
+// wrong sectors shows.
+std::string Content(size_t size, uint32_t seed) {
+  std::string bytes(size, '\0');
+  uint32_t state = seed * 2654435761u + 12345u;
+  for (size_t i = 0; i < size; ++i) {
+    state = state * 1103515245u + 12345u;
+    bytes[i] = static_cast<char>(state >> 24);
+  }
+  return bytes;
+}
+
+void MakeFile(const std::string& path, size_t size) {
+  static uint32_t seed = 1;
+  WriteFile(path, Content(size, seed++));
+}
+
+// A sparse file of `size` bytes with pseudo-random blocks at `dataOffsets`
+// (each block `blockSize` bytes, cut at the end of the file).
+void MakeSparseFile(const std::string& path, uint64_t size, const std::vector<uint64_t>& dataOffsets = {},
+                    size_t blockSize = 4096) {
+  MakeDirs(fs::path(path).parent_path().string());
+  { std::ofstream create(path, std::ios::binary); }
+  fs::resize_file(path, size);
+  std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+  uint32_t seed = 7;
+  for (uint64_t offset : dataOffsets) {
+    if (offset >= size) continue;
+    std::string block = Content(static_cast<size_t>(std::min<uint64_t>(blockSize, size - offset)), seed++);
+    file.seekp(static_cast<std::streamoff>(offset));
+    file.write(block.data(), static_cast<std::streamsize>(block.size()));
+  }
+}
+
+// The generated title: deep folders, 64-character names, spaced and
+// non-ASCII names, empty files and folders, files around one sector, a folder
+// whose directory spans several sectors, and names whose short forms clash.
+void GenerateTree(const std::string& title) {
+  auto at = [&](const std::string& relative) { return title + "/" + relative; };
+  MakeFile(at("README.TXT"), 1000);
+  MakeFile(at("one.bin"), 1);
+  MakeFile(at("b2047.bin"), 2047);
+  MakeFile(at("b2048.bin"), 2048);
+  MakeFile(at("b2049.bin"), 2049);
+  MakeFile(at("empty.txt"), 0);
+  MakeFile(at("zz empty last.txt"), 0);
+  MakeFile(at("Read Me First.txt"), 3000);
+  MakeFile(at("\xCE\xA9mega file.txt"), 5000);              // "Ωmega file.txt"
+  MakeFile(at("caf\xC3\xA9/na\xC3\xAFve r\xC3\xA9sum\xC3\xA9.txt"), 4096);  // "café/naïve résumé.txt"
+  MakeFile(at("caf\xC3\xA9/empty inside.dat"), 0);
+  MakeDirs(at("Empty Folder"));
+  MakeFile(at("My Documents/Report 2026.doc"), 70000);
+  MakeFile(at("My Documents/Long Document Name One.html"), 2500);
+  MakeFile(at("My Documents/Long Document Name Two.html"), 2600);
+  MakeFile(at("Alpha.txt"), 10);
+  MakeFile(at("alpha2.txt"), 20);
+  MakeFile(at("_under.txt"), 30);
+  MakeFile(at("0digit.txt"), 40);
+  const std::string longDir(64, 'D');
+  const std::string longFile = std::string(60, 'f') + ".txt";
+  MakeFile(at(longDir + "/" + longFile), 6000);
+  MakeFile(at(longDir + "/short.txt"), 2048 * 3);
+  MakeFile(at("d1/d2/d3/d4/d5/d6/d7/leaf in the deep.txt"), 12345);
+  MakeFile(at("d1/d2/d3/mid.txt"), 777);
+  MakeDirs(at("d1/d2/d3/empty"));
+  for (int i = 0; i < 80; ++i) {
+    char name[64];
+    std::snprintf(name, sizeof name, "many/file number %03d with a long name.txt", i);
+    MakeFile(at(name), static_cast<size_t>((i * 977) % 5000));
+  }
+}
+
+uint64_t FileSize(const std::string& path) { return static_cast<uint64_t>(fs::file_size(path)); }
+
+std::string ReadRange(const std::string& path, uint64_t offset, size_t count) {
+  std::ifstream in(path, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(offset));
+  std::string bytes(count, '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(count));
+  bytes.resize(static_cast<size_t>(in.gcount()));
+  return bytes;
+}
+
+uint32_t LittleEndian(const std::string& bytes, size_t at, size_t width) {
+  uint32_t value = 0;
+  for (size_t i = 0; i < width; ++i) value |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + i])) << (8 * i);
+  return value;
+}
+
+uint32_t BigEndian32(const std::string& bytes, size_t at) {
+  uint32_t value = 0;
+  for (size_t i = 0; i < 4; ++i) value = (value << 8) | static_cast<uint8_t>(bytes[at + i]);
+  return value;
+}
+
+// CRC of ECMA-167 descriptor tags: CRC-CCITT, polynomial 0x1021, initial 0.
+uint16_t TagCrc(const std::string& bytes, size_t from, size_t count) {
+  uint16_t crc = 0;
+  for (size_t i = from; i < from + count; ++i) {
+    crc ^= static_cast<uint16_t>(static_cast<uint8_t>(bytes[i]) << 8);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x8000) ? static_cast<uint16_t>((crc << 1) ^ 0x1021) : (crc << 1);
+  }
+  return crc;
+}
+
+// The last sector of `image` is an anchor volume descriptor pointer whose tag
+// names `location`.
+void ExpectClosingAnchor(const std::string& image, uint64_t location) {
+  uint64_t size = FileSize(image);
+  ASSERT_GE(size, kSector);
+  std::string anchor = ReadRange(image, size - kSector, kSector);
+  ASSERT_EQ(anchor.size(), kSector);
+  EXPECT_EQ(LittleEndian(anchor, 0, 2), 2u) << "tag identifier";
+  EXPECT_EQ(LittleEndian(anchor, 2, 2), 2u) << "descriptor version";
+  uint8_t checksum = 0;
+  for (size_t i = 0; i < 16; ++i)
+    if (i != 4) checksum = static_cast<uint8_t>(checksum + static_cast<uint8_t>(anchor[i]));
+  EXPECT_EQ(static_cast<uint8_t>(anchor[4]), checksum) << "tag checksum";
+  EXPECT_EQ(LittleEndian(anchor, 10, 2), 496u) << "descriptor CRC length";
+  EXPECT_EQ(LittleEndian(anchor, 8, 2), TagCrc(anchor, 16, 496)) << "descriptor CRC";
+  EXPECT_EQ(LittleEndian(anchor, 12, 4), location) << "tag location";
+  EXPECT_EQ(LittleEndian(anchor, 16, 4), 32768u) << "main volume descriptor sequence length";
+  EXPECT_EQ(LittleEndian(anchor, 20, 4), 32u) << "main volume descriptor sequence location";
+  EXPECT_EQ(LittleEndian(anchor, 24, 4), 32768u) << "reserve sequence length";
+  EXPECT_EQ(LittleEndian(anchor, 28, 4), 48u) << "reserve sequence location";
+  EXPECT_EQ(anchor.find_first_not_of('\0', 32), std::string::npos) << "bytes behind the body";
+}
+
+// CONTROL.IMG: the physical format sector of a volume of `totalSectors`,
+// then 15 zero sectors.
+void ExpectControlData(const std::string& path, uint64_t totalSectors, bool dualLayer) {
+  std::string control = ReadFile(path);
+  ASSERT_EQ(control.size(), 32768u);
+  EXPECT_EQ(static_cast<uint8_t>(control[0]), 0x01);
+  EXPECT_EQ(static_cast<uint8_t>(control[1]), 0x02);
+  EXPECT_EQ(static_cast<uint8_t>(control[2]), dualLayer ? 0x31 : 0x01);
+  EXPECT_EQ(static_cast<uint8_t>(control[3]), dualLayer ? 0x10 : 0x00);
+  EXPECT_EQ(BigEndian32(control, 4), kDataAreaStart);
+  EXPECT_EQ(BigEndian32(control, 8), totalSectors + kDataAreaStart - 1);
+  EXPECT_EQ(BigEndian32(control, 12), dualLayer ? kDualLayerLayerCapacity + kDataAreaStart : 0u);
+  EXPECT_EQ(control.find_first_not_of('\0', 16), std::string::npos) << "bytes behind the physical format";
+}
+
+// The temporary files a run must not leave behind.
+std::vector<std::string> LeftoverTemporaryFiles(const std::string& tempDir) {
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(tempDir)) {
+    std::string name = entry.path().filename().string();
+    bool listing = name.rfind("tm", 0) == 0 && name.size() >= 6 && name.substr(name.size() - 4) == ".txt";
+    if (listing || name.rfind("palias", 0) == 0 || name.rfind("_td", 0) == 0 || name.rfind("_pdir", 0) == 0 ||
+        name == "AUTORUN.INF")
+      left.push_back(name);
+  }
+  return left;
+}
+
+// Runs the independent readers over the images; their complaints on failure.
+Outcome CheckImage(const Installation& install, const std::vector<std::string>& images,
+                   const std::string& extraArguments = "") {
+  std::string command = "/usr/bin/python3 " + Quoted(CheckImageScript());
+  for (const std::string& image : images) command += " " + Quoted(image);
+  command += " " + Quoted(install.Title()) + " --work-dir " + Quoted(install.root.path()) + " " + extraArguments;
+  return RunShell(command, install.root / "check.txt");
+}
+
+uint64_t FreeBytes(const std::string& path) { return static_cast<uint64_t>(fs::space(path).available); }
+
+TEST(BatchRun, GeneratedTreeComesBackFromEveryReader) {
+  Installation install;
+  GenerateTree(install.Title());
+  WriteFile(install.Marker(), "");
+
+  Outcome run = install.RunBatch();
+
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_FALSE(Exists(install.Marker())) << "a successful run removes the marker of an earlier one";
+  EXPECT_EQ(LeftoverTemporaryFiles(install.Tmp()), std::vector<std::string>{});
+  const std::string layer1 = install.Images() + "/LAYER01.IMG";
+  ASSERT_TRUE(Exists(layer1));
+  EXPECT_FALSE(Exists(install.Images() + "/LAYER02.IMG"));
+  uint64_t size = FileSize(layer1);
+  ASSERT_EQ(size % kSector, 0u) << size;
+  uint64_t sectors = size / kSector;
+  EXPECT_EQ(sectors % 16, 0u) << "the volume ends on a 16-sector boundary";
+  ExpectClosingAnchor(layer1, sectors - 1);
+  ExpectControlData(install.Images() + "/CONTROL.IMG", sectors, false);
+
+  Outcome check = CheckImage(install, {layer1});
+  EXPECT_EQ(check.status, 0) << check.output;
+}
+
+TEST(BatchRun, AutorunOptionPutsItsFileAtTheRootAndRemovesTheTemporaryOne) {
+  Installation install;
+  MakeFile(install.Title() + "/SETUP.EXE", 5000);
+  MakeFile(install.Title() + "/setup.ico", 300);
+  MakeFile(install.Title() + "/docs/manual.txt", 4000);
+  WriteFile(install.root / "autorun.expected", "\r\n\r\n[autorun]\r\nopen=SETUP.EXE\r\nicon=SETUP.ICO\r\n");
+
+  Outcome run = install.RunBatch(Quoted("-a=setup.exe;setup.ico"));
+
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(LeftoverTemporaryFiles(install.Tmp()), std::vector<std::string>{});
+  Outcome check = CheckImage(install, {install.Images() + "/LAYER01.IMG"},
+                             "--extra-file " + Quoted("AUTORUN.INF=" + (install.root / "autorun.expected")));
+  EXPECT_EQ(check.status, 0) << check.output;
+}
+
+TEST(BatchRun, TwoRunsWithTheSameBuildDateGiveIdenticalImages) {
+  Installation install;
+  GenerateTree(install.Title());
+  Outcome first = install.RunBatch();
+  ASSERT_EQ(first.status, 0) << first.output;
+  const std::string layer1 = install.Images() + "/LAYER01.IMG";
+  const std::string control = install.Images() + "/CONTROL.IMG";
+  std::string firstLayer = ReadFile(layer1);
+  std::string firstControl = ReadFile(control);
+  // The files' own times play no part: every record carries the build date.
+  for (const auto& entry : fs::recursive_directory_iterator(install.Title()))
+    fs::last_write_time(entry.path(), fs::file_time_type::clock::now() - std::chrono::hours(50));
+
+  Outcome second = install.RunBatch();
+
+  ASSERT_EQ(second.status, 0) << second.output;
+  std::string secondLayer = ReadFile(layer1);
+  ASSERT_EQ(secondLayer.size(), firstLayer.size());
+  auto mismatch = std::mismatch(firstLayer.begin(), firstLayer.end(), secondLayer.begin());
+  EXPECT_TRUE(mismatch.first == firstLayer.end())
+      << "LAYER01.IMG differs first at byte " << (mismatch.first - firstLayer.begin());
+  EXPECT_TRUE(ReadFile(control) == firstControl) << "CONTROL.IMG differs";
+}
+
+TEST(BatchRun, NoToTheSummaryFailsTheRun) {
+  Installation install;
+  MakeFile(install.Title() + "/DATA.TXT", 3000);
+  MakeFile(install.Title() + "/SUB/MORE.TXT", 100);
+
+  // -nw: no name warnings, so the summary is the only question.
+  Outcome run = install.Run("--console -nw -p=" + Quoted(install.Title()), "n\n");
+
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_TRUE(Contains(run.output, "Continue?")) << run.output;
+  EXPECT_TRUE(Exists(install.Marker()));
+  EXPECT_EQ(LeftoverTemporaryFiles(install.Tmp()), std::vector<std::string>{});
+}
+
+TEST(BatchRun, TitleOverSingleLayerCapacityIsRefusedBeforeFileDataIsWritten) {
+  Installation install;
+  // 2 x 2.4 GB: over 2,294,912 sectors, each file under 4 GiB.
+  MakeSparseFile(install.Title() + "/PART1.BIN", 2400000000ull, {0});
+  MakeSparseFile(install.Title() + "/PART2.BIN", 2400000000ull, {0});
+  MakeFile(install.Title() + "/SUB/SMALL.TXT", 100);
+
+  Outcome run = install.RunBatch();
+
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_TRUE(Contains(run.output, "Operations error!")) << run.output;
+  EXPECT_TRUE(Contains(run.output,
+                       "This DVD title exceeds the maximum size allowed on a single layer disc. You had "
+                       "selected to make a single layer disc."))
+      << run.output;
+  EXPECT_TRUE(Contains(run.output, "The maximum number of sectors allowed is " +
+                                       std::to_string(kSingleLayerCapacity) + "."))
+      << run.output;
+  EXPECT_TRUE(Exists(install.Marker()));
+  EXPECT_EQ(LeftoverTemporaryFiles(install.Tmp()), std::vector<std::string>{});
+  const std::string layer1 = install.Images() + "/LAYER01.IMG";
+  if (Exists(layer1)) {
+    EXPECT_LT(FileSize(layer1), 64ull << 20) << "file data was written";
+  }
+  EXPECT_FALSE(Exists(install.Images() + "/LAYER02.IMG"));
+}
+
+TEST(BatchRun, DualLayerTitleOverDualLayerCapacityIsRefused) {
+  Installation install;
+  // 3 x 3 GB: over 4,169,920 sectors.
+  for (const char* name : {"/A.BIN", "/B.BIN", "/C.BIN"}) MakeSparseFile(install.Title() + name, 3000000000ull);
+  MakeFile(install.Title() + "/SUB/SMALL.TXT", 100);
+
+  Outcome run = install.RunBatch("--layers=2");
+
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_TRUE(Contains(run.output, "Insufficient DVD disc space!")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "exceeds dual layer capacity of DVD.")) << run.output;
+  EXPECT_TRUE(Exists(install.Marker()));
+  const std::string layer1 = install.Images() + "/LAYER01.IMG";
+  if (Exists(layer1)) {
+    EXPECT_LT(FileSize(layer1), 64ull << 20) << "file data was written";
+  }
+  EXPECT_FALSE(Exists(install.Images() + "/LAYER02.IMG"));
+}
+
+TEST(BatchRun, FileOfFourGibibytesIsRefusedByNameBeforeAnySectorIsWritten) {
+  Installation install;
+  MakeSparseFile(install.Title() + "/HUGE.BIN", 4294967296ull);
+  MakeFile(install.Title() + "/SUB/SMALL.TXT", 100);
+
+  Outcome run = install.RunBatch();
+
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_TRUE(Contains(run.output, "HUGE.BIN")) << "the message names the file:\n" << run.output;
+  EXPECT_TRUE(Exists(install.Marker()));
+  const std::string layer1 = install.Images() + "/LAYER01.IMG";
+  if (Exists(layer1)) {
+    EXPECT_EQ(FileSize(layer1), 0u) << "an image sector was written";
+  }
+}
+
+// Heavy: writes a ~4.3 GB volume (LAYER01.IMG and LAYER02.IMG) for real.
+TEST(BatchRunLarge, DualLayerTitleSplitsAtTheLayerCapacity) {
+  constexpr uint64_t kNeeded = 12ull << 30;
+  TempDir probe;
+  if (FreeBytes(probe.path()) < kNeeded) GTEST_SKIP() << "needs 12 GB free in " << probe.path();
+
+  Installation install(/*secondImageDirectory=*/true);
+  MakeFile(install.Title() + "/README.TXT", 3000);
+  MakeFile(install.Title() + "/docs/Notes \xC3\xA9t\xC3\xA9.txt", 2049);  // "Notes été.txt"
+  // Two files of 2.14 GB put the title just over one layer; blocks of data
+  // every 128 MiB, and the last 64 MiB of the second file (where the layer
+  // boundary falls) all data.
+  const uint64_t kPart = 2140000000ull;
+  std::vector<uint64_t> markers;
+  for (uint64_t offset = 0; offset < kPart; offset += 128ull << 20) markers.push_back(offset);
+  markers.push_back(kPart - 4096);
+  MakeSparseFile(install.Title() + "/VIDEO/PART1.VOB", kPart, markers);
+  std::vector<uint64_t> tail = markers;
+  for (uint64_t offset = kPart - (64ull << 20); offset < kPart; offset += 1 << 20) tail.push_back(offset);
+  MakeSparseFile(install.Title() + "/VIDEO/PART2.VOB", kPart, tail, 1 << 20);
+
+  Outcome run = install.RunBatch("--layers=2");
+
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_FALSE(Exists(install.Marker()));
+  EXPECT_EQ(LeftoverTemporaryFiles(install.Tmp()), std::vector<std::string>{});
+  const std::string layer1 = install.Images() + "/LAYER01.IMG";
+  const std::string layer2 = install.Images2() + "/LAYER02.IMG";
+  ASSERT_TRUE(Exists(layer2)) << "LAYER02.IMG goes into the layer-2 image directory";
+  EXPECT_EQ(FileSize(layer1), kDualLayerLayerCapacity * kSector);
+  uint64_t size2 = FileSize(layer2);
+  ASSERT_EQ(size2 % kSector, 0u);
+  uint64_t total = kDualLayerLayerCapacity + size2 / kSector;
+  EXPECT_EQ(total % 16, 0u);
+  ExpectClosingAnchor(layer2, total - 1);
+  ExpectControlData(install.Images() + "/CONTROL.IMG", total, true);
+
+  Outcome check = CheckImage(install, {layer1, layer2});
+  EXPECT_EQ(check.status, 0) << check.output;
+}
+
+}  // namespace
+}  // namespace pravel
