@@ -328,6 +328,8 @@ TEST(BatchRun, TwoRunsWithTheSameBuildDateGiveIdenticalImages) {
   EXPECT_TRUE(mismatch.first == firstLayer.end())
       << "LAYER01.IMG differs first at byte " << (mismatch.first - firstLayer.begin());
   EXPECT_TRUE(ReadFile(control) == firstControl) << "CONTROL.IMG differs";
+  // The build date is the given instant: the primary descriptor's creation date.
+  EXPECT_EQ(secondLayer.substr(16 * kSector + 813, 16), "2026010100000000");
 }
 
 TEST(BatchRun, NoToTheSummaryFailsTheRun) {
