@@ -148,10 +148,9 @@ void WriteAliasEntry(Job& job, const std::string& path, bool secondSection) {
 }
 
 void NextAliasFileIfFull(Job& job) {
-  if (!platform::PathExists(job.paliasPath)) return;
   auto file = platform::File::Open(job.paliasPath, platform::File::Mode::kReadWrite);
   if (!file) {
-    ShowMessage(job, kCanNotCreate, kListingCaption);
+    if (platform::PathExists(job.paliasPath)) ShowMessage(job, kCanNotCreate, kListingCaption);
     return;
   }
   const auto length = file->Size();
