@@ -1,6 +1,9 @@
 #include "app/stages.h"
 
 #include "app/runtime.h"
+#include "intake/alias_files.h"
+#include "intake/tree_scan.h"
+#include "output/image_output.h"
 
 namespace pravel {
 
@@ -12,20 +15,11 @@ namespace {
 
 class ProductionStages final : public Stages {
  public:
-  bool LoadProjectSources(Job& job) override {
-    ShowNotYetBuilt(job, "loading a batch project");
-    return false;
-  }
-  bool BuildTreeListing(Job& job) override {
-    ShowNotYetBuilt(job, "scanning the sources");
-    return false;
-  }
-  bool BuildImageAndOutput(Job& job) override {
-    ShowNotYetBuilt(job, "building the disc image");
-    return false;
-  }
-  void RemoveAliasFiles(Job&) override {}
-  void RemoveTreeListingFiles(Job&) override {}
+  bool LoadProjectSources(Job& job) override { return pravel::LoadProjectSources(job); }
+  bool BuildTreeListing(Job& job) override { return pravel::BuildTreeListing(job); }
+  bool BuildImageAndOutput(Job& job) override { return pravel::BuildImageAndOutput(job); }
+  void RemoveAliasFiles(Job& job) override { pravel::RemoveAliasFiles(job); }
+  void RemoveTreeListingFiles(Job& job) override { pravel::RemoveTreeListingFiles(job); }
   void EraseTape(Job& job) override { ShowNotYetBuilt(job, "erasing a tape"); }
 };
 

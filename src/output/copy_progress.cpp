@@ -40,7 +40,9 @@ std::string FormatCopyProgress(const std::string& name, uint64_t done, uint64_t 
 
 CopyProgress::CopyProgress(Job& job, uint64_t totalBytes) : job_(job), total_(totalBytes) { startTick_ = Now(); }
 
-uint32_t CopyProgress::Now() { return job_.clock ? job_.clock->TickCount() : systemClock_.TickCount(); }
+uint64_t CopyProgress::Now() {
+  return job_.clock ? job_.clock->ElapsedMilliseconds() : systemClock_.ElapsedMilliseconds();
+}
 
 void CopyProgress::StartFile(const std::string& name) {
   name_ = name;
@@ -53,12 +55,12 @@ void CopyProgress::Advance(uint64_t bytes) {
 }
 
 void CopyProgress::Show() {
-  uint32_t now = Now();
+  uint64_t now = Now();
   // Tick counts wrap; unsigned differences stay right across the wrap.
-  if (shown_ && static_cast<uint32_t>(now - lastShown_) < kIntervalMs) return;
+  if (shown_ && now - lastShown_ < kIntervalMs) return;
   shown_ = true;
   lastShown_ = now;
-  ShowStatus(job_, FormatCopyProgress(name_, done_, total_, static_cast<uint32_t>(now - startTick_)));
+  ShowStatus(job_, FormatCopyProgress(name_, done_, total_, now - startTick_));
 }
 
 }  // namespace pravel

@@ -28,15 +28,15 @@ class CopyProgress {
 
  private:
   void Show();
-  uint32_t Now();
+  uint64_t Now();
 
   Job& job_;
   platform::SystemClock systemClock_;
   uint64_t total_;
   uint64_t done_ = 0;
   std::string name_;
-  uint32_t startTick_;
-  uint32_t lastShown_ = 0;
+  uint64_t startTick_;
+  uint64_t lastShown_ = 0;
   bool shown_ = false;
 };
 

@@ -48,4 +48,9 @@ uint32_t SystemClock::TickCount() {
   return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
 
+uint64_t SystemClock::ElapsedMilliseconds() {
+  auto since = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
 }  // namespace pravel::platform

@@ -20,8 +20,12 @@ class Clock {
  public:
   virtual ~Clock() = default;
   virtual LocalTime Now() = 0;
-  // Milliseconds since some fixed start, as the platform's tick count.
+  // Milliseconds since some fixed start, as the platform's tick count. Fixed
+  // with SOURCE_DATE_EPOCH, since identifiers on the disc are made from it.
   virtual uint32_t TickCount() = 0;
+  // Milliseconds of a steady clock, for measuring progress; never fixed, so
+  // rates and times left stay true in reproducible builds.
+  virtual uint64_t ElapsedMilliseconds() = 0;
 };
 
 // The machine's clock. When SOURCE_DATE_EPOCH is set it reads that instant as
@@ -31,6 +35,7 @@ class SystemClock final : public Clock {
  public:
   LocalTime Now() override;
   uint32_t TickCount() override;
+  uint64_t ElapsedMilliseconds() override;
 };
 
 // A clock that always tells the same time (tests).
@@ -39,11 +44,14 @@ class FixedClock final : public Clock {
   explicit FixedClock(LocalTime time, uint32_t ticks = 0) : time_(time), ticks_(ticks) {}
   LocalTime Now() override { return time_; }
   uint32_t TickCount() override { return ticks_; }
+  uint64_t ElapsedMilliseconds() override { return elapsed_; }
   void Set(LocalTime time) { time_ = time; }
+  void Advance(uint64_t milliseconds) { elapsed_ += milliseconds; }
 
  private:
   LocalTime time_;
   uint32_t ticks_;
+  uint64_t elapsed_ = 0;
 };
 
 // SOURCE_DATE_EPOCH as seconds since 1970, when it is set and valid.

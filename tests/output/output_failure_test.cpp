@@ -242,14 +242,15 @@ TEST(CopyProgressText, NamesTheFileBytesRateAndTimeLeft) {
   EXPECT_EQ(FormatCopyProgress("b", 3 << 20, 6 << 20, 3000), "Add to image -> b  3.0 MiB of 6.0 MiB, 1.0 MB/s, 0:03 left");
 }
 
-// A clock whose tick count advances 30 ms on every reading.
+// A clock whose steady time advances 30 ms on every reading.
 class SteppingClock final : public platform::Clock {
  public:
   platform::LocalTime Now() override { return {}; }
-  uint32_t TickCount() override { return ticks_ += 30; }
+  uint32_t TickCount() override { return 0; }
+  uint64_t ElapsedMilliseconds() override { return elapsed_ += 30; }
 
  private:
-  uint32_t ticks_ = 0;
+  uint64_t elapsed_ = 0;
 };
 
 TEST_F(OutputFailureTest, ProgressIsShownAtMostTenTimesASecond) {
