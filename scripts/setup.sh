@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake libgtest-dev libgmock-dev   # compiler, build, tests
   genisoimage xorriso p7zip-full udftools python3-pycdlib  # independent image readers
-  lsdvd dvdbackup time                              # DVD-Video readers, peak memory
+  lsdvd dvdbackup time bc                           # DVD-Video readers, benchmarks
 )
 
 missing=()
