@@ -77,7 +77,7 @@ class Builder {
   void AssignDirectoryExtents();
   bool WriteSequentialPart();
   bool AddDirectories();
-  bool CompleteVolumeDescriptors();
+  bool CompleteVolumeDescriptors(uint32_t volumeSpaceSize);
 
   bool BuildDirectory(long n, bool adding);
   bool AddEntry(const std::string& line, bool adding);
@@ -132,9 +132,10 @@ bool Builder::Run() {
   if (!writer_.SeekSector(udfEnd) || !writer_.AppendZeroSectors(RoundUpTo16(udfEnd) - udfEnd) ||
       !writer_.FlushImageSectors())
     return false;
-  if (!CompleteVolumeDescriptors()) return false;
   uint64_t end = currentSector_ % 16 == 0 ? currentSector_ + 16 : RoundUpTo16(currentSector_);
   if (end > 0xFFFFFFFFull) return Fail("The title is too large for a DVD volume.", "Operations error!");
+  // The volume space takes in the closing sectors and the UDF anchor at its end.
+  if (!CompleteVolumeDescriptors(static_cast<uint32_t>(end))) return false;
   job_.currentSector = static_cast<uint32_t>(end);
   job_.volumeSectors = static_cast<uint32_t>(end);
   job_.fileDataCount = static_cast<uint32_t>(job_.fileDataList.size());
@@ -432,10 +433,9 @@ bool Builder::AddDirectories() {
   return true;
 }
 
-bool Builder::CompleteVolumeDescriptors() {
-  if (currentSector_ > 0xFFFFFFFFull) return Fail("The title is too large for a DVD volume.", "Operations error!");
+bool Builder::CompleteVolumeDescriptors(uint32_t volumeSpaceSize) {
   VolumeLayout layout;
-  layout.volumeSpaceSize = static_cast<uint32_t>(currentSector_);
+  layout.volumeSpaceSize = volumeSpaceSize;
   layout.isoPathTable = pathTables_.IsoSize();
   layout.jolietPathTable = pathTables_.JolietSize();
   layout.slots = slots_;

@@ -106,7 +106,7 @@ TEST_F(BuilderTest, EmptyTreeListingGivesTheFixedSectorMap) {
   EXPECT_EQ(bytes.size(), 464u * kSectorSize);  // U = 460, closed on a multiple of 16
   EXPECT_EQ(t.job.fileDataStart, 5472u);        // 464 + 5000, raised to a multiple of 16
   EXPECT_EQ(t.job.volumeSectors, 5488u);        // already a multiple of 16: 16 more
-  EXPECT_EQ(GetLe32(primary + 80), 5472u);
+  EXPECT_EQ(GetLe32(primary + 80), 5488u);        // the volume space ends with the volume
   EXPECT_EQ(SectorAt(18)[0], 255);
   // The root holds "." and ".." only, each describing the root itself.
   auto root = RecordsAt(458, 2048);

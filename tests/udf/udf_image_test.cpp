@@ -1,0 +1,378 @@
+// Whole builds of generated titles through the scan, the builder and the UDF
+// writer, read back by independent readers: udfinfo, pycdlib and 7z.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+
+#include "app/runtime.h"
+#include "intake/tree_scan.h"
+#include "iso/builder.h"
+#include "iso/byte_fields.h"
+#include "platform/files.h"
+#include "support/test_support.h"
+#include "udf/anchor.h"
+#include "udf/udf_writer.h"
+#include "udf_checks.h"
+
+namespace pravel {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::MakeDirs;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+struct CommandResult {
+  int status = -1;
+  std::string output;
+};
+
+CommandResult RunCommand(const std::string& command, const std::string& outputPath) {
+  int raw = std::system((command + " >'" + outputPath + "' 2>&1").c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(outputPath)};
+}
+
+bool HaveTool(const std::string& name) { return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0; }
+
+// Opens the image, walks the UDF tree and reads every file in pieces,
+// comparing each with its source; every file's UDF extent must be its Joliet
+// and ISO extent. Prints "checked N files" on success.
+constexpr const char* kPycdlibCheck = R"PY(
+import os, sys, pycdlib
+image, root, start = sys.argv[1], sys.argv[2], int(sys.argv[3])
+iso = pycdlib.PyCdlib()
+iso.open(image)
+assert iso.has_udf(), 'no UDF'
+found_files, found_dirs = set(), set()
+for path, dirs, files in iso.walk(udf_path='/'):
+    base = path.rstrip('/')
+    for d in dirs:
+        found_dirs.add(base + '/' + d)
+    for f in files:
+        found_files.add(base + '/' + f)
+want_files, want_dirs = set(), set()
+for path, dirs, files in os.walk(root):
+    rel = os.path.relpath(path, root)
+    base = '' if rel == '.' else '/' + rel
+    for d in dirs:
+        want_dirs.add(base + '/' + d)
+    for f in files:
+        want_files.add(base + '/' + f)
+assert found_dirs == want_dirs, ('dirs', sorted(found_dirs ^ want_dirs))
+assert found_files == want_files, ('files', sorted(found_files ^ want_files))
+for p in sorted(want_files):
+    with iso.open_file_from_iso(udf_path=p) as udf, open(root + p, 'rb') as src:
+        while True:
+            a = udf.read(1 << 22)
+            b = src.read(1 << 22)
+            assert a == b, ('content', p)
+            if not b:
+                break
+    entry = iso.get_record(udf_path=p)
+    if entry.info_len > 0:
+        udf_extent = entry.alloc_descs[0].log_block_num + start
+        joliet = iso.get_record(joliet_path=p + ';1').extent_location()
+        assert udf_extent == joliet, ('extent', p, udf_extent, joliet)
+        blocks = [ad.log_block_num for ad in entry.alloc_descs]
+        assert blocks == [blocks[0] + i * 524287 for i in range(len(blocks))], ('split', p, blocks)
+        assert sum(ad.extent_length for ad in entry.alloc_descs) == entry.info_len, ('length', p)
+iso.close()
+print('checked %d files' % len(want_files))
+)PY";
+
+// A title in a temporary folder, scanned and built in-process; the file data
+// is copied behind the metadata as the output stage does (zero runs are left
+// as holes, so sparse sources stay sparse) and a closing anchor ends it.
+class UdfImageTest : public ::testing::Test {
+ protected:
+  UdfImageTest() {
+    MakeDirs(dir / "tmp");
+    MakeDirs(dir / "title");
+    Job& job = t.job;
+    job.tempDir = dir / "tmp/";
+    job.tempDirPlain = dir / "tmp";
+    job.templateDir = dir / "tmp";
+    job.treeListPath = dir / "tmp/tm.txt";
+    job.discType = 5;
+    job.isoLevel1Names = 0;
+    job.volumeId = "PRAVEL_UDF_TEST";
+    job.noWarningMessages = 1;  // the temporary folder's own path is not a disc name
+  }
+
+  std::string Title(const std::string& relative) const { return dir / ("title/" + relative); }
+
+  bool Scan() {
+    std::vector<fs::path> entries;
+    for (const auto& entry : fs::directory_iterator(dir / "title")) entries.push_back(entry.path());
+    std::sort(entries.begin(), entries.end());
+    t.job.ClearSources();
+    for (const auto& path : entries) t.job.AddSource(path.string());
+    return BuildTreeListing(t.job);
+  }
+
+  // Scans and builds into `name`; false with the builder's message shown.
+  bool Build(const std::string& name = "LAYER01.IMG", UdfStage* stage = nullptr) {
+    if (!Scan()) return false;
+    image = dir / name;
+    auto file = platform::File::Open(image, platform::File::Mode::kCreate);
+    if (!file) return false;
+    SectorWriter writer(t.job, *file, image);
+    UdfStage& udf = stage ? *stage : writer_;
+    if (!BuildFileSystem(t.job, writer, udf) || !writer.FlushImageSectors()) return false;
+    file->Close();
+    RemoveBuilderFiles(t.job);
+    CopyFileData();
+    return true;
+  }
+
+  void CopyFileData() {
+    std::fstream out(image, std::ios::in | std::ios::out | std::ios::binary);
+    std::vector<char> chunk(1 << 20), zeros(1 << 20, 0);
+    for (const FileDataRecord& record : t.job.fileDataList) {
+      std::ifstream in(record.path, std::ios::binary);
+      uint64_t offset = uint64_t{record.startSector} * kSectorSize;
+      while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
+        size_t got = static_cast<size_t>(in.gcount());
+        if (std::memcmp(chunk.data(), zeros.data(), got) != 0) {
+          out.seekp(static_cast<std::streamoff>(offset));
+          out.write(chunk.data(), static_cast<std::streamsize>(got));
+        }
+        offset += got;
+      }
+    }
+    out.close();
+    fs::resize_file(image, uint64_t{t.job.volumeSectors} * kSectorSize);
+    Sector anchor{};
+    BuildAnchorPointer(anchor.data(), t.job.volumeSectors - 1);
+    std::fstream end(image, std::ios::in | std::ios::out | std::ios::binary);
+    end.seekp(static_cast<std::streamoff>(uint64_t{t.job.volumeSectors - 1} * kSectorSize));
+    end.write(reinterpret_cast<const char*>(anchor.data()), kSectorSize);
+  }
+
+  std::string LastMessage() const { return t.ui.messages.empty() ? "" : t.ui.messages.back().text; }
+
+  // Reads a sector of the built image.
+  std::string SectorText(uint32_t sector) const {
+    std::ifstream in(image, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(uint64_t{sector} * kSectorSize));
+    std::string bytes(kSectorSize, '\0');
+    in.read(bytes.data(), kSectorSize);
+    return bytes;
+  }
+
+  void ExpectUdfinfoAgrees() {
+    if (!HaveTool("udfinfo")) GTEST_SKIP() << "udfinfo is not installed";
+    CommandResult result = RunCommand("udfinfo '" + image + "'", dir / "udfinfo.txt");
+    SCOPED_TRACE(result.output);
+    EXPECT_EQ(result.status, 0);
+    std::string lower = result.output;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    EXPECT_EQ(lower.find("warning"), std::string::npos);
+    EXPECT_EQ(lower.find("error"), std::string::npos);
+    EXPECT_NE(result.output.find("\nvid=" + t.job.volumeId + "\n"), std::string::npos);
+    const uint32_t start = writer_.FileSet().totals.partitionStart;
+    EXPECT_NE(result.output.find("\nlvid=Kestrand Volume\n"), std::string::npos);
+    EXPECT_NE(result.output.find("\nfsid=Root\n"), std::string::npos);
+    EXPECT_NE(result.output.find(Format("\nstart=%u, blocks=%u, type=PSPACE\n", start, t.job.volumeSectors - start)),
+              std::string::npos);
+    EXPECT_NE(result.output.find(Format("\nstart=%u, blocks=1, type=ANCHOR\n", t.job.volumeSectors - 1)),
+              std::string::npos);
+  }
+
+  void ExpectPycdlibReadsEverySource() {
+    if (std::system("/usr/bin/python3 -c 'import pycdlib' >/dev/null 2>&1") != 0) GTEST_SKIP() << "no pycdlib";
+    WriteFile(dir / "check.py", kPycdlibCheck);
+    CommandResult result = RunCommand("/usr/bin/python3 '" + (dir / "check.py") + "' '" + image + "' '" + (dir / "title") +
+                                   "' " + std::to_string(writer_.FileSet().totals.partitionStart),
+                               dir / "pycdlib.txt");
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_NE(result.output.find("checked "), std::string::npos) << result.output;
+  }
+
+  // 7z prefers UDF in a bridge image: every extracted file equals its source.
+  void ExpectSevenZipExtractsEverySource() {
+    if (!HaveTool("7z")) GTEST_SKIP() << "7z is not installed";
+    const std::string out = dir / "7z-out";
+    CommandResult result = RunCommand("7z x -y '-o" + out + "' '" + image + "'", dir / "7z.txt");
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_NE(result.output.find("Type = Udf"), std::string::npos) << result.output;
+    CommandResult diff = RunCommand("diff -r '" + (dir / "title") + "' '" + out + "'", dir / "diff.txt");
+    EXPECT_EQ(diff.status, 0) << diff.output;
+  }
+
+  TempDir dir;
+  testing::TestJob t;
+  UdfWriter writer_;
+  std::string image;
+};
+
+// Directories whose tree-listing order differs from the path table order
+// ("Banana" lists before "apple", the path table sorts APPLE first), names
+// that share a prefix, non-ASCII names, empty files and a directory whose
+// identifiers fill more than one block.
+void MakeMixedTitle(const std::function<std::string(const std::string&)>& at) {
+  WriteFile(at("README.TXT"), "hello\n");
+  WriteFile(at("EMPTY.DAT"), "");
+  WriteFile(at("Banana/Yellow/deep/deeper/deepest/LEAF.TXT"), "leaf");
+  WriteFile(at("Banana/B1.TXT"), std::string(2048, 'b'));
+  WriteFile(at("apple/Green/G.TXT"), "green");
+  WriteFile(at("apple/Red/R.TXT"), std::string(5000, 'r'));
+  WriteFile(at("apple/Red/EMPTY2.TXT"), "");
+  MakeDirs(at("AB"));
+  WriteFile(at("ABC/X.TXT"), "x");
+  WriteFile(at("Caf\xC3\xA9/na\xC3\xAFve.txt"), "latin-1 names");
+  WriteFile(at("Greek/\xCE\xA9mega.txt"), "omega");
+  WriteFile(at("Greek/\xC2\xA9mega.txt"), "copyright");
+  for (int i = 0; i < 40; ++i)
+    WriteFile(at("MANY/a_rather_long_file_name_number_" + std::to_string(i) + ".bin"), std::string(i * 100, 'm'));
+}
+
+TEST_F(UdfImageTest, MixedTitleReadsBackThroughEveryReader) {
+  MakeMixedTitle([this](const std::string& p) { return Title(p); });
+  ASSERT_TRUE(Build()) << LastMessage();
+  EXPECT_TRUE(t.ui.messages.empty()) << LastMessage();
+  const UdfFileSetState& fileSet = writer_.FileSet();
+  EXPECT_EQ(fileSet.totals.directories, fileSet.directories);
+  EXPECT_EQ(fileSet.totals.files + fileSet.totals.directories, fileSet.fileEntries);
+  EXPECT_EQ(fileSet.totals.files, t.job.fileDataList.size());
+  EXPECT_GE(fileSet.reservedBlocks, fileSet.estimatedBlocks);
+  ExpectUdfinfoAgrees();
+  ExpectPycdlibReadsEverySource();
+  ExpectSevenZipExtractsEverySource();
+}
+
+// The root holds the parent identifier, an empty directory D and an empty
+// file E: 3 x 72 bytes. Unique ids: the root 0, then the root's file (16),
+// then D (17).
+TEST_F(UdfImageTest, StreamLengthsAreExactAndUniqueIdsFollowTheWalk) {
+  MakeDirs(Title("D"));
+  WriteFile(Title("E"), "");
+  ASSERT_TRUE(Build()) << LastMessage();
+  const uint32_t start = writer_.FileSet().totals.partitionStart;
+  const std::string rootBytes = SectorText(start + 2), dBytes = SectorText(start + 3), eBytes = SectorText(start + 4);
+  const uint8_t* root = reinterpret_cast<const uint8_t*>(rootBytes.data());
+  EXPECT_TRUE(udf_checks::TagIsValid(root, 261, 2, 284));
+  EXPECT_EQ(root[27], 4);
+  EXPECT_EQ(GetLe64(root + 56), 216u);
+  EXPECT_EQ(GetLe32(root + 292), 216u);  // the exact stream length, not 2048
+  EXPECT_EQ(GetLe64(root + 160), 0u);
+  const uint8_t* d = reinterpret_cast<const uint8_t*>(dBytes.data());
+  EXPECT_EQ(d[27], 4);
+  EXPECT_EQ(GetLe64(d + 56), 72u);
+  EXPECT_EQ(GetLe32(d + 292), 72u);
+  EXPECT_EQ(GetLe64(d + 160), 17u);
+  const uint8_t* e = reinterpret_cast<const uint8_t*>(eBytes.data());
+  EXPECT_TRUE(udf_checks::TagIsValid(e, 261, 4, 284));
+  EXPECT_EQ(e[27], 5);
+  EXPECT_EQ(GetLe64(e + 56), 0u);
+  EXPECT_EQ(GetLe64(e + 64), 0u);
+  EXPECT_EQ(GetLe32(e + 292), 0u);
+  EXPECT_EQ(GetLe32(e + 296), t.job.fileDataList[0].startSector - start);
+  EXPECT_EQ(GetLe64(e + 160), 16u);
+  // The streams follow the entries: the root's at 2 + N, D's right after it.
+  EXPECT_EQ(GetLe32(root + 296), 2u + 3u);
+  EXPECT_EQ(GetLe32(d + 296), 2u + 3u + 1u);
+  ExpectUdfinfoAgrees();
+  ExpectPycdlibReadsEverySource();
+}
+
+TEST_F(UdfImageTest, TwoBuildsWithTheClockFixedAreIdentical) {
+  MakeMixedTitle([this](const std::string& p) { return Title(p); });
+  ASSERT_TRUE(Build("FIRST.IMG")) << LastMessage();
+  const std::string first = ReadFile(image);
+  UdfWriter second;
+  ASSERT_TRUE(Build("SECOND.IMG", &second)) << LastMessage();
+  EXPECT_TRUE(first == ReadFile(image));
+}
+
+// A stage that damages the builder's directory files before the UDF tree is
+// written, to see that the writer refuses rather than writes a wrong tree.
+class DamagingStage final : public UdfStage {
+ public:
+  DamagingStage(UdfWriter& inner, std::function<void()> damage) : inner_(inner), damage_(std::move(damage)) {}
+  bool ValidateDvdVideoZone(Job& job) override { return inner_.ValidateDvdVideoZone(job); }
+  bool WriteVolumeDescriptors(Job& job, SectorWriter& w) override { return inner_.WriteVolumeDescriptors(job, w); }
+  bool WriteFileSet(Job& job, SectorWriter& w, const DirectoryTable& table, uint32_t& area) override {
+    return inner_.WriteFileSet(job, w, table, area);
+  }
+  bool PlaceDvdVideoZone(Job& job, uint32_t& s) override { return inner_.PlaceDvdVideoZone(job, s); }
+  std::optional<ZonePlacement> FindZoneFile(const std::string& p) const override { return inner_.FindZoneFile(p); }
+  bool WriteDirectories(Job& job, SectorWriter& w, const DirectoryTable& table, const PathTables& paths) override {
+    damage_();
+    return inner_.WriteDirectories(job, w, table, paths);
+  }
+  bool PatchVolumeDescriptors(Job& job, SectorWriter& w) override { return inner_.PatchVolumeDescriptors(job, w); }
+
+ private:
+  UdfWriter& inner_;
+  std::function<void()> damage_;
+};
+
+TEST_F(UdfImageTest, InconsistentDirectoryFilesEndTheBuildWithAMessage) {
+  WriteFile(Title("A/ONE.TXT"), "1");
+  WriteFile(Title("B/TWO.TXT"), "2");
+  const std::string joliet1 = dir / "tmp/_td0001X";
+  struct Case {
+    const char* name;
+    std::function<void()> damage;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"missing", [&] { fs::remove(joliet1); }, "is missing"},
+      {"subdirectory", [&] {
+         // The root's first subdirectory record ("A") gets an extent no directory has.
+         std::string bytes = ReadFile(dir / "tmp/_td0000X");
+         bytes[68 + 2] = static_cast<char>(bytes[68 + 2] + 100);
+         WriteFile(dir / "tmp/_td0000X", bytes);
+       },
+       "matches no directory"},
+      {"file", [&] {
+         std::string bytes = ReadFile(joliet1);
+         bytes[68 + 10] = 9;  // ONE.TXT's data length
+         WriteFile(joliet1, bytes);
+       },
+       "does not match its entry in the file list"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    t.ui.messages.clear();
+    UdfWriter inner;
+    DamagingStage stage(inner, c.damage);
+    EXPECT_FALSE(Build(std::string(c.name) + ".IMG", &stage));
+    ASSERT_EQ(t.ui.messages.size(), 1u);
+    EXPECT_EQ(t.ui.messages[0].caption, "Disc Image Builder Error!");
+    EXPECT_NE(t.ui.messages[0].text.find(c.message), std::string::npos) << t.ui.messages[0].text;
+  }
+}
+
+// A sparse file of 1.5 GiB: two extents, the second at the first's end.
+TEST_F(UdfImageTest, LargeSparseFileIsSplitAndReadsBackWhole) {
+  WriteFile(Title("SMALL.TXT"), "small");
+  const std::string big = Title("VIDEO/BIG.BIN");
+  WriteFile(big, "");
+  fs::resize_file(big, 3ull << 29);
+  {
+    std::fstream out(big, std::ios::in | std::ios::out | std::ios::binary);
+    out.seekp((1ll << 30) - 2048 - 3);
+    out.write("edge!", 5);  // straddles the boundary between the two extents
+  }
+  ASSERT_TRUE(Build()) << LastMessage();
+  ExpectUdfinfoAgrees();
+  ExpectPycdlibReadsEverySource();
+  if (!HaveTool("7z")) GTEST_SKIP() << "7z is not installed";
+  CommandResult result =
+      RunCommand("7z e -so '" + image + "' VIDEO/BIG.BIN | cmp - '" + big + "' && echo SAME", dir / "7z-big.txt");
+  EXPECT_NE(result.output.find("SAME"), std::string::npos) << result.output;
+}
+
+}  // namespace
+}  // namespace pravel

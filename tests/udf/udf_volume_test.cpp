@@ -1,0 +1,227 @@
+#include "udf/volume_structures.h"
+
+#include <gtest/gtest.h>
+
+#include "iso/byte_fields.h"
+#include "platform/files.h"
+#include "support/test_support.h"
+#include "udf/anchor.h"
+#include "udf_checks.h"
+
+namespace pravel {
+namespace {
+
+using namespace std::string_literals;
+using udf_checks::EntityId;
+using udf_checks::TagIsValid;
+using udf_checks::Text;
+
+const std::string kJaro = EntityId(0, "JARO VENSTIK\0"s, "\x01"s);
+
+// Sectors 19 to 256 written into a file that holds 19 zero sectors before them.
+class VolumeStructuresTest : public ::testing::Test {
+ protected:
+  VolumeStructuresTest() {
+    t.job.volumeId = "Title_Disc";
+    image = dir / "LAYER01.IMG";
+    file = *platform::File::Open(image, platform::File::Mode::kCreate);
+    writer = std::make_unique<SectorWriter>(t.job, file, image);
+  }
+
+  void Write() {
+    ASSERT_TRUE(writer->AppendZeroSectors(19));
+    ASSERT_TRUE(WriteUdfVolumeDescriptors(t.job, *writer, state));
+    EXPECT_EQ(writer->NextSector(), 257u);
+    ASSERT_TRUE(writer->FlushImageSectors());
+    bytes = testing::ReadFile(image);
+  }
+
+  void Patch(const UdfTotals& totals) {
+    ASSERT_TRUE(PatchUdfVolumeDescriptors(t.job, *writer, state, totals)) << t.ui.messages.back().text;
+    bytes = testing::ReadFile(image);
+  }
+
+  const uint8_t* At(uint32_t sector) const {
+    return reinterpret_cast<const uint8_t*>(bytes.data()) + size_t{sector} * 2048;
+  }
+  bool IsZero(uint32_t sector) const { return Text(At(sector), 2048) == std::string(2048, '\0'); }
+
+  testing::TempDir dir;
+  testing::TestJob t;
+  std::string image;
+  platform::File file;
+  std::unique_ptr<SectorWriter> writer;
+  UdfVolumeState state;
+  std::string bytes;
+};
+
+void ExpectPrimary(const uint8_t* d, uint32_t location, const std::string& volumeId) {
+  EXPECT_TRUE(TagIsValid(d, 1, location, 496));
+  EXPECT_EQ(GetLe32(d + 16), 1u);
+  EXPECT_EQ(GetLe32(d + 20), 1u);
+  std::string id = "\x08"s + volumeId;
+  id.resize(31, '\0');
+  id += static_cast<char>(volumeId.size() + 1);
+  EXPECT_EQ(Text(d + 24, 32), id);
+  EXPECT_EQ(GetLe16(d + 56), 1);
+  EXPECT_EQ(GetLe16(d + 58), 1);
+  EXPECT_EQ(GetLe16(d + 60), 2);
+  EXPECT_EQ(GetLe16(d + 62), 2);
+  EXPECT_EQ(GetLe32(d + 64), 1u);
+  EXPECT_EQ(GetLe32(d + 68), 1u);
+  // The tick count 123456 of the test clock, in eight hexadecimal digits.
+  EXPECT_EQ(Text(d + 72, 128), "\x08" "0001e240 TALVORN"s + std::string(110, '\0') + "\x11"s);
+  const std::string charspec = "\x00OSTA Compressed Unicode"s + std::string(40, '\0');
+  EXPECT_EQ(Text(d + 200, 64), charspec);
+  EXPECT_EQ(Text(d + 264, 64), charspec);
+  EXPECT_EQ(Text(d + 328, 16), std::string(16, '\0'));
+  EXPECT_EQ(Text(d + 344, 32), EntityId(0, "\\WINDOWS\\WIN3PLAY.EXE\0"s, "\x01"s));
+  EXPECT_EQ(Text(d + 376, 12), "\x01\x18\xEA\x07\x03\x04\x05\x06\x07\x08\x00\x00"s);
+  EXPECT_EQ(Text(d + 388, 32), kJaro);
+  EXPECT_EQ(Text(d + 420, 64), "Kestrand 4.10"s + std::string(51, '\0'));
+  EXPECT_EQ(Text(d + 484, 2048 - 484), std::string(2048 - 484, '\0'));
+}
+
+void ExpectImplementationUse(const uint8_t* d, uint32_t location) {
+  EXPECT_TRUE(TagIsValid(d, 4, location, 496));
+  EXPECT_EQ(GetLe32(d + 16), 1u);
+  EXPECT_EQ(Text(d + 20, 32), EntityId(0, "*UDF LV Info\0"s, "\x00\x01\x01"s));
+  EXPECT_EQ(Text(d + 52, 64), "\x00OSTA Compressed Unicode"s + std::string(40, '\0'));
+  EXPECT_EQ(Text(d + 116, 236), std::string(236, '\0'));
+  EXPECT_EQ(Text(d + 352, 32), kJaro);
+  EXPECT_EQ(Text(d + 384, 2048 - 384), std::string(2048 - 384, '\0'));
+}
+
+void ExpectPartition(const uint8_t* d, uint32_t location, uint32_t start, uint32_t length) {
+  EXPECT_TRUE(TagIsValid(d, 5, location, 496));
+  EXPECT_EQ(GetLe32(d + 16), 1u);
+  EXPECT_EQ(GetLe16(d + 20), 1);
+  EXPECT_EQ(GetLe16(d + 22), 0);
+  EXPECT_EQ(Text(d + 24, 32), "\x02+NSR02"s + std::string(25, '\0'));
+  EXPECT_EQ(GetLe32(d + 184), 1u);
+  EXPECT_EQ(GetLe32(d + 188), start);
+  EXPECT_EQ(GetLe32(d + 192), length);
+  EXPECT_EQ(Text(d + 196, 32), EntityId(0, "*TALVORN\0"s, "\x01"s));
+  EXPECT_EQ(Text(d + 228, 2048 - 228), std::string(2048 - 228, '\0'));
+}
+
+void ExpectLogicalVolume(const uint8_t* d, uint32_t location, uint32_t fileSetLength, uint32_t fileSetBlock) {
+  EXPECT_TRUE(TagIsValid(d, 6, location, 430));
+  EXPECT_EQ(GetLe32(d + 16), 1u);
+  EXPECT_EQ(Text(d + 20, 64), "\x00OSTA Compressed Unicode"s + std::string(40, '\0'));
+  EXPECT_EQ(Text(d + 84, 128), "\x08Kestrand Volume"s + std::string(111, '\0') + "\x10"s);
+  EXPECT_EQ(GetLe32(d + 212), 2048u);
+  EXPECT_EQ(Text(d + 216, 32), EntityId(0, "*OSTA UDF Compliant\0"s, "\x02\x01\x03"s));
+  EXPECT_EQ(GetLe32(d + 248), fileSetLength);
+  EXPECT_EQ(GetLe32(d + 252), fileSetBlock);
+  EXPECT_EQ(Text(d + 256, 8), std::string(8, '\0'));
+  EXPECT_EQ(GetLe32(d + 264), 6u);
+  EXPECT_EQ(GetLe32(d + 268), 1u);
+  EXPECT_EQ(Text(d + 272, 32), kJaro);
+  EXPECT_EQ(GetLe32(d + 432), 4096u);
+  EXPECT_EQ(GetLe32(d + 436), 64u);
+  EXPECT_EQ(Text(d + 440, 6), "\x01\x06\x01\x00\x00\x00"s);
+  EXPECT_EQ(Text(d + 446, 2048 - 446), std::string(2048 - 446, '\0'));
+}
+
+void ExpectIntegrity(const uint8_t* d, uint64_t uniqueId, uint32_t size, uint32_t files, uint32_t directories) {
+  EXPECT_TRUE(TagIsValid(d, 9, 64, 118));
+  EXPECT_EQ(Text(d + 16, 12), "\x01\x18\xEA\x07\x03\x04\x05\x06\x07\x08\x00\x00"s);
+  EXPECT_EQ(GetLe32(d + 28), 1u);
+  EXPECT_EQ(Text(d + 32, 8), std::string(8, '\0'));
+  EXPECT_EQ(GetLe64(d + 40), uniqueId);
+  EXPECT_EQ(Text(d + 48, 24), std::string(24, '\0'));
+  EXPECT_EQ(GetLe32(d + 72), 1u);
+  EXPECT_EQ(GetLe32(d + 76), 46u);
+  EXPECT_EQ(GetLe32(d + 80), 0u);
+  EXPECT_EQ(GetLe32(d + 84), size);
+  EXPECT_EQ(Text(d + 88, 32), kJaro);
+  EXPECT_EQ(GetLe32(d + 120), files);
+  EXPECT_EQ(GetLe32(d + 124), directories);
+  EXPECT_EQ(GetLe16(d + 128), 0x0102);
+  EXPECT_EQ(GetLe16(d + 130), 0x0102);
+  EXPECT_EQ(GetLe16(d + 132), 0x0102);
+  EXPECT_EQ(Text(d + 134, 2048 - 134), std::string(2048 - 134, '\0'));
+}
+
+TEST_F(VolumeStructuresTest, EveryDescriptorAsItsTableGivesIt) {
+  Write();
+  ASSERT_EQ(bytes.size(), 257u * 2048);
+  EXPECT_EQ(Text(At(19), 2048), "\0BEA01\x01"s + std::string(2041, '\0'));
+  EXPECT_EQ(Text(At(20), 2048), "\0NSR02\x01"s + std::string(2041, '\0'));
+  EXPECT_EQ(Text(At(21), 2048), "\0TEA01\x01"s + std::string(2041, '\0'));
+  for (uint32_t base : {32u, 48u}) {
+    SCOPED_TRACE(base);
+    ExpectPrimary(At(base), base, "Title_Disc");
+    ExpectImplementationUse(At(base + 1), base + 1);
+    ExpectPartition(At(base + 2), base + 2, 0, 0);
+    ExpectLogicalVolume(At(base + 3), base + 3, 1000, 1000);
+    EXPECT_TRUE(TagIsValid(At(base + 4), 7, base + 4, 16));
+    EXPECT_EQ(GetLe32(At(base + 4) + 16), 1u);
+    EXPECT_EQ(Text(At(base + 4) + 20, 2028), std::string(2028, '\0'));
+    EXPECT_TRUE(TagIsValid(At(base + 5), 8, base + 5, 496));
+    EXPECT_EQ(Text(At(base + 5) + 16, 2032), std::string(2032, '\0'));
+  }
+  ExpectIntegrity(At(64), 16, 1000, 1000, 1000);
+  EXPECT_TRUE(TagIsValid(At(65), 8, 65, 496));
+  EXPECT_TRUE(TagIsValid(At(256), 2, 256, 496));
+  EXPECT_EQ(GetLe32(At(256) + 16), 32768u);
+  EXPECT_EQ(GetLe32(At(256) + 20), 32u);
+  EXPECT_EQ(GetLe32(At(256) + 24), 32768u);
+  EXPECT_EQ(GetLe32(At(256) + 28), 48u);
+  for (uint32_t sector = 0; sector < 256; ++sector) {
+    bool written = (sector >= 19 && sector <= 21) || (sector >= 32 && sector <= 37) ||
+                   (sector >= 48 && sector <= 53) || sector == 64 || sector == 65;
+    if (!written) {
+      EXPECT_TRUE(IsZero(sector)) << sector;
+    }
+  }
+}
+
+TEST_F(VolumeStructuresTest, PatchCompletesPartitionFileSetAndIntegrity) {
+  Write();
+  const std::string before = bytes;
+  t.job.volumeSectors = 4112;
+  Patch(UdfTotals{460, 25, 7, 3});
+  for (uint32_t base : {32u, 48u}) {
+    SCOPED_TRACE(base);
+    ExpectPartition(At(base + 2), base + 2, 460, 4112 - 460);
+    ExpectLogicalVolume(At(base + 3), base + 3, 4096, 0);
+  }
+  // Main and reserve copies differ only in their tags.
+  EXPECT_EQ(Text(At(34) + 16, 2032), Text(At(50) + 16, 2032));
+  EXPECT_EQ(Text(At(35) + 16, 2032), Text(At(51) + 16, 2032));
+  ExpectIntegrity(At(64), 26, 4112 - 460, 10, 3);
+  // Nothing else moved.
+  for (uint32_t sector = 0; sector < 257; ++sector) {
+    if (sector == 34 || sector == 35 || sector == 50 || sector == 51 || sector == 64) continue;
+    EXPECT_EQ(Text(At(sector), 2048), before.substr(size_t{sector} * 2048, 2048)) << sector;
+  }
+}
+
+TEST_F(VolumeStructuresTest, VolumeIdentifierIsUpperCasedOnlyOnRequestAndHoldsThirtyCharacters) {
+  t.job.upperCaseNames = 1;
+  Write();
+  ExpectPrimary(At(32), 32, "TITLE_DISC");
+  ExpectPrimary(At(48), 48, "TITLE_DISC");
+
+  Sector sector{};
+  t.job.upperCaseNames = 0;
+  t.job.volumeId = std::string(31, 'x');
+  BuildUdfPrimaryDescriptor(t.job, sector.data(), 32);
+  EXPECT_EQ(Text(sector.data() + 24, 32), "\x08"s + std::string(30, 'x') + "\x1F"s);
+}
+
+TEST_F(VolumeStructuresTest, RefusesToStartAnywhereButSector19AndToPatchAnEmptyPartition) {
+  ASSERT_TRUE(writer->AppendZeroSectors(20));
+  EXPECT_FALSE(WriteUdfVolumeDescriptors(t.job, *writer, state));
+  ASSERT_EQ(t.ui.messages.size(), 1u);
+  EXPECT_EQ(t.ui.messages[0].caption, "Disc Image Builder Error!");
+
+  t.job.volumeSectors = 460;
+  EXPECT_FALSE(PatchUdfVolumeDescriptors(t.job, *writer, state, UdfTotals{460, 16, 0, 1}));
+  EXPECT_EQ(t.ui.messages.size(), 2u);
+}
+
+}  // namespace
+}  // namespace pravel
