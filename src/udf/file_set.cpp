@@ -266,7 +266,8 @@ bool DirectoryWalk::AddFile(uint32_t k, const DirectoryFileRecord& record, std::
                             uint32_t streamStart) {
   const std::u16string name = UdfNameOf(record);
   const std::string shown = NameOf(k) + "/" + EncodeUtf8(name);
-  if (fileIndex_ >= job_.fileDataList.size()) return BuilderError(job_, "The file " + shown + " is not in the file list.");
+  if (fileIndex_ >= job_.fileDataList.size())
+    return BuilderError(job_, "The file " + shown + " is not in the file list.");
   const FileDataRecord& data = job_.fileDataList[fileIndex_++];
   if (data.startSector != record.extent || static_cast<uint32_t>(data.byteLength) != record.dataLength) {
     return BuilderError(job_, "The file " + shown + " does not match its entry in the file list.");

@@ -1,5 +1,6 @@
 #include "udf/volume_structures.h"
 
+#include <array>
 #include <cstring>
 
 #include "app/runtime.h"
@@ -22,28 +23,27 @@ void PutSequenceNumber(uint8_t* sector) { PutLe32(sector + 16, 1); }
 
 bool AppendSector(SectorWriter& writer, const Sector& sector) { return writer.AppendImageSector(sector.data()); }
 
-// The six descriptors of one volume descriptor sequence, from `first` on.
-bool AppendSequence(Job& job, SectorWriter& writer, uint32_t first, UdfVolumeState* keep) {
-  Sector sector{};
-  BuildUdfPrimaryDescriptor(job, sector.data(), first);
-  if (!AppendSector(writer, sector)) return false;
-  sector.fill(0);
-  BuildImplementationUseDescriptor(sector.data(), first + 1);
-  if (!AppendSector(writer, sector)) return false;
-  sector.fill(0);
-  BuildPartitionDescriptor(sector.data(), first + 2, 0, 0);
-  if (keep) keep->partition = sector;
-  if (!AppendSector(writer, sector)) return false;
-  sector.fill(0);
-  BuildLogicalVolumeDescriptor(sector.data(), first + 3);
-  if (keep) keep->logicalVolume = sector;
-  if (!AppendSector(writer, sector)) return false;
-  sector.fill(0);
-  BuildUnallocatedSpaceDescriptor(sector.data(), first + 4);
-  if (!AppendSector(writer, sector)) return false;
-  sector.fill(0);
-  BuildTerminatingDescriptor(sector.data(), first + 5);
-  return AppendSector(writer, sector) && writer.AppendZeroSectors(kSequenceGap);
+// The six descriptors of the main volume descriptor sequence.
+std::array<Sector, 6> BuildMainSequence(Job& job) {
+  std::array<Sector, 6> sequence{};
+  BuildUdfPrimaryDescriptor(job, sequence[0].data(), kMainSequenceStart);
+  BuildImplementationUseDescriptor(sequence[1].data(), kMainSequenceStart + 1);
+  BuildPartitionDescriptor(sequence[2].data(), kMainSequenceStart + 2, 0, 0);
+  BuildLogicalVolumeDescriptor(sequence[3].data(), kMainSequenceStart + 3);
+  BuildUnallocatedSpaceDescriptor(sequence[4].data(), kMainSequenceStart + 4);
+  BuildTerminatingDescriptor(sequence[5].data(), kMainSequenceStart + 5);
+  return sequence;
+}
+
+// Appends a sequence from `first` on: every descriptor located in its own
+// sector, then the zero sectors that fill the sequence's extent.
+bool AppendSequence(SectorWriter& writer, std::array<Sector, 6> sequence, uint32_t first) {
+  for (uint32_t i = 0; i < sequence.size(); ++i) {
+    PutLe32(sequence[i].data() + 12, first + i);
+    RefreshDescriptorTag(sequence[i].data());
+    if (!AppendSector(writer, sequence[i])) return false;
+  }
+  return writer.AppendZeroSectors(kSequenceGap);
 }
 
 // Writes a completed main descriptor at `mainSector`, then the same bytes as
@@ -171,8 +171,12 @@ bool WriteUdfVolumeDescriptors(Job& job, SectorWriter& writer, UdfVolumeState& s
     if (!AppendSector(writer, sector)) return false;
   }
   if (!writer.AppendZeroSectors(kMainSequenceStart - writer.NextSector())) return false;
-  if (!AppendSequence(job, writer, kMainSequenceStart, &state)) return false;
-  if (!AppendSequence(job, writer, kReserveSequenceStart, nullptr)) return false;
+  // The reserve sequence is the main one, each descriptor with its own location.
+  const std::array<Sector, 6> sequence = BuildMainSequence(job);
+  state.partition = sequence[2];
+  state.logicalVolume = sequence[3];
+  if (!AppendSequence(writer, sequence, kMainSequenceStart) || !AppendSequence(writer, sequence, kReserveSequenceStart))
+    return false;
   BuildIntegrityDescriptor(job, state.integrity.data());
   Sector terminator{};
   BuildTerminatingDescriptor(terminator.data(), kIntegritySector + 1);

@@ -191,9 +191,9 @@ class UdfImageTest : public ::testing::Test {
   void ExpectPycdlibReadsEverySource() {
     if (std::system("/usr/bin/python3 -c 'import pycdlib' >/dev/null 2>&1") != 0) GTEST_SKIP() << "no pycdlib";
     WriteFile(dir / "check.py", kPycdlibCheck);
-    CommandResult result = RunCommand("/usr/bin/python3 '" + (dir / "check.py") + "' '" + image + "' '" + (dir / "title") +
-                                   "' " + std::to_string(writer_.FileSet().totals.partitionStart),
-                               dir / "pycdlib.txt");
+    const std::string command = "/usr/bin/python3 '" + (dir / "check.py") + "' '" + image + "' '" +
+                                (dir / "title") + "' " + std::to_string(writer_.FileSet().totals.partitionStart);
+    CommandResult result = RunCommand(command, dir / "pycdlib.txt");
     EXPECT_EQ(result.status, 0) << result.output;
     EXPECT_NE(result.output.find("checked "), std::string::npos) << result.output;
   }

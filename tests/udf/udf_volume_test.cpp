@@ -178,6 +178,30 @@ TEST_F(VolumeStructuresTest, EveryDescriptorAsItsTableGivesIt) {
   }
 }
 
+// A clock that moves on at every reading.
+class TickingClock final : public platform::Clock {
+ public:
+  platform::LocalTime Now() override { return {2026, 1, 2, 3, 4, 5, hundredths_++ % 100}; }
+  uint32_t TickCount() override { return ticks_ += 7; }
+  uint64_t ElapsedMilliseconds() override { return ticks_; }
+
+ private:
+  int hundredths_ = 0;
+  uint32_t ticks_ = 0;
+};
+
+TEST_F(VolumeStructuresTest, ReserveSequenceRepeatsTheMainOneWithItsOwnLocations) {
+  TickingClock clock;
+  t.job.clock = &clock;
+  Write();
+  for (uint32_t i = 0; i < 6; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(Text(At(32 + i) + 16, 2032), Text(At(48 + i) + 16, 2032));
+    EXPECT_EQ(GetLe32(At(48 + i) + 12), 48 + i);
+    EXPECT_EQ(GetLe16(At(48 + i) + 8), udf_checks::BitwiseCrc(At(48 + i) + 16, GetLe16(At(48 + i) + 10)));
+  }
+}
+
 TEST_F(VolumeStructuresTest, PatchCompletesPartitionFileSetAndIntegrity) {
   Write();
   const std::string before = bytes;
