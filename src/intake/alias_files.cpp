@@ -184,6 +184,8 @@ void RemoveTreeListingFiles(Job& job) {
 
 bool AliasTable::Load(Job& job) {
   paths_.clear();
+  entries_.clear();
+  arena_.clear();
   for (uint32_t n = 0; n < job.paliasCount; ++n) {
     const std::string path = AliasFilePath(job, n);
     if (!platform::PathExists(path)) continue;
@@ -206,6 +208,12 @@ bool AliasTable::Load(Job& job) {
       if (inAliasSection) AddLine(line);
     }
   }
+  // The arena is complete: the index may point into it now. A key held by
+  // several entries takes the last one's path.
+  paths_.reserve(entries_.size());
+  for (const auto& [key, path] : entries_) paths_.insert_or_assign(View(key), View(path));
+  entries_.clear();
+  entries_.shrink_to_fit();
   return true;
 }
 
@@ -214,10 +222,15 @@ void AliasTable::AddLine(std::string_view line) {
   if (split == std::string_view::npos) return;
   const std::string_view value = Trim(line.substr(split + 1));
   if (value.empty()) return;
-  paths_[LowerKey(Trim(line.substr(0, split)))] = std::string(value);
+  const std::string key = LowerKey(Trim(line.substr(0, split)));
+  Span keySpan{arena_.size(), key.size()};
+  arena_ += key;
+  Span pathSpan{arena_.size(), value.size()};
+  arena_ += value;
+  entries_.emplace_back(keySpan, pathSpan);
 }
 
-const std::string* AliasTable::Find(const std::string& key) const {
+const std::string_view* AliasTable::Find(const std::string& key) const {
   auto it = paths_.find(LowerKey(key));
   return it == paths_.end() ? nullptr : &it->second;
 }

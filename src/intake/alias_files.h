@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "app/job.h"
 
@@ -55,13 +57,21 @@ class AliasTable {
   // passed over. False after a message box when a file can not be read.
   bool Load(Job& job);
   // The full source path recorded for a key; nullptr when there is none.
-  const std::string* Find(const std::string& key) const;
+  const std::string_view* Find(const std::string& key) const;
   size_t size() const { return paths_.size(); }
 
  private:
+  struct Span {
+    size_t offset, length;
+  };
   void AddLine(std::string_view line);
+  std::string_view View(Span span) const { return std::string_view(arena_).substr(span.offset, span.length); }
 
-  std::unordered_map<std::string, std::string> paths_;  // key in lower case -> path
+  // Keys (in lower case) and paths stand back to back in one arena, so that a
+  // title at the tool's limits costs tens of megabytes, not a hundred.
+  std::string arena_;
+  std::vector<std::pair<Span, Span>> entries_;  // in file order
+  std::unordered_map<std::string_view, std::string_view> paths_;  // key in lower case -> path
 };
 
 }  // namespace pravel

@@ -210,7 +210,7 @@ bool Builder::FindEntryFacts(const std::string& line, bool adding, EntryFacts& f
   std::string key;
   if (useAliases_) {
     key = AliasKey(job_, line);
-    if (const std::string* mapped = aliases_.Find(key)) facts.sourcePath = *mapped;
+    if (const std::string_view* mapped = aliases_.Find(key)) facts.sourcePath = std::string(*mapped);
   }
   std::optional<uint64_t> length = platform::FileLength(facts.sourcePath);
   if (!length || platform::KindOf(facts.sourcePath) != platform::EntryKind::kFile) {

@@ -88,7 +88,7 @@ TEST(AliasFiles, EntriesRollOverPast65000BytesAndEveryFileIsFoundAgain) {
   EXPECT_EQ(aliases.size(), ManyFiles::kFiles + 2u);
   for (int i = 0; i < ManyFiles::kFiles; ++i) {
     const std::string path = scan.Src("TITLE/DATA/") + ManyFiles::Name(i);
-    const std::string* found = aliases.Find(AliasKey(scan.job, path));
+    const std::string_view* found = aliases.Find(AliasKey(scan.job, path));
     ASSERT_NE(found, nullptr) << i;
     EXPECT_EQ(*found, path);
   }
