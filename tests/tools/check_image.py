@@ -9,8 +9,12 @@ are joined (sparsely) into one temporary file, which is the whole volume.
 SOURCE_DIR's contents are expected at the root of the disc.
 
 Readers: isoinfo (-d, -l, -J -l, -J -x), osirrox (extraction of the Joliet
-tree), 7z (l, x) and pycdlib (walk of the ISO and the Joliet tree, reads
-through Joliet, ISO and Joliet records of a file naming the same extent).
+tree), 7z (l, x; it opens UDF when the volume carries it, and is then also
+made to read the ISO 9660 side, which takes Joliet) and pycdlib (walk of the
+ISO and the Joliet tree, reads through Joliet, the ISO and Joliet records of a
+file naming the same extent). When the volume carries UDF, pycdlib also walks
+and reads the UDF tree (each file's data the sectors its Joliet record names)
+and udfinfo must read it without complaint and count its folders.
 The readers only read; nothing here writes an image.
 
 Exit status 0 when every reader agrees with the source tree, 1 otherwise (with
@@ -23,7 +27,6 @@ import errno
 import os
 import re
 import shutil
-import stat
 import subprocess
 import sys
 import tempfile
@@ -451,33 +454,45 @@ def sevenzip_listing(output):
 
 
 def check_7z(image, tree, problems, options, work):
-    reader = "7z"
-    result = run(["7z", "l", "-slt", image])
+    """7z as it opens the volume (UDF when present), and when that is UDF,
+    once more told to read the ISO 9660 side (which takes Joliet)."""
+    kind = check_7z_as(image, tree, problems, options, work, None)
+    if kind == "Udf":
+        check_7z_as(image, tree, problems, options, work, "iso")
+
+
+def check_7z_as(image, tree, problems, options, work, archive_type):
+    reader = "7z" if archive_type is None else "7z -t" + archive_type
+    forced = [] if archive_type is None else ["-t" + archive_type]
+    result = run(["7z", "l", "-slt"] + forced + [image])
     text = (result.stdout + result.stderr).decode("utf-8", "replace")
     # The listing's own lines name files; a file may be called "Errors.txt".
     remarks = "\n".join(line for line in text.splitlines() if not line.startswith("Path = "))
     if result.returncode or SEVENZIP_TROUBLE.search(remarks):
         problems.add(reader, "l: " + said(result, SEVENZIP_TROUBLE))
-    if "Type = Iso" not in text and "Type = Udf" not in text:
+    kind = re.search(r"^Type = (\w+)", text, re.MULTILINE)
+    kind = kind.group(1) if kind else None
+    if kind not in ("Iso", "Udf"):
         problems.add(reader, "l does not see an ISO or UDF volume")
     listing_start = text.find("----------\n")
     compare_tree(reader + " l", problems, tree, sevenzip_listing(text[listing_start:]))
 
     out = os.path.join(work, "7z")
     large = [p for p in files_of(tree) if tree[p].size > options.large]
-    command = ["7z", "x", "-y", "-o" + out, image] + ["-x!" + p for p in large]
+    command = ["7z", "x", "-y", "-o" + out] + forced + [image] + ["-x!" + p for p in large]
     result = run(command)
     text = (result.stdout + result.stderr).decode("utf-8", "replace")
     if result.returncode or SEVENZIP_TROUBLE.search(text):
         problems.add(reader, "x: " + said(result, SEVENZIP_TROUBLE))
     if not os.path.isdir(out):
         problems.add(reader, "x extracted nothing")
-        return
+        return kind
     make_writable(out)
     found = walk_local(out)
     expected = {p: e for p, e in tree.items() if p not in large}
     compare_tree(reader + " x", problems, expected, found, content_root=out)
     shutil.rmtree(out, ignore_errors=True)
+    return kind
 
 
 # --------------------------------------------------------------------------
@@ -500,12 +515,14 @@ def check_pycdlib(image, tree, problems, options):
     try:
         iso_root = iso.get_record(iso_path="/")
         joliet_root = iso.get_record(joliet_path="/")
-        found = {}
-        walk_records(joliet_root, "", found, problems, reader + " Joliet", joliet=True)
+        found, extents = {}, {}
+        walk_records(joliet_root, "", found, extents, problems, reader + " Joliet", joliet=True)
         compare_tree(reader + " Joliet", problems, tree, found)
-        walk_records(iso_root, "", {}, problems, reader + " ISO", joliet=False)
+        walk_records(iso_root, "", {}, {}, problems, reader + " ISO", joliet=False)
         match_trees(joliet_root, iso_root, "", tree, problems, reader + " ISO/Joliet", options)
-        read_files(iso, tree, found, problems, reader, options)
+        read_files(iso, tree, found, "joliet_path", ";1", problems, reader + " Joliet", options)
+        if iso.has_udf():
+            check_pycdlib_udf(iso, tree, extents, problems, reader + " UDF", options)
     except Exception as error:  # noqa: BLE001
         problems.add(reader, "%s: %s" % (type(error).__name__, error))
     finally:
@@ -521,20 +538,22 @@ def record_name(record, joliet):
     return raw.decode("utf-16_be") if joliet else raw.decode("latin-1")
 
 
-def walk_records(record, rel, found, problems, reader, joliet):
-    """found: relative path -> (kind, length); a file's ';1' is taken off."""
+def walk_records(record, rel, found, extents, problems, reader, joliet):
+    """found: relative path -> (kind, length), extents: file path -> first
+    sector; a file's ';1' is taken off."""
     for child in children(record):
         name = record_name(child, joliet)
         if child.is_dir():
             path = join(rel, name)
             found[path] = ("d", None)
-            walk_records(child, path, found, problems, reader, joliet)
+            walk_records(child, path, found, extents, problems, reader, joliet)
             continue
         if not name.endswith(";1"):
             problems.add(reader, "file %r in %r has no ';1'" % (name, rel))
         else:
             name = name[:-2]
         found[join(rel, name)] = ("f", child.data_length)
+        extents[join(rel, name)] = child.extent_location()
 
 
 def signature(record):
@@ -579,12 +598,12 @@ def match_trees(joliet_dir, iso_dir, rel, tree, problems, reader, options):
             match_trees(jc, ic, join(rel, record_name(jc, True)), tree, problems, reader, options)
 
 
-def read_files(iso, tree, found, problems, reader, options):
+def read_files(iso, tree, found, path_kind, suffix, problems, reader, options):
     for path in files_of(tree):
         entry = tree[path]
         if path not in found or entry.local is None:
             continue
-        with iso.open_file_from_iso(joliet_path="/" + path + ";1") as f:
+        with iso.open_file_from_iso(**{path_kind: "/" + path + suffix}) as f:
             if entry.size > options.large:
                 def read_at(offset, n, f=f):
                     f.seek(offset)
@@ -593,7 +612,69 @@ def read_files(iso, tree, found, problems, reader, options):
             else:
                 difference = compare_stream(entry.local, f.read)
         if difference:
-            problems.add(reader, "%r read through Joliet: %s" % (path, difference))
+            problems.add(reader, "%r read back: %s" % (path, difference))
+
+
+def check_pycdlib_udf(iso, tree, joliet_extents, problems, reader, options):
+    """The UDF tree gives the source tree back, and each file's data is the
+    one copy the Joliet record names."""
+    partition_start = iso.udf_main_descs.partitions[0].part_start_location
+    found, placement = {}, {}
+    walk_udf(iso.get_record(udf_path="/"), "", found, placement, partition_start)
+    compare_tree(reader, problems, tree, found)
+    for path, extents in placement.items():
+        if path not in joliet_extents or not extents:
+            continue
+        first = extents[0][0]
+        if first != joliet_extents[path]:
+            problems.add(reader, "%r: data at sector %d, the Joliet record says %d" % (path, first, joliet_extents[path]))
+        for (start, length), (following, _) in zip(extents, extents[1:]):
+            if start + (length + 2047) // 2048 != following:
+                problems.add(reader, "%r: its extents %s are not one run of sectors" % (path, extents))
+                break
+    read_files(iso, tree, found, "udf_path", "", problems, reader, options)
+
+
+def walk_udf(entry, rel, found, placement, partition_start):
+    for fi_desc in entry.fi_descs:
+        if fi_desc.is_parent() or fi_desc.file_entry is None:
+            continue
+        child = fi_desc.file_entry
+        path = join(rel, child.file_identifier().decode(child.file_ident.encoding))
+        if child.is_dir():
+            found[path] = ("d", None)
+            walk_udf(child, path, found, placement, partition_start)
+            continue
+        found[path] = ("f", child.get_data_length())
+        placement[path] = [(partition_start + ad.log_block_num, ad.extent_length)
+                           for ad in child.alloc_descs if ad.extent_length > 0]
+
+
+def check_udfinfo(image, tree, problems):
+    """udfinfo, when the volume carries UDF: it reads the volume without
+    complaint and counts the tree's folders."""
+    reader = "udfinfo"
+    result = run(["udfinfo", image])
+    text = result.stdout.decode("utf-8", "replace")
+    if result.returncode or result.stderr.strip():
+        problems.add(reader, said(result))
+        return
+    fields = dict(line.split("=", 1) for line in text.splitlines() if "=" in line and not line.startswith("start="))
+    folders = sum(1 for e in tree.values() if e.kind == "d")  # the root included
+    if fields.get("numdirs") != str(folders):
+        problems.add(reader, "numdirs=%s, the tree has %d folders with the root" % (fields.get("numdirs"), folders))
+    if fields.get("integrity") != "closed":
+        problems.add(reader, "integrity=%s" % fields.get("integrity"))
+
+
+def carries_udf(image):
+    """True when a UDF volume recognition sequence stands in sectors 16 to 31."""
+    with open(image, "rb") as f:
+        for sector in range(16, 32):
+            f.seek(sector * 2048)
+            if f.read(6)[1:6] == b"NSR02":
+                return True
+    return False
 
 
 # --------------------------------------------------------------------------
@@ -624,15 +705,17 @@ def parse_arguments(argv):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("paths", nargs="+", help="IMAGE [IMAGE ...] SOURCE_DIR")
     parser.add_argument("--joliet-only-names", action="store_true",
-                        help="check only the Joliet names against the source (not the ISO names)")
+                        help="check only the Joliet names against the source; otherwise a source name "
+                             "that already is an upper-case 8.3 name must also be the ISO name")
     parser.add_argument("--extra-file", action="append", default=[], metavar="NAME[=LOCAL]",
                         help="a file at the root of the disc that the source lacks (e.g. AUTORUN.INF); "
                              "with =LOCAL its bytes must equal LOCAL's")
     parser.add_argument("--iso-level", type=int, default=1, choices=(1, 2),
                         help="1: ISO identifiers must be 8.3 names (the default)")
     parser.add_argument("--large", type=int, default=256 << 20, metavar="BYTES",
-                        help="files above this size are read in samples (their data regions, a sample "
-                             "every 256 MiB and the tail) by isoinfo and pycdlib and left out of 7z x")
+                        help="files above this size are read by pycdlib in samples (their data regions, a "
+                             "sample every 256 MiB and the tail) and left out of isoinfo -x and 7z x; "
+                             "osirrox extracts them sparsely and compares them whole")
     parser.add_argument("--sample", type=int, default=48, help="files read one by one with isoinfo -x")
     parser.add_argument("--work-dir", help="where the joined volume and extractions go")
     options = parser.parse_args(argv)
@@ -662,14 +745,18 @@ def main(argv):
         check_osirrox(image, tree, problems, options, work)
         check_7z(image, tree, problems, options, work)
         check_pycdlib(image, tree, problems, options)
+        udf = carries_udf(image)
+        if udf:
+            check_udfinfo(image, tree, problems)
     finally:
         make_writable(work)
         shutil.rmtree(work, ignore_errors=True)
     if problems:
         problems.report()
         return 1
-    print("check_image: %d folders and %d files agree in isoinfo, osirrox, 7z and pycdlib"
-          % (sum(1 for e in tree.values() if e.kind == "d") - 1, len(files_of(tree))))
+    print("check_image: %d folders and %d files agree in isoinfo, osirrox, 7z, pycdlib%s"
+          % (sum(1 for e in tree.values() if e.kind == "d") - 1, len(files_of(tree)),
+             " and udfinfo" if udf else ""))
     return 0
 
 
