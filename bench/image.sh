@@ -30,7 +30,7 @@ trap cleanup EXIT
 
 generate_small() {
   local dir="$1"
-  [[ -e "$dir/.done" ]] && return
+  [[ -e "$dir.done" ]] && return
   echo "generating 250,000 small files in 2,000 folders under $dir ..."
   python3 - "$dir" <<'PY'
 import os, random, sys
@@ -45,25 +45,25 @@ for f in range(2000):
         with open(os.path.join(folder, "FILE_%03d.DAT" % i), "wb") as out:
             out.write(payload[:size])
 PY
-  touch "$dir/.done"
+  touch "$dir.done"
 }
 
 generate_large() {
   local dir="$1"
-  [[ -e "$dir/.done" ]] && return
+  [[ -e "$dir.done" ]] && return
   echo "generating four files of 1 GiB under $dir ..."
   mkdir -p "$dir/MOVIES"
   for i in 1 2 3 4; do
     head -c $((1 << 30)) /dev/urandom > "$dir/MOVIES/PART_$i.BIN"
   done
-  touch "$dir/.done"
+  touch "$dir.done"
 }
 
 # Seconds of wall time of a command, with `sync` counted in.
 wall() {
   local start end
   start=$(date +%s.%N)
-  "$@"
+  "$@" || return 1
   sync
   end=$(date +%s.%N)
   echo "$end - $start" | bc
@@ -71,7 +71,7 @@ wall() {
 
 floor() {
   local title="$1" out="$2"
-  (cd "$title" && find . -type f ! -name .done -print0 | sort -z | xargs -0 cat) > "$out"
+  (cd "$title" && find . -type f -print0 | sort -z | xargs -0 cat) > "$out"
 }
 
 premaster() {

@@ -1,5 +1,6 @@
 #include "intake/alias_files.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "app/runtime.h"
@@ -148,14 +149,14 @@ void WriteAliasEntry(Job& job, const std::string& path, bool secondSection) {
 }
 
 void NextAliasFileIfFull(Job& job) {
-  auto file = platform::File::Open(job.paliasPath, platform::File::Mode::kReadWrite);
-  if (!file) {
-    if (platform::PathExists(job.paliasPath)) ShowMessage(job, kCanNotCreate, kListingCaption);
+  // Measured by its attributes: this runs once per file of the title.
+  const auto status = platform::StatusOf(job.paliasPath);
+  if (!status) return;
+  if (status->kind != platform::EntryKind::kFile) {
+    ShowMessage(job, kCanNotCreate, kListingCaption);
     return;
   }
-  const auto length = file->Size();
-  file->Close();
-  if (!length || *length <= kFullAliasFileBytes) return;
+  if (status->length <= kFullAliasFileBytes) return;
   // Nothing more is written to the full file: its cached copy is let go.
   platform::WritePrivateProfileString(nullptr, nullptr, nullptr, job.paliasPath);
   job.paliasPath = AliasFilePath(job, job.paliasCount);
@@ -182,10 +183,21 @@ void RemoveTreeListingFiles(Job& job) {
   RemoveFilesNamed(job, IsListingFileName);
 }
 
+// Orders keys byte by byte with the letters A to Z taken as a to z.
+int CompareFolded(std::string_view a, std::string_view b) {
+  const size_t common = std::min(a.size(), b.size());
+  for (size_t i = 0; i < common; ++i) {
+    const auto x = static_cast<unsigned char>(Lower(a[i]));
+    const auto y = static_cast<unsigned char>(Lower(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
 bool AliasTable::Load(Job& job) {
-  paths_.clear();
-  entries_.clear();
   arena_.clear();
+  entries_.clear();
+  bases_ = job.sourceBases;
   for (uint32_t n = 0; n < job.paliasCount; ++n) {
     const std::string path = AliasFilePath(job, n);
     if (!platform::PathExists(path)) continue;
@@ -205,34 +217,55 @@ bool AliasTable::Load(Job& job) {
         inAliasSection = LowerKey(*section) == kAliasSection;
         continue;
       }
-      if (inAliasSection) AddLine(line);
+      if (inAliasSection) AddLine(job, line);
     }
   }
-  // The arena is complete: the index may point into it now. A key held by
-  // several entries takes the last one's path.
-  paths_.reserve(entries_.size());
-  for (const auto& [key, path] : entries_) paths_.insert_or_assign(View(key), View(path));
-  entries_.clear();
-  entries_.shrink_to_fit();
+  // Sorted by key; of several entries for one key the last written stays.
+  auto byKeyThenOrder = [this](const Entry& a, const Entry& b) {
+    const int order = CompareFolded(Key(a), Key(b));
+    return order != 0 ? order < 0 : a.order < b.order;
+  };
+  std::sort(entries_.begin(), entries_.end(), byKeyThenOrder);
+  std::vector<Entry> kept;
+  kept.reserve(entries_.size());
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    const bool lastOfKey = i + 1 == entries_.size() || CompareFolded(Key(entries_[i]), Key(entries_[i + 1])) != 0;
+    if (lastOfKey) kept.push_back(entries_[i]);
+  }
+  entries_ = std::move(kept);
   return true;
 }
 
-void AliasTable::AddLine(std::string_view line) {
+void AliasTable::AddLine(const Job& job, std::string_view line) {
   const size_t split = SplitOfEntry(line);
   if (split == std::string_view::npos) return;
   const std::string_view value = Trim(line.substr(split + 1));
   if (value.empty()) return;
-  const std::string key = LowerKey(Trim(line.substr(0, split)));
-  Span keySpan{arena_.size(), key.size()};
+  const std::string_view key = Trim(line.substr(0, split));
+  Entry entry{static_cast<uint32_t>(arena_.size()), static_cast<uint32_t>(key.size()), 0, 0, kNoBase,
+              static_cast<uint32_t>(entries_.size())};
   arena_ += key;
-  Span pathSpan{arena_.size(), value.size()};
-  arena_ += value;
-  entries_.emplace_back(keySpan, pathSpan);
+  const std::string* base = FindSourceBase(job, value);
+  const bool baseAndKey = base != nullptr && value.size() == base->size() + 1 + key.size() &&
+                          value.compare(0, base->size(), *base) == 0 && value[base->size()] == '/' &&
+                          value.substr(base->size() + 1) == key;
+  if (baseAndKey) {
+    entry.base = static_cast<uint32_t>(base - job.sourceBases.data());
+  } else {
+    entry.pathOffset = static_cast<uint32_t>(arena_.size());
+    entry.pathLength = static_cast<uint32_t>(value.size());
+    arena_ += value;
+  }
+  entries_.push_back(entry);
 }
 
-const std::string_view* AliasTable::Find(const std::string& key) const {
-  auto it = paths_.find(LowerKey(key));
-  return it == paths_.end() ? nullptr : &it->second;
+std::optional<std::string> AliasTable::Find(const std::string& key) const {
+  auto it = std::lower_bound(entries_.begin(), entries_.end(), key, [this](const Entry& entry, const std::string& k) {
+    return CompareFolded(Key(entry), k) < 0;
+  });
+  if (it == entries_.end() || CompareFolded(Key(*it), key) != 0) return std::nullopt;
+  if (it->base != kNoBase) return bases_[it->base] + "/" + std::string(Key(*it));
+  return std::string(std::string_view(arena_).substr(it->pathOffset, it->pathLength));
 }
 
 }  // namespace pravel

@@ -11,8 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <utility>
+#include <optional>
 #include <vector>
 
 #include "app/job.h"
@@ -56,22 +55,29 @@ class AliasTable {
   // Reads palias00.ini to palias<paliasCount - 1>.ini; a missing file is
   // passed over. False after a message box when a file can not be read.
   bool Load(Job& job);
-  // The full source path recorded for a key; nullptr when there is none.
-  const std::string_view* Find(const std::string& key) const;
-  size_t size() const { return paths_.size(); }
+  // The full source path recorded for a key; nullopt when there is none.
+  std::optional<std::string> Find(const std::string& key) const;
+  size_t size() const { return entries_.size(); }
 
  private:
-  struct Span {
-    size_t offset, length;
+  static constexpr uint32_t kNoBase = 0xFFFFFFFF;
+  // A key and its path. Most paths are their source base, '/' and the key:
+  // those keep only the base's number, so that a title at the tool's limits
+  // costs megabytes, not a hundred.
+  struct Entry {
+    uint32_t keyOffset, keyLength;    // in arena_, as written
+    uint32_t pathOffset, pathLength;  // in arena_, when base is kNoBase
+    uint32_t base;                    // index into bases_
+    uint32_t order;                   // file order: the last of equal keys wins
   };
-  void AddLine(std::string_view line);
-  std::string_view View(Span span) const { return std::string_view(arena_).substr(span.offset, span.length); }
+  void AddLine(const Job& job, std::string_view line);
+  std::string_view Key(const Entry& entry) const {
+    return std::string_view(arena_).substr(entry.keyOffset, entry.keyLength);
+  }
 
-  // Keys (in lower case) and paths stand back to back in one arena, so that a
-  // title at the tool's limits costs tens of megabytes, not a hundred.
   std::string arena_;
-  std::vector<std::pair<Span, Span>> entries_;  // in file order
-  std::unordered_map<std::string_view, std::string_view> paths_;  // key in lower case -> path
+  std::vector<Entry> entries_;  // sorted by key, letter case aside, after Load
+  std::vector<std::string> bases_;
 };
 
 }  // namespace pravel

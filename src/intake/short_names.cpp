@@ -1,5 +1,7 @@
 #include "intake/short_names.h"
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -91,9 +93,21 @@ std::string ShortNameTable::ShortName(const std::string& path) {
 }
 
 ShortNameTable::Directory& ShortNameTable::Listed(const std::string& directory) {
-  auto [entry, inserted] = directories_.try_emplace(directory);
-  if (inserted) AddNewNames(directory, entry->second);
-  return entry->second;
+  auto found = directories_.find(directory);
+  if (found == directories_.end()) {
+    if (directories_.size() >= kCachedDirectories) ForgetLeastRecentlyUsed();
+    found = directories_.try_emplace(directory).first;
+    AddNewNames(directory, found->second);
+  }
+  found->second.lastUse = ++uses_;
+  return found->second;
+}
+
+void ShortNameTable::ForgetLeastRecentlyUsed() {
+  auto oldest = std::min_element(directories_.begin(), directories_.end(), [](const auto& a, const auto& b) {
+    return a.second.lastUse < b.second.lastUse;
+  });
+  if (oldest != directories_.end()) directories_.erase(oldest);
 }
 
 namespace {

@@ -27,6 +27,7 @@
 // names without changing any name already given.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
@@ -54,13 +55,21 @@ class ShortNameTable {
     std::map<std::string, std::string> shortOf;  // source name -> short name
     std::set<std::string> used;                  // short names given
     std::map<std::string, unsigned> nextTail;    // cut base + extension -> next n
+    uint64_t lastUse = 0;
   };
+
+  // The directories asked about most recently stay listed; older ones are let
+  // go and listed again when asked (the names come out the same), so a title
+  // of a quarter million files does not keep every name in memory.
+  static constexpr size_t kCachedDirectories = 256;
 
   Directory& Listed(const std::string& directory);
   void AddNewNames(const std::string& directory, Directory& entry);
+  void ForgetLeastRecentlyUsed();
 
   std::unordered_map<std::string, Directory> directories_;
   size_t listings_ = 0;
+  uint64_t uses_ = 0;
 };
 
 // The short form of the last component of `path`, "" if there is none; the

@@ -102,6 +102,8 @@ class Builder {
   uint8_t recordDate_[7] = {};
   DirectoryImage iso_, joliet_;
   uint64_t fileCount_ = 0;
+  std::vector<uint64_t> scannedLengths_;  // file lengths in the order of the passes
+  size_t nextLength_ = 0;
   uint64_t currentSector_ = 0;
   uint32_t udfStart_ = 0;
   uint32_t udfAreaSectors_ = 0;
@@ -210,10 +212,16 @@ bool Builder::FindEntryFacts(const std::string& line, bool adding, EntryFacts& f
   std::string key;
   if (useAliases_) {
     key = AliasKey(job_, line);
-    if (const std::string_view* mapped = aliases_.Find(key)) facts.sourcePath = std::string(*mapped);
+    if (std::optional<std::string> mapped = aliases_.Find(key)) facts.sourcePath = std::move(*mapped);
   }
-  std::optional<uint64_t> length = platform::FileLength(facts.sourcePath);
-  if (!length || platform::KindOf(facts.sourcePath) != platform::EntryKind::kFile) {
+  // The adding pass meets the files in the scanning pass's order and takes
+  // the lengths measured then; the copy checks them again.
+  if (adding && nextLength_ < scannedLengths_.size()) {
+    facts.length = scannedLengths_[nextLength_++];
+    return true;
+  }
+  std::optional<platform::FileStatus> status = platform::StatusOf(facts.sourcePath);
+  if (!status || status->kind != platform::EntryKind::kFile) {
     if (adding) return Fail("Can not open title file.");
     if (facts.sourcePath != line) {
       return Fail(Format("12 Can not open %s alaised s2=%s fn=%s s1=%s ds=%s i=%d", facts.sourcePath.c_str(),
@@ -223,11 +231,12 @@ bool Builder::FindEntryFacts(const std::string& line, bool adding, EntryFacts& f
     }
     return Fail(Format("5 Can not open %s", line.c_str()));
   }
-  if (*length > kMaxFileLength) {
-    return Fail("The file " + line + " is 4 GiB or larger (" + std::to_string(*length) +
+  if (status->length > kMaxFileLength) {
+    return Fail("The file " + line + " is 4 GiB or larger (" + std::to_string(status->length) +
                 " bytes). A file on this disc must be smaller than 4 GiB; split it or leave it out.");
   }
-  facts.length = *length;
+  facts.length = status->length;
+  if (!adding) scannedLengths_.push_back(status->length);
   return true;
 }
 

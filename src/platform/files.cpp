@@ -32,6 +32,12 @@ static EntryKind KindOfMode(mode_t mode) {
   return EntryKind::kSpecial;
 }
 
+std::optional<FileStatus> StatusOf(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileStatus{KindOfMode(st.st_mode), static_cast<uint64_t>(st.st_size)};
+}
+
 EntryKind KindOf(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return EntryKind::kBroken;
@@ -93,6 +99,14 @@ bool ListDirectory(const std::string& path, std::vector<DirEntry>& entries, std:
     if (name == "." || name == "..") continue;
     DirEntry entry;
     entry.name = name;
+    // The entry's type usually comes with the listing; only links and file
+    // systems that do not tell are examined one by one.
+    if (item->d_type == DT_REG || item->d_type == DT_DIR) {
+      entry.kind = item->d_type == DT_REG ? EntryKind::kFile : EntryKind::kDirectory;
+      entries.push_back(std::move(entry));
+      errno = 0;
+      continue;
+    }
     struct stat lst;
     std::string full = prefix + name;
     if (::lstat(full.c_str(), &lst) != 0) {

@@ -26,7 +26,15 @@ struct DirEntry {
 // What the system said about the last failure, as text ("No space left on device").
 std::string LastErrorText();
 
+struct FileStatus {
+  EntryKind kind = EntryKind::kFile;
+  uint64_t length = 0;
+};
+
 bool PathExists(const std::string& path);
+// Kind and length of what a path names (links followed); nullopt when it can
+// not be examined.
+std::optional<FileStatus> StatusOf(const std::string& path);
 bool IsDirectory(const std::string& path);
 EntryKind KindOf(const std::string& path);
 // Deletes a file; a missing file counts as failure but is harmless to callers.
@@ -66,6 +74,8 @@ class File {
   static std::optional<File> Open(const std::string& path, Mode mode);
 
   bool IsOpen() const { return fd_ >= 0; }
+  // The system's handle, for the platform layer's own use.
+  int NativeHandle() const { return fd_; }
   // Writes all of `size` bytes or fails.
   bool Write(const void* data, size_t size);
   bool WriteText(const std::string& text) { return Write(text.data(), text.size()); }

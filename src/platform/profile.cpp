@@ -85,12 +85,23 @@ struct Stamp {
   bool operator==(const Stamp&) const = default;
 };
 
-std::optional<Stamp> StampOf(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+std::optional<Stamp> StampOfStat(const struct stat& st) {
+  if (!S_ISREG(st.st_mode)) return std::nullopt;
   return Stamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
                static_cast<uint64_t>(st.st_size), static_cast<int64_t>(st.st_mtim.tv_sec),
                static_cast<int64_t>(st.st_mtim.tv_nsec)};
+}
+
+std::optional<Stamp> StampOf(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return StampOfStat(st);
+}
+
+std::optional<Stamp> StampOf(const File& file) {
+  struct stat st;
+  if (::fstat(file.NativeHandle(), &st) != 0) return std::nullopt;
+  return StampOfStat(st);
 }
 
 struct LineShape {
@@ -266,6 +277,10 @@ class ProfileFile {
 struct CachedFile {
   ProfileFile file;
   Stamp stamp;
+  // Kept open while entries are appended one after another (alias files take
+  // a quarter million), so that each costs one write rather than an open and
+  // a close as well.
+  std::optional<File> appender;
 };
 
 using Cache = std::unordered_map<std::string, std::unique_ptr<CachedFile>>;
@@ -327,15 +342,34 @@ bool Remember(const std::string& path, CachedFile& entry) {
 
 // Appends lines to the end of the file. A failed append is undone so that no
 // partial line is left behind.
+// Only one file at a time keeps its append handle.
+std::string& OpenAppenderPath() {
+  static std::string path;
+  return path;
+}
+
+File* Appender(const std::string& path, CachedFile& entry) {
+  if (entry.appender) return &*entry.appender;
+  std::string& openPath = OpenAppenderPath();
+  if (openPath != path) {
+    auto other = TheCache().find(openPath);
+    if (other != TheCache().end()) other->second->appender.reset();
+  }
+  entry.appender = File::Open(path, File::Mode::kAppend);
+  if (!entry.appender) return nullptr;
+  openPath = path;
+  return &*entry.appender;
+}
+
 bool AppendLines(const std::string& path, CachedFile& entry, std::vector<std::string> added, bool existed) {
   std::string text = entry.file.AppendText(added);
-  auto out = File::Open(path, File::Mode::kAppend);
-  bool written = out && out->WriteText(text);
-  bool closed = out && out->Close();
-  if (!written || !closed) {
+  File* out = Appender(path, entry);
+  if (!out || !out->WriteText(text)) {
+    bool opened = out != nullptr;
+    entry.appender.reset();
     if (!existed) {
       RemoveFile(path);
-    } else if (out) {
+    } else if (opened) {
       // A failed truncation leaves nothing more to try; the cache is dropped below.
       [[maybe_unused]] int ignored = ::truncate(path.c_str(), static_cast<off_t>(entry.stamp.size));
     }
@@ -343,7 +377,13 @@ bool AppendLines(const std::string& path, CachedFile& entry, std::vector<std::st
     return false;
   }
   entry.file.Appended(std::move(added));
-  return Remember(path, entry);
+  auto stamp = StampOf(*out);
+  if (!stamp) {
+    Forget(path);
+    return false;
+  }
+  entry.stamp = *stamp;
+  return true;
 }
 
 // Writes the whole file from the parsed lines. When that fails the previous

@@ -88,17 +88,17 @@ TEST(AliasFiles, EntriesRollOverPast65000BytesAndEveryFileIsFoundAgain) {
   EXPECT_EQ(aliases.size(), ManyFiles::kFiles + 2u);
   for (int i = 0; i < ManyFiles::kFiles; ++i) {
     const std::string path = scan.Src("TITLE/DATA/") + ManyFiles::Name(i);
-    const std::string_view* found = aliases.Find(AliasKey(scan.job, path));
-    ASSERT_NE(found, nullptr) << i;
+    std::optional<std::string> found = aliases.Find(AliasKey(scan.job, path));
+    ASSERT_NE(found, std::nullopt) << i;
     EXPECT_EQ(*found, path);
   }
   EXPECT_EQ(AliasKey(scan.job, scan.Src("TITLE/top.txt")), "top.txt");
-  ASSERT_NE(aliases.Find("TOP.TXT"), nullptr);  // keys compare without regard to case
+  ASSERT_NE(aliases.Find("TOP.TXT"), std::nullopt);  // keys compare without regard to case
   EXPECT_EQ(*aliases.Find("TOP.TXT"), scan.Src("TITLE/top.txt"));
   const std::string autorun = scan.Tmp("AUTORUN.INF");
   EXPECT_EQ(AliasKey(scan.job, autorun), autorun);  // under no source base
-  ASSERT_NE(aliases.Find(autorun), nullptr);
-  EXPECT_EQ(aliases.Find("DATA/stale.dat"), nullptr);
+  ASSERT_NE(aliases.Find(autorun), std::nullopt);
+  EXPECT_EQ(aliases.Find("DATA/stale.dat"), std::nullopt);
   // What the table finds is what the profile layer reads.
   EXPECT_EQ(platform::GetPrivateProfileString("palias", "top.txt", "", 256, AliasFilePath(scan.job, 0)),
             scan.Src("TITLE/top.txt"));
@@ -112,7 +112,7 @@ TEST(AliasFiles, TheLaterFileWinsAndANameHoldingAnEqualsSignIsFound) {
   AliasTable aliases;
   ASSERT_TRUE(aliases.Load(scan.job));
   EXPECT_EQ(*aliases.Find("a/X"), "/two/A/x");
-  EXPECT_EQ(aliases.Find("A/y"), nullptr);
+  EXPECT_EQ(aliases.Find("A/y"), std::nullopt);
   EXPECT_EQ(*aliases.Find("A/k=v.txt"), "/s/A/k=v.txt");
   EXPECT_EQ(*aliases.Find("A/k"), "/s/A/k");
 }

@@ -140,7 +140,7 @@ TEST(TreeListing, ABaseIsMatchedOnlyAtAFolderBoundary) {
   EXPECT_EQ(AliasKey(scan.job, scan.Src("T/DATA")), "");  // a base itself
   AliasTable aliases;
   ASSERT_TRUE(aliases.Load(scan.job));
-  ASSERT_NE(aliases.Find("DATA2.TXT"), nullptr);
+  ASSERT_NE(aliases.Find("DATA2.TXT"), std::nullopt);
   EXPECT_EQ(*aliases.Find("DATA2.TXT"), scan.Src("T/DATA2.TXT"));
 }
 
