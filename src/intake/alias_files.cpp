@@ -179,9 +179,11 @@ void RemoveTreeListingFiles(Job& job) {
   platform::RemoveFile(dir + "/tm.txt");
   RemoveAliasFileSet(job);
   platform::RemoveFile(dir + "/alias.ini");
-  // Every listing file, not only those up to the first gap in the numbers.
-  RemoveFilesNamed(job, IsListingFileName);
+  RemoveDirectoryListingFiles(job);
 }
+
+// Every listing file, not only those up to the first gap in the numbers.
+void RemoveDirectoryListingFiles(const Job& job) { RemoveFilesNamed(job, IsListingFileName); }
 
 // Orders keys byte by byte with the letters A to Z taken as a to z.
 int CompareFolded(std::string_view a, std::string_view b) {

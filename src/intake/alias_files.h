@@ -43,6 +43,10 @@ void NextAliasFileIfFull(Job& job);
 // Removes the alias files and AUTORUN.INF from the temporary directory.
 void RemoveAliasFiles(Job& job);
 
+// Removes every directory listing file "tm%04ld.txt" of the temporary
+// directory, gaps in the numbering or not.
+void RemoveDirectoryListingFiles(const Job& job);
+
 // Removes "tm.txt", the alias files, "alias.ini" and every directory listing
 // file "tm%04ld.txt" from the temporary directory.
 void RemoveTreeListingFiles(Job& job);

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "app/runtime.h"
+#include "intake/alias_files.h"
 #include "iso/builder.h"
 #include "output/control_data.h"
 #include "output/file_data_copy.h"
@@ -49,25 +50,6 @@ void PrepareTemporaryPaths(Job& job) {
   job.discType = kDvdDiscType;
 }
 
-// "tm0000.txt" to "tm9998.txt".
-bool IsTreeListingFileName(const std::string& name) {
-  if (name.size() != 10 || name.compare(0, 2, "tm") != 0 || name.compare(6, 4, ".txt") != 0) return false;
-  return std::all_of(name.begin() + 2, name.begin() + 6, [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
-}
-
-// Every directory listing file of this build or of an interrupted earlier
-// one: the directory is listed once, gaps in the numbering do not matter.
-void RemoveTreeListingFiles(Job& job) {
-  std::vector<platform::DirEntry> entries;
-  std::string error;
-  if (!platform::ListDirectory(job.tempDirPlain, entries, error)) return;
-  for (const platform::DirEntry& entry : entries) {
-    if (entry.kind == platform::EntryKind::kFile && IsTreeListingFileName(entry.name)) {
-      platform::RemoveFile(job.tempDirPlain + "/" + entry.name);
-    }
-  }
-}
-
 bool RefuseImageFile(Job& job, const std::string& path) {
   ShowMessage(job, Format("Can not create Disc Image file %s", path.c_str()), kBuilderCaption);
   return false;
@@ -86,7 +68,7 @@ bool CreateImageFiles(Job& job) {
 }
 
 void CleanUpBuilderFiles(Job& job) {
-  RemoveTreeListingFiles(job);
+  RemoveDirectoryListingFiles(job);
   RemoveBuilderFiles(job);
 }
 
