@@ -16,29 +16,18 @@ namespace pravel {
 namespace {
 
 using testing::Exists;
+using testing::Outcome;
+using testing::PravelBinary;
+using testing::Quoted;
+using testing::RunShell;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
-struct Outcome {
-  int status = -1;
-  std::string output;
-};
-
-std::string Binary() {
-  const char* path = std::getenv("PRAVEL_BINARY");
-  return path ? path : "pravel";
-}
-
 Outcome RunPravel(const std::string& home, const std::string& arguments, const TempDir& scratch) {
   std::string outputPath = scratch / "output.txt";
-  std::string command = "KESTRAND_HOME='" + home + "' '" + Binary() + "' " + arguments + " </dev/null >'" +
-                        outputPath + "' 2>&1";
-  int raw = std::system(command.c_str());
-  Outcome outcome;
-  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  outcome.output = ReadFile(outputPath);
-  return outcome;
+  return RunShell("KESTRAND_HOME=" + Quoted(home) + " " + Quoted(PravelBinary()) + " " + arguments + " </dev/null",
+                  outputPath);
 }
 
 // An installation with its own temporary, template and image directories.
@@ -116,7 +105,7 @@ TEST(Program, InterruptedBatchRunLeavesTheMarkerAndNoTemporaryFiles) {
     setenv("KESTRAND_HOME", install.Home().c_str(), 1);
     std::string project = "-p=" + (install.root / "title");
     if (!freopen((install.root / "stderr.txt").c_str(), "w", stderr)) _exit(126);
-    execl(Binary().c_str(), "pravel", "--console", project.c_str(), static_cast<char*>(nullptr));
+    execl(PravelBinary().c_str(), "pravel", "--console", project.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   // The descriptor warning is the last thing start-up shows; the first batch

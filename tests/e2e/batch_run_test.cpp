@@ -22,7 +22,12 @@ namespace pravel {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Contains;
 using testing::Exists;
+using testing::Outcome;
+using testing::PravelBinary;
+using testing::Quoted;
+using testing::RunShell;
 using testing::MakeDirs;
 using testing::ReadFile;
 using testing::TempDir;
@@ -34,35 +39,7 @@ constexpr uint64_t kSingleLayerCapacity = 2294912;
 constexpr uint64_t kDualLayerLayerCapacity = 2084960;
 constexpr uint64_t kDataAreaStart = 0x30000;
 
-std::string Binary() {
-  const char* path = std::getenv("PRAVEL_BINARY");
-  return path ? path : "pravel";
-}
-
-std::string CheckImageScript() {
-  return (fs::path(__FILE__).parent_path().parent_path() / "tools" / "check_image.py").string();
-}
-
-std::string Quoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-struct Outcome {
-  int status = -1;
-  std::string output;
-};
-
-Outcome RunShell(const std::string& command, const std::string& outputPath) {
-  int raw = std::system((command + " >" + Quoted(outputPath) + " 2>&1").c_str());
-  Outcome outcome;
-  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  outcome.output = ReadFile(outputPath);
-  return outcome;
-}
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+std::string CheckImageScript() { return testing::ToolPath("check_image.py"); }
 
 // An installation with its own temporary, template and image directories,
 // and a title folder to premaster.
@@ -87,7 +64,7 @@ class Installation {
   Outcome Run(const std::string& arguments, const std::string& input = "") const {
     WriteFile(root / "stdin.txt", input);
     std::string command = "SOURCE_DATE_EPOCH=" + std::string(kSourceDateEpoch) + " KESTRAND_HOME=" +
-                          Quoted(Home()) + " " + Quoted(Binary()) + " " + arguments + " <" +
+                          Quoted(Home()) + " " + Quoted(PravelBinary()) + " " + arguments + " <" +
                           Quoted(root / "stdin.txt");
     return RunShell(command, root / "output.txt");
   }

@@ -6,6 +6,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <sys/wait.h>
+
 namespace pravel::testing {
 
 TempDir::TempDir() {
@@ -40,6 +42,35 @@ void MakeDirs(const std::string& path) { std::filesystem::create_directories(pat
 bool Exists(const std::string& path) {
   std::error_code ignored;
   return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+Outcome RunShell(const std::string& command, const std::string& outputPath) {
+  int raw = std::system((command + " >" + Quoted(outputPath) + " 2>&1").c_str());
+  Outcome outcome;
+  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  outcome.output = ReadFile(outputPath);
+  return outcome;
+}
+
+std::string Quoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string PravelBinary() {
+  const char* path = std::getenv("PRAVEL_BINARY");
+  return path ? path : "pravel";
+}
+
+std::string ToolPath(const std::string& name) {
+  return (std::filesystem::path(__FILE__).parent_path().parent_path() / "tools" / name).string();
+}
+
+bool HaveTool(const std::string& name) {
+  return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 TestJob::TestJob() : clock(platform::LocalTime{2026, 3, 4, 5, 6, 7, 8}, 123456) {

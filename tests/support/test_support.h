@@ -31,6 +31,24 @@ std::string ReadFile(const std::string& path);
 void MakeDirs(const std::string& path);
 bool Exists(const std::string& path);
 
+// What a shell command printed (standard output and error) and its exit status.
+struct Outcome {
+  int status = -1;
+  std::string output;
+};
+
+// Runs a command through the shell, its output going to `outputPath`.
+Outcome RunShell(const std::string& command, const std::string& outputPath);
+// A text quoted for the shell.
+std::string Quoted(const std::string& text);
+bool Contains(const std::string& text, const std::string& part);
+// build/pravel, as CTest passes it in PRAVEL_BINARY.
+std::string PravelBinary();
+// A script of tests/tools.
+std::string ToolPath(const std::string& name);
+// Whether a command is on the PATH.
+bool HaveTool(const std::string& name);
+
 // A Job whose main window is a scripted front end and whose clock is fixed
 // at 2026-03-04 05:06:07.08.
 struct TestJob {

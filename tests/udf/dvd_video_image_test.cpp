@@ -19,6 +19,10 @@ namespace pravel {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Contains;
+using testing::Outcome;
+using testing::PravelBinary;
+using testing::Quoted;
 using testing::Exists;
 using testing::MakeDirs;
 using testing::ReadFile;
@@ -33,34 +37,11 @@ constexpr const char* kContentCaption = "DVD-V content file error!";
 const std::vector<std::string> kZoneOrder = {"VIDEO_TS.IFO", "VIDEO_TS.VOB", "VIDEO_TS.BUP",
                                              "VTS_01_0.IFO", "VTS_01_1.VOB", "VTS_01_0.BUP"};
 
-std::string Binary() {
-  const char* path = std::getenv("PRAVEL_BINARY");
-  return path ? path : "pravel";
-}
+std::string Tool(const std::string& name) { return testing::ToolPath(name); }
 
-std::string Tool(const std::string& name) {
-  return (fs::path(__FILE__).parent_path().parent_path() / "tools" / name).string();
-}
-
-std::string Quoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-struct Outcome {
-  int status = -1;
-  std::string output;
-};
-
+// No run of these tests reads standard input.
 Outcome RunShell(const std::string& command, const std::string& outputPath) {
-  int raw = std::system((command + " >" + Quoted(outputPath) + " 2>&1 </dev/null").c_str());
-  Outcome outcome;
-  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  outcome.output = ReadFile(outputPath);
-  return outcome;
+  return testing::RunShell(command + " </dev/null", outputPath);
 }
 
 // Reads a volume with pycdlib and prints, for every file of the ISO tree,
@@ -132,7 +113,7 @@ class DvdVideoImageTest : public ::testing::Test {
   // A batch run with the DVD-Video folder given on the command line.
   Outcome Premaster() const {
     return Shell("SOURCE_DATE_EPOCH=" + std::string(kSourceDateEpoch) + " KESTRAND_HOME=" +
-                 Quoted(root_ / "home") + " " + Quoted(Binary()) + " --console --yes -nw -dvdv=" + Quoted(VideoTs()) +
+                 Quoted(root_ / "home") + " " + Quoted(PravelBinary()) + " --console --yes -nw -dvdv=" + Quoted(VideoTs()) +
                  " -p=" + Quoted(root_ / "title"));
   }
 

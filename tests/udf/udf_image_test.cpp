@@ -41,7 +41,7 @@ CommandResult RunCommand(const std::string& command, const std::string& outputPa
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(outputPath)};
 }
 
-bool HaveTool(const std::string& name) { return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0; }
+using testing::HaveTool;
 
 // Opens the image, walks the UDF tree and reads every file in pieces,
 // comparing each with its source; every file's UDF extent must be its Joliet

@@ -16,26 +16,14 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::MakeDirs;
+using testing::Outcome;
+using testing::PravelBinary;
+using testing::RunShell;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
-struct Outcome {
-  int status = -1;
-  std::string output;
-};
-
-Outcome Shell(const std::string& command, const std::string& outputPath) {
-  int raw = std::system((command + " >'" + outputPath + "' 2>&1").c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(outputPath)};
-}
-
 bool Have(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
-
-std::string Binary() {
-  const char* path = std::getenv("PRAVEL_BINARY");
-  return path ? path : "pravel";
-}
 
 // Walks the UDF tree, reads every file and compares it with its source.
 constexpr const char* kWalk = R"PY(
@@ -71,7 +59,7 @@ TEST(UdfPipeline, BatchRunImageReadsBackThroughUdf) {
   WriteFile(root / "title/Docs/Deep/Er/LAST.BIN", std::string(4096, '\x01'));
   MakeDirs(root / "title/Nothing");
 
-  Outcome run = Shell("SOURCE_DATE_EPOCH=1767225600 KESTRAND_HOME='" + (root / "home") + "' '" + Binary() +
+  Outcome run = RunShell("SOURCE_DATE_EPOCH=1767225600 KESTRAND_HOME='" + (root / "home") + "' '" + PravelBinary() +
                           "' --console --yes -p='" + (root / "title") + "' </dev/null",
                       root / "run.txt");
   ASSERT_EQ(run.status, 0) << run.output;
@@ -80,7 +68,7 @@ TEST(UdfPipeline, BatchRunImageReadsBackThroughUdf) {
   const uint64_t sectors = fs::file_size(image) / 2048;
 
   if (Have("command -v udfinfo")) {
-    Outcome info = Shell("udfinfo '" + image + "'", root / "udfinfo.txt");
+    Outcome info = RunShell("udfinfo '" + image + "'", root / "udfinfo.txt");
     EXPECT_EQ(info.status, 0) << info.output;
     EXPECT_EQ(info.output.find("arning"), std::string::npos) << info.output;
     EXPECT_NE(info.output.find("\nvid=PIPELINE_TITLE\n"), std::string::npos) << info.output;
@@ -91,16 +79,16 @@ TEST(UdfPipeline, BatchRunImageReadsBackThroughUdf) {
   }
   if (Have("/usr/bin/python3 -c 'import pycdlib'")) {
     WriteFile(root / "walk.py", kWalk);
-    Outcome walk = Shell("/usr/bin/python3 '" + (root / "walk.py") + "' '" + image + "' '" + (root / "title") + "'",
+    Outcome walk = RunShell("/usr/bin/python3 '" + (root / "walk.py") + "' '" + image + "' '" + (root / "title") + "'",
                          root / "walk.txt");
     EXPECT_EQ(walk.status, 0) << walk.output;
     EXPECT_NE(walk.output.find("read 4 files"), std::string::npos) << walk.output;
   }
   if (Have("command -v 7z")) {
-    Outcome extract = Shell("7z x -y '-o" + (root / "out") + "' '" + image + "'", root / "7z.txt");
+    Outcome extract = RunShell("7z x -y '-o" + (root / "out") + "' '" + image + "'", root / "7z.txt");
     EXPECT_EQ(extract.status, 0) << extract.output;
     EXPECT_NE(extract.output.find("Type = Udf"), std::string::npos) << extract.output;
-    Outcome diff = Shell("diff -r '" + (root / "title") + "' '" + (root / "out") + "'", root / "diff.txt");
+    Outcome diff = RunShell("diff -r '" + (root / "title") + "' '" + (root / "out") + "'", root / "diff.txt");
     EXPECT_EQ(diff.status, 0) << diff.output;
   }
 }
