@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/interrupt.h"
 
 namespace pravel {
 
@@ -51,7 +52,10 @@ std::string ErrorMarkerPath(const Job& job) { return job.templateDir + "/_cdferr
 
 void CreateErrorMarker(Job& job) { CreateFileChecked(ErrorMarkerPath(job)); }
 
-void RemoveErrorMarker(Job& job) { platform::RemoveFile(ErrorMarkerPath(job)); }
+void RemoveErrorMarker(Job& job) {
+  const std::string marker = ErrorMarkerPath(job);
+  platform::RunUninterrupted([&marker] { platform::RemoveFile(marker); });
+}
 
 bool IsCreatablePath(const std::string& path) {
   for (unsigned char c : path) {

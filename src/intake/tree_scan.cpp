@@ -57,6 +57,9 @@ constexpr char kUnexaminable[] =
     "nowhere, or its attributes can not be read. The scan has stopped.";
 constexpr char kSpecialFile[] =
     "[%s] is a device, pipe or socket, not a file or folder; it can not be put on the disc.";
+constexpr char kWorkFolderInTitle[] =
+    "The folder [%s] is where Pravel writes its images or temporary files; it can not be part of the "
+    "title. Choose image, temporary and template directories outside the title.";
 constexpr char kLinkLoop[] =
     "The link [%s] leads to the folder [%s], which contains the link itself; the folder would be "
     "listed without end. Remove the link or leave its folder out.";
@@ -196,6 +199,7 @@ class TreeScan {
 
   bool Run() {
     if (!Reserve()) return false;
+    CollectWorkFolders();
     if (job_.autorunEnabled && !WriteAutorunInf(job_)) return false;
     selectedCount_ = job_.sourceCount;
     if (!ExamineSelection() || !CollectBases() || !PlaceSelectionInRoot()) return false;
@@ -236,8 +240,30 @@ class TreeScan {
       entry.isFolder = kind == EntryKind::kDirectory;
       entry.duplicate = !selectedPaths_.insert(path).second;
       if (entry.isFolder) entry.canonical = platform::CanonicalPath(path).value_or(path);
+      if (entry.isFolder && !CheckNotWorkFolder(entry.canonical, path)) return false;
     }
     return true;
+  }
+
+  // The folders a run writes into: a title holding one of them would carry
+  // the images and temporary files of the run itself (emptied as the run
+  // begins).
+  void CollectWorkFolders() {
+    auto add = [this](const std::string& path) {
+      if (path.empty()) return;
+      if (auto canonical = platform::CanonicalPath(path)) workFolders_.insert(*canonical);
+    };
+    for (const std::string* image : {&job_.imagePath1, &job_.imagePath3}) {
+      if (!image->empty()) add(image->substr(0, image->rfind('/')));
+    }
+    add(job_.tempDir);
+    add(job_.templateDir);
+  }
+
+  bool CheckNotWorkFolder(const std::string& canonical, const std::string& path) {
+    if (!workFolders_.contains(canonical)) return true;
+    ShowMessage(job_, Format(kWorkFolderInTitle, Shown(path).c_str()), kBatchUsageCaption);
+    return false;
   }
 
   bool CheckKind(EntryKind kind, const std::string& path) {
@@ -340,6 +366,7 @@ class TreeScan {
     } else {
       entry.canonical = ComposePath(entries_[parent].canonical, item.name);
     }
+    if (!CheckNotWorkFolder(entry.canonical, path)) return false;
     if (!job_.AddSource(path)) {
       ShowSourceListFull(job_);
       return false;
@@ -468,6 +495,7 @@ class TreeScan {
   uint32_t selectedCount_ = 0;
   std::vector<SourceEntry> entries_;  // one per entry of the source list
   std::unordered_set<std::string> selectedPaths_;
+  std::unordered_set<std::string> workFolders_;  // link-free paths of the run's own folders
   std::unordered_set<std::string> foldedBases_;  // upper-cased
   DiscDirectory root_;
   std::vector<uint32_t> directoryList_;

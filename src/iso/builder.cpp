@@ -404,14 +404,8 @@ bool Builder::WriteSequentialPart() {
 }
 
 bool Builder::WriteDirectoryFile(const std::string& path, const DirectoryImage& image) {
-  if (!CreateFileChecked(path)) return Fail("Can not create directory file");
-  auto file = platform::File::Open(path, platform::File::Mode::kReadWrite);
-  if (!file) return Fail("Can not create directory file");
-  if (!file->Write(image.Bytes().data(), image.Size()) || !file->Close()) {
-    ShowIoError(job_, "write", path, file->LastError());
-    return false;
-  }
-  return true;
+  if (!IsCreatablePath(path)) return Fail("Can not create directory file");
+  return WriteTemporaryFile(job_, path, image.Bytes().data(), image.Size());
 }
 
 // The directory file pair of directory n: "_td%04ld" (ISO) and "_td%04ldX" (Joliet).

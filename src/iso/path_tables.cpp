@@ -103,32 +103,6 @@ void PadToWholeSectors(std::vector<uint8_t>& data, size_t minimumSectors) {
   data.resize(sectors * kSectorSize, 0);
 }
 
-std::string CreateFailureReason(const std::string& path) {
-  if (!IsCreatablePath(path)) return "the path holds characters a created file may not have";
-  return platform::LastErrorText();
-}
-
-// Creates (or truncates) a temporary file and writes `data` into it.
-bool WriteTemporaryFile(Job& job, const std::string& path, const std::vector<uint8_t>& data) {
-  if (!CreateFileChecked(path)) {
-    ShowIoError(job, "create", path, CreateFailureReason(path));
-    return false;
-  }
-  auto file = platform::File::Open(path, platform::File::Mode::kReadWrite);
-  if (!file) {
-    ShowIoError(job, "open", path, platform::LastErrorText());
-    return false;
-  }
-  if (!file->Write(data.data(), data.size())) {
-    ShowIoError(job, "write to", path, file->LastError());
-    return false;
-  }
-  if (!file->Close()) {
-    ShowIoError(job, "close", path, file->LastError());
-    return false;
-  }
-  return true;
-}
 
 // Reads a whole open file from its current position.
 bool ReadRest(Job& job, platform::File& file, const std::string& path, std::string& text) {
@@ -387,7 +361,7 @@ bool PathTables::WriteFinal(Job& job, SectorWriter& writer, const PathTableSlots
   const std::string jolietPath = job.tempDirPlain + "/_pdirX.txt";
   for (const Form& form : forms) {
     std::vector<uint8_t> table = form.joliet ? JolietTable(form.bigEndian) : IsoTable(form.bigEndian);
-    if (!WriteTemporaryFile(job, form.joliet ? jolietPath : isoPath, table)) return false;
+    if (!WriteTemporaryFile(job, form.joliet ? jolietPath : isoPath, table.data(), table.size())) return false;
     const uint32_t slotSectors = form.joliet ? JolietSize().sectors : IsoSize().sectors;
     PadToWholeSectors(table, slotSectors);
     const size_t sectors = table.size() / kSectorSize;

@@ -58,4 +58,35 @@ bool SectorWriter::WriteSectorsAt(uint64_t sector, const uint8_t* data, size_t s
   return true;
 }
 
+namespace {
+
+std::string CreateFailureReason(const std::string& path) {
+  if (!IsCreatablePath(path)) return "the path holds characters a created file may not have";
+  return platform::LastErrorText();
+}
+
+}  // namespace
+
+// Creates (or truncates) a temporary file and writes `data` into it.
+bool WriteTemporaryFile(Job& job, const std::string& path, const uint8_t* data, size_t size) {
+  if (!CreateFileChecked(path)) {
+    ShowIoError(job, "create", path, CreateFailureReason(path));
+    return false;
+  }
+  auto file = platform::File::Open(path, platform::File::Mode::kReadWrite);
+  if (!file) {
+    ShowIoError(job, "open", path, platform::LastErrorText());
+    return false;
+  }
+  if (!file->Write(data, size)) {
+    ShowIoError(job, "write to", path, file->LastError());
+    return false;
+  }
+  if (!file->Close()) {
+    ShowIoError(job, "close", path, file->LastError());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace pravel

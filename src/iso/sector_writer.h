@@ -52,4 +52,8 @@ class SectorWriter {
 // Reports an I/O failure of a file with the system's reason: "Fatal IO error!".
 void ShowIoError(Job& job, const std::string& action, const std::string& path, const std::string& reason);
 
+// Creates (or truncates) a temporary file and writes `size` bytes into it;
+// every step checked, a failure reported as above.
+bool WriteTemporaryFile(Job& job, const std::string& path, const uint8_t* data, size_t size);
+
 }  // namespace pravel

@@ -1,5 +1,7 @@
 #include "iso/volume_descriptors.h"
 
+#include <utility>
+
 #include <algorithm>
 #include <iterator>
 #include <string>
@@ -119,9 +121,15 @@ void PutIdentifiers(Job& job, uint8_t* sector, FieldForm form) {
   PutIdentifier(job, sector + kPublisherId, job.publisherId, kLongIdSize, form, false);
   PutIdentifier(job, sector + kPreparerId, job.preparerId, kLongIdSize, form, false);
   PutIdentifier(job, sector + kApplicationId, job.applicationId, kLongIdSize, form, false);
-  PutIdentifier(job, sector + kCopyrightFileId, job.copyrightFileId, kFileIdSize, form, true);
-  PutIdentifier(job, sector + kAbstractFileId, job.abstractFileId, kFileIdSize, form, true);
-  PutIdentifier(job, sector + kBiblioFileId, job.biblioFileId, kFileIdSize, form, true);
+  // A file identifier that names a path takes the name rule of that file; a
+  // bare name is written as it stands, since looking it up would ask the
+  // directory Pravel happens to run in.
+  for (auto [offset, text] : {std::pair{kCopyrightFileId, &job.copyrightFileId},
+                              std::pair{kAbstractFileId, &job.abstractFileId},
+                              std::pair{kBiblioFileId, &job.biblioFileId}}) {
+    const bool isPath = text->find('/') != std::string::npos;
+    PutIdentifier(job, sector + offset, *text, kFileIdSize, form, isPath);
+  }
 }
 
 void BuildDescriptor(Job& job, const VolumeLayout& layout, const TreeView& tree, uint8_t* sector) {

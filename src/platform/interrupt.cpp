@@ -12,6 +12,8 @@ namespace pravel::platform {
 namespace {
 
 std::mutex gMutex;
+std::mutex gExclusive;  // held by uninterrupted steps, and for good by the clean-up
+bool gInterrupted = false;
 std::function<void()> gCleanup;
 int gExitStatus = 130;
 bool gInstalled = false;
@@ -19,6 +21,9 @@ bool gInstalled = false;
 void Watch(sigset_t set) {
   int signal = 0;
   if (sigwait(&set, &signal) != 0) return;
+  // Never released: the process ends while holding it.
+  gExclusive.lock();
+  gInterrupted = true;
   std::function<void()> cleanup;
   int status;
   {
@@ -44,6 +49,13 @@ void OnInterrupt(std::function<void()> cleanup, int exitStatus) {
   sigaddset(&set, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
   std::thread(Watch, set).detach();
+}
+
+bool RunUninterrupted(const std::function<void()>& action) {
+  std::lock_guard<std::mutex> lock(gExclusive);
+  if (gInterrupted) return false;
+  action();
+  return true;
 }
 
 bool HasDisplay() {

@@ -10,6 +10,12 @@ namespace pravel::platform {
 // Installs the watcher once; later calls replace the clean-up.
 void OnInterrupt(std::function<void()> cleanup, int exitStatus);
 
+// Runs `action` unless the process is being interrupted; an interruption
+// that arrives meanwhile waits until it is done. So a step that must not
+// race the clean-up (removing the error marker of a run that went well)
+// either happens before it or not at all. False when it did not run.
+bool RunUninterrupted(const std::function<void()>& action);
+
 // Whether a display for the desktop window is available.
 bool HasDisplay();
 

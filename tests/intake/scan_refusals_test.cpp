@@ -251,3 +251,29 @@ TEST(ProjectLoadRefusals, AProjectPathThatIsNoFolderIsNamed) {
 
 }  // namespace
 }  // namespace pravel
+
+namespace pravel {
+namespace {
+
+// A title holding the run's own image directory would put the images of the
+// run itself on the disc, emptied as the run begins.
+TEST(ScanWorkFolders, AnImageOrTemporaryDirectoryInsideTheTitleIsRefused) {
+  for (const char* inside : {"images", "tmp"}) {
+    testing::ScanFixture scan;
+    testing::MakeDirs(scan.Src(std::string("TITLE/") + inside));
+    testing::WriteFile(scan.Src("TITLE/A.TXT"), "a");
+    scan.job.imagePath1 = scan.Src("TITLE/images/CONTROL.IMG");
+    if (std::string(inside) == "tmp") {
+      scan.job.imagePath1 = scan.dir / "CONTROL.IMG";
+      scan.job.tempDir = scan.Src("TITLE/tmp/");
+    }
+    scan.Select("TITLE");
+    EXPECT_FALSE(BuildTreeListing(scan.job)) << inside;
+    ASSERT_FALSE(scan.Messages().empty());
+    EXPECT_EQ(scan.Messages().back().caption, "Usage error");
+    EXPECT_NE(scan.Messages().back().text.find(scan.Src(std::string("TITLE/") + inside)), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace pravel

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <string>
 #include <vector>
 
@@ -261,6 +263,20 @@ TEST_F(VolumeDescriptors, FileIdentifiersFollowTheFileIdentifierRule) {
   EXPECT_EQ(JolietText(joliet, 702, 37), "COPYRI_1.TXT");
   EXPECT_EQ(JolietText(joliet, 739, 37), "ABSTRACT.TXT");
   EXPECT_EQ(JolietText(joliet, 776, 37), "MISSING.TXT");
+}
+
+TEST_F(VolumeDescriptors, ABareFileIdentifierIsWrittenAsItStandsWhereverPravelRuns) {
+  test.job.copyrightFileId = "COPYRIGH.TXT";
+  test.job.isoLevel1Names = 1;
+  TempDir dir;
+  WriteFile(dir / "COPYRIGH.TXT", "c");  // a file of that name in the working directory changes nothing
+  std::vector<uint8_t> elsewhere = Primary();
+  std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  std::vector<uint8_t> here = Primary();
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(Text(here, 702, 37), Padded("COPYRIGH.TXT", 37));
+  EXPECT_EQ(here, elsewhere);
 }
 
 TEST(VolumeDescriptorSetTerminator, HoldsTypeStandardIdentifierAndVersionOnly) {

@@ -61,8 +61,10 @@ std::string Quoted(const std::string& text) {
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 std::string PravelBinary() {
-  const char* path = std::getenv("PRAVEL_BINARY");
-  return path ? path : "pravel";
+  if (const char* path = std::getenv("PRAVEL_BINARY")) return path;
+  // The test programs are built beside the program.
+  std::error_code ignored;
+  return (std::filesystem::read_symlink("/proc/self/exe", ignored).parent_path() / "pravel").string();
 }
 
 std::string ToolPath(const std::string& name) {
