@@ -8,6 +8,8 @@
 
 #include <sys/wait.h>
 
+#include <gtest/gtest.h>
+
 namespace pravel::testing {
 
 TempDir::TempDir() {
@@ -73,6 +75,10 @@ std::string ToolPath(const std::string& name) {
 
 bool HaveTool(const std::string& name) {
   return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+TestJob::~TestJob() {
+  for (const std::string& question : ui.unexpected) ADD_FAILURE() << "unexpected question: " << question;
 }
 
 TestJob::TestJob() : clock(platform::LocalTime{2026, 3, 4, 5, 6, 7, 8}, 123456) {

@@ -53,6 +53,8 @@ bool HaveTool(const std::string& name);
 // at 2026-03-04 05:06:07.08.
 struct TestJob {
   TestJob();
+  // A question the test did not answer is a failure of the test.
+  ~TestJob();
   platform::ScriptedUi ui;
   platform::FixedClock clock;
   Job job;
