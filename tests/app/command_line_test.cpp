@@ -7,38 +7,27 @@ namespace {
 
 CommandLineResult Read(Job& job, std::vector<std::string> arguments) { return ReadCommandLine(job, arguments); }
 
-TEST(CommandLine, NoArgumentsIsNotBatchMode) {
+TEST(CommandLine, AnyArgumentStartsBatchModeEvenUnrecognisedAndStartValuesAreCleared) {
   Job job;
   EXPECT_TRUE(Read(job, {}).ok);
   EXPECT_EQ(job.batchMode, 0);
-}
-
-TEST(CommandLine, AnyArgumentStartsBatchModeEvenUnrecognised) {
-  Job job;
+  job.projectPath = "/stale";
+  job.noWarnings = 1;
   EXPECT_TRUE(Read(job, {"whatever"}).ok);
   EXPECT_EQ(job.batchMode, 1);
   EXPECT_EQ(job.projectPath, "");
+  EXPECT_EQ(job.noWarnings, 0);
 }
 
-TEST(CommandLine, OptionsCompareCaseInsensitivelyAndKeepTheValueCase) {
+TEST(CommandLine, OptionsIgnoreCaseAndCountByPrefixValuesKeepTheirCaseAndTheLastOccurrenceWins) {
   Job job;
-  Read(job, {"-P=/Title/Dir", "-DVDV=/Video/VIDEO_TS", "-A=Setup.exe;Icon.ico"});
+  Read(job, {"-p=/first", "-P=/Title/Dir", "-DVDV=/Video/VIDEO_TS", "-A=Setup.exe;Icon.ico", "-nwhatever",
+             "-TAPEDRIVE"});
   EXPECT_EQ(job.projectPath, "/Title/Dir");
   EXPECT_EQ(job.dvdVideoPath, "/Video/VIDEO_TS");
   EXPECT_EQ(job.autorunArg, "Setup.exe;Icon.ico");
-}
-
-TEST(CommandLine, PrefixesCountForTheFlags) {
-  Job job;
-  Read(job, {"-nwhatever", "-TAPEDRIVE"});
   EXPECT_EQ(job.noWarnings, 1);
   EXPECT_EQ(job.tapeRequested, 1);
-}
-
-TEST(CommandLine, LastOccurrenceWins) {
-  Job job;
-  Read(job, {"-p=/first", "-p=/second"});
-  EXPECT_EQ(job.projectPath, "/second");
 }
 
 TEST(CommandLine, FrontEndOptionsAreTakenOutAndDoNotSetBatchMode) {
@@ -49,31 +38,18 @@ TEST(CommandLine, FrontEndOptionsAreTakenOutAndDoNotSetBatchMode) {
   EXPECT_TRUE(result.frontEnd.console);
   EXPECT_TRUE(result.frontEnd.yesToAll);
   EXPECT_EQ(job.requestedLayers, 2);
-}
-
-TEST(CommandLine, UnknownFrontEndOptionAndBadLayerCountAreUsageErrors) {
-  Job job;
   EXPECT_FALSE(Read(job, {"--bogus"}).ok);
   EXPECT_FALSE(Read(job, {"--layers=3"}).ok);
 }
 
 TEST(CommandLine, ValueTooLongForItsFieldIsRefusedNotCut) {
   Job job;
-  std::string fits = "-p=/" + std::string(254, 'a');  // 255 characters of value
+  const std::string fits = "-p=/" + std::string(254, 'a');  // 255 characters of value
   EXPECT_TRUE(Read(job, {fits}).ok);
   EXPECT_EQ(job.projectPath.size(), 255u);
   CommandLineResult result = Read(job, {fits + "b"});
   EXPECT_FALSE(result.ok);
   EXPECT_NE(result.error.find("-p="), std::string::npos);
-}
-
-TEST(CommandLine, StartValuesAreClearedBeforeReading) {
-  Job job;
-  job.projectPath = "/stale";
-  job.noWarnings = 1;
-  Read(job, {"-tape"});
-  EXPECT_EQ(job.projectPath, "");
-  EXPECT_EQ(job.noWarnings, 0);
 }
 
 }  // namespace

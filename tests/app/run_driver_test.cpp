@@ -44,14 +44,19 @@ class FakeStages : public Stages {
   uint32_t seenCapacity = 0;
 };
 
-class DriverTest : public ::testing::Test {
- protected:
-  DriverTest() : driver(t.job, stages) {
+// A driver on stage doubles, its temporary and template directory one.
+struct Rig {
+  Rig() : driver(t.job, stages) {
     t.job.tempDir = dir.path() + "/";
     t.job.templateDir = dir.path();
   }
   bool MarkerExists() { return Exists(dir / "_cdferr"); }
   void ClickBuildToDisk() { OnPanelClick(driver, 240, 150); }
+  void RunBatch() {
+    t.job.batchMode = 1;
+    t.ui.StartTimer(kBatchLoadTimer, kBatchTimerPeriodMs);
+    while (auto timer = t.ui.WaitForTimer()) OnBatchTimer(driver, *timer);
+  }
 
   TempDir dir;
   TestJob t;
@@ -59,28 +64,27 @@ class DriverTest : public ::testing::Test {
   Driver driver;
 };
 
+class DriverTest : public ::testing::Test, protected Rig {};
+
 TEST(PanelAreas, ButtonsAndTheirBorders) {
-  EXPECT_EQ(HitPanelArea(13, 144), PanelArea::kCancel);
-  EXPECT_EQ(HitPanelArea(77, 164), PanelArea::kCancel);
-  EXPECT_EQ(HitPanelArea(78, 150), PanelArea::kNone);
-  EXPECT_EQ(HitPanelArea(80, 150), PanelArea::kDelete);
-  EXPECT_EQ(HitPanelArea(208, 150), PanelArea::kBuildToTape);
-  EXPECT_EQ(HitPanelArea(209, 150), PanelArea::kNone);
-  EXPECT_EQ(HitPanelArea(213, 150), PanelArea::kBuildToDisk);
-  EXPECT_EQ(HitPanelArea(337, 150), PanelArea::kEraseTape);
-  EXPECT_EQ(HitPanelArea(150, 143), PanelArea::kNone);
-  EXPECT_EQ(HitPanelArea(150, 165), PanelArea::kNone);
-  EXPECT_EQ(HitPanelArea(370, 145), PanelArea::kDescriptorField);
-  EXPECT_EQ(HitPanelArea(625, 162), PanelArea::kDescriptorField);
-  EXPECT_EQ(HitPanelArea(500, 144), PanelArea::kNone);
-  EXPECT_EQ(HitPanelArea(500, 163), PanelArea::kNone);
+  struct Case {
+    int x, y;
+    PanelArea area;
+  };
+  for (const Case& c : {Case{13, 144, PanelArea::kCancel}, Case{77, 164, PanelArea::kCancel},
+                        Case{78, 150, PanelArea::kNone}, Case{80, 150, PanelArea::kDelete},
+                        Case{208, 150, PanelArea::kBuildToTape}, Case{209, 150, PanelArea::kNone},
+                        Case{213, 150, PanelArea::kBuildToDisk}, Case{337, 150, PanelArea::kEraseTape},
+                        Case{150, 143, PanelArea::kNone}, Case{150, 165, PanelArea::kNone},
+                        Case{370, 145, PanelArea::kDescriptorField}, Case{625, 162, PanelArea::kDescriptorField},
+                        Case{500, 144, PanelArea::kNone}, Case{500, 163, PanelArea::kNone}}) {
+    EXPECT_EQ(HitPanelArea(c.x, c.y), c.area) << c.x << "," << c.y;
+  }
 }
 
 TEST_F(DriverTest, MakeButtonWithNoSourcesIsAUsageErrorAndChangesNothing) {
   ClickBuildToDisk();
-  ASSERT_EQ(t.ui.messages.size(), 1u);
-  EXPECT_EQ(t.ui.messages[0].text, "There are no selected files to pre-master.");
-  EXPECT_EQ(t.ui.messages[0].caption, "Usage error");
+  testing::ExpectOneMessage(t.ui, {"There are no selected files to pre-master."}, "Usage error");
   EXPECT_TRUE(stages.calls.empty());
   EXPECT_FALSE(t.ui.closed);
 }
@@ -112,9 +116,8 @@ TEST_F(DriverTest, SuccessfulRunEndsTheProgramWithoutMarkerOrTreeListing) {
   EXPECT_FALSE(driver.runFailed);
   EXPECT_EQ(t.job.toTape, 0);
   EXPECT_EQ(t.job.sourceCount, 0u);
-}
 
-TEST_F(DriverTest, DualLayerChoiceSetsTheDualLayerCapacity) {
+  // Yes at the layer question of a dual-layer disc sets the dual-layer capacity.
   t.job.AddSource("/title/A");
   t.job.layersOption = 2;
   t.ui.QueueAnswers({Answer::kYes});
@@ -158,32 +161,19 @@ TEST_F(DriverTest, EraseTapeAsksFirstAndStaysOpen) {
   EXPECT_FALSE(t.ui.closed);
 }
 
-TEST_F(DriverTest, DeleteRemovesTheSelectedEntries) {
-  t.job.AddSource("/a");
-  t.job.AddSource("/b");
-  t.job.AddSource("/c");
+TEST_F(DriverTest, DeleteRemovesTheSelectedEntriesAndCancelClosesTheWindow) {
+  for (const char* path : {"/a", "/b", "/c"}) t.job.AddSource(path);
   t.ui.selected = {0, 2};
   OnPanelClick(driver, 100, 150);
   EXPECT_EQ(t.job.sourcePaths, (std::vector<std::string>{"/b"}));
   EXPECT_EQ(t.job.sourceCount, 1u);
-}
-
-TEST_F(DriverTest, CancelClosesTheWindow) {
+  EXPECT_FALSE(t.ui.closed);
   OnPanelClick(driver, 20, 150);
   EXPECT_TRUE(t.ui.closed);
   EXPECT_EQ(stages.calls, (std::vector<std::string>{"remove-alias"}));
 }
 
-class BatchTest : public DriverTest {
- protected:
-  void RunBatch() {
-    t.job.batchMode = 1;
-    t.ui.StartTimer(kBatchLoadTimer, kBatchTimerPeriodMs);
-    while (auto timer = t.ui.WaitForTimer()) OnBatchTimer(driver, *timer);
-  }
-};
-
-TEST_F(BatchTest, TimersRunInOrderAndEndTheProgramWithoutQuestions) {
+TEST_F(DriverTest, BatchTimersRunInOrderAndEndTheProgramWithoutQuestions) {
   t.job.layersOption = 2;  // the format options do not make a batch run dual-layer
   RunBatch();
   EXPECT_EQ(t.ui.timersStarted, (std::vector<int>{kBatchLoadTimer, kBatchRunTimer}));
@@ -194,62 +184,48 @@ TEST_F(BatchTest, TimersRunInOrderAndEndTheProgramWithoutQuestions) {
   EXPECT_EQ(t.ui.sourceList, (std::vector<std::string>{"/title/VIDEO_TS"}));
 }
 
-TEST_F(BatchTest, LayersOptionMakesADualLayerBatchRun) {
+TEST_F(DriverTest, BatchLayersOptionMakesADualLayerRunAndNoWarningsSilencesTheScanButNotTheSummary) {
   t.job.requestedLayers = 2;
-  RunBatch();
-  EXPECT_EQ(stages.seenCapacity, geometry::kDualLayerCapacity);
-}
-
-TEST_F(BatchTest, AutorunArgumentIsUpperCasedAndSplitAtTheFirstSemicolon) {
-  t.job.autorunArg = "setup.exe;icons/app.ico;x";
-  RunBatch();
-  EXPECT_EQ(stages.seenAutorunOpen, "SETUP.EXE");
-  EXPECT_EQ(stages.seenAutorunIcon, "ICONS/APP.ICO;X");
-  EXPECT_EQ(t.job.autorunEnabled, 1);
-}
-
-TEST_F(BatchTest, AutorunWithoutIconAndWithoutArgument) {
-  t.job.autorunArg = "run.exe";
-  RunBatch();
-  EXPECT_EQ(stages.seenAutorunOpen, "RUN.EXE");
-  EXPECT_EQ(stages.seenAutorunIcon, "");
-
-  TestJob other;
-  other.job.tempDir = dir.path() + "/";
-  other.job.templateDir = dir.path();
-  other.job.autorunOpen = "FROM_INI.EXE";
-  other.job.autorunEnabled = 1;
-  FakeStages otherStages;
-  Driver otherDriver(other.job, otherStages);
-  other.ui.StartTimer(kBatchLoadTimer, kBatchTimerPeriodMs);
-  while (auto timer = other.ui.WaitForTimer()) OnBatchTimer(otherDriver, *timer);
-  EXPECT_EQ(otherStages.seenAutorunOpen, "");
-  EXPECT_EQ(other.job.autorunEnabled, 0);
-}
-
-TEST_F(BatchTest, NoWarningsSilencesTheScanButNotTheSummary) {
   t.job.noWarnings = 1;
   t.job.tapeRequested = 1;
   RunBatch();
+  EXPECT_EQ(stages.seenCapacity, geometry::kDualLayerCapacity);
   EXPECT_EQ(t.job.noWarningMessages, 1);
   EXPECT_EQ(t.job.noWarningMessagesOutput, 0);
   EXPECT_NE(std::find(stages.calls.begin(), stages.calls.end(), "output-tape"), stages.calls.end());
 }
 
-TEST_F(BatchTest, FailedProjectLoadMarksTheRunAndEndsTheProgram) {
-  stages.loadOk = false;
-  RunBatch();
-  EXPECT_TRUE(MarkerExists());
-  EXPECT_TRUE(driver.runFailed);
-  EXPECT_TRUE(t.ui.closed);
-  EXPECT_EQ(std::count(stages.calls.begin(), stages.calls.end(), "tree"), 0);
+TEST(BatchAutorun, TheArgumentIsUpperCasedAndSplitAtTheFirstSemicolonAndNoneTurnsAutorunOff) {
+  struct Case {
+    std::string argument, open, icon;
+    int enabled;
+  };
+  for (const Case& c : {Case{"setup.exe;icons/app.ico;x", "SETUP.EXE", "ICONS/APP.ICO;X", 1},
+                        Case{"run.exe", "RUN.EXE", "", 1}, Case{"", "", "", 0}}) {
+    SCOPED_TRACE(c.argument);
+    Rig r;
+    r.t.job.autorunOpen = "FROM_INI.EXE";  // the installation's autorun does not serve a batch run
+    r.t.job.autorunEnabled = 1;
+    r.t.job.autorunArg = c.argument;
+    r.RunBatch();
+    EXPECT_EQ(r.stages.seenAutorunOpen, c.open);
+    EXPECT_EQ(r.stages.seenAutorunIcon, c.icon);
+    EXPECT_EQ(r.t.job.autorunEnabled, c.enabled);
+  }
 }
 
-TEST_F(BatchTest, FailedOutputLeavesTheMarker) {
-  stages.outputOk = false;
-  RunBatch();
-  EXPECT_TRUE(MarkerExists());
-  EXPECT_TRUE(driver.runFailed);
+TEST(BatchFailure, AFailedProjectLoadOrOutputMarksTheRunAndEndsTheProgram) {
+  for (const bool loadFails : {true, false}) {
+    SCOPED_TRACE(loadFails ? "load" : "output");
+    Rig r;
+    r.stages.loadOk = !loadFails;
+    r.stages.outputOk = loadFails;
+    r.RunBatch();
+    EXPECT_TRUE(r.MarkerExists());
+    EXPECT_TRUE(r.driver.runFailed);
+    EXPECT_TRUE(r.t.ui.closed);
+    EXPECT_EQ(std::count(r.stages.calls.begin(), r.stages.calls.end(), "tree"), loadFails ? 0 : 1);
+  }
 }
 
 }  // namespace

@@ -2,8 +2,13 @@
 // temporary files under "tmp".
 #pragma once
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "app/job.h"
 #include "support/test_support.h"
@@ -26,7 +31,48 @@ struct ScanFixture {
   std::string Tmp(const std::string& relative) const { return dir / ("tmp/" + relative); }
   void Select(const std::string& relative) { job.AddSource(Src(relative)); }
 
+  // Builds sources from lines "<kind> <path under src>": d a folder, f a file,
+  // p a pipe, s a selection, l "<link> -> <target>" a symbolic link.
+  void Make(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+      const std::string path = line.substr(2);
+      switch (line[0]) {
+        case 'd': MakeDirs(Src(path)); break;
+        case 'f': WriteFile(Src(path), path); break;
+        case 's': Select(path); break;
+        case 'p':
+          MakeDirs(std::filesystem::path(Src(path)).parent_path());
+          ASSERT_EQ(::mkfifo(Src(path).c_str(), 0600), 0) << path;
+          break;
+        case 'l': {
+          const size_t arrow = path.find(" -> ");
+          MakeDirs(std::filesystem::path(Src(path.substr(0, arrow))).parent_path());
+          std::filesystem::create_symlink(path.substr(arrow + 4), Src(path.substr(0, arrow)));
+          break;
+        }
+        default: FAIL() << "unknown source line " << line;
+      }
+    }
+  }
+  // A text with "src/" and "tmp/" standing for this fixture's folders.
+  std::string Expand(const std::string& text) const {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+      const std::string place = text.substr(i, 4);
+      if (place != "src/" && place != "tmp/") {
+        out += text[i];
+        continue;
+      }
+      out += dir / place;
+      i += 3;
+    }
+    return out;
+  }
+
   const std::vector<platform::RecordedMessage>& Messages() const { return test.ui.messages; }
+  void ExpectOneMessage(const std::vector<std::string>& pieces, const std::string& caption) const {
+    testing::ExpectOneMessage(test.ui, pieces, caption);
+  }
 
   TempDir dir;
   TestJob test;

@@ -22,46 +22,31 @@ bool IsDSetShortName(const std::string& name) {
   return IsShortName(name);
 }
 
-TEST(ShortNames, ValidNamesKeepThemselvesUpperCased) {
+TEST(ShortNames, ValidNamesKeepThemselvesUpperCasedAndOthersAreConvertedToTheDSet) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"README.TXT", "README.TXT"},     {"a", "A"},
+      {"video_ts", "VIDEO_TS"},         {"x.y", "X.Y"},
+      {"Setup.exe", "SETUP.EXE"},       {"my file.txt", "MY_FILE.TXT"},
+      {"Long Document.html", "LONG_D_1.HTM"}, {"archive.tar.gz", "ARCHIV_1.GZ"},
+      {".profile", "_PROFILE"},         {"\xCE\xA9mega.txt", "_MEGA.TXT"},
+      {"name.", "NAME"}};
   TempDir dir;
-  for (const char* name : {"README.TXT", "a", "video_ts", "x.y", "Setup.exe"})
-    WriteFile(dir / name, "");
+  for (const auto& [name, shortName] : cases) WriteFile(dir / name, "");
   ShortNameTable table;
-  EXPECT_EQ(table.ShortName(dir / "README.TXT"), "README.TXT");
-  EXPECT_EQ(table.ShortName(dir / "a"), "A");
-  EXPECT_EQ(table.ShortName(dir / "video_ts"), "VIDEO_TS");
-  EXPECT_EQ(table.ShortName(dir / "x.y"), "X.Y");
-  EXPECT_EQ(table.ShortName(dir / "Setup.exe"), "SETUP.EXE");
-}
-
-TEST(ShortNames, OtherNamesAreConvertedToTheDSet) {
-  TempDir dir;
-  for (const char* name : {"my file.txt", "Long Document.html", "archive.tar.gz", ".profile",
-                           "\xCE\xA9mega.txt", "name."}) {
-    WriteFile(dir / name, "");
-  }
-  ShortNameTable table;
-  EXPECT_EQ(table.ShortName(dir / "my file.txt"), "MY_FILE.TXT");
-  EXPECT_EQ(table.ShortName(dir / "Long Document.html"), "LONG_D_1.HTM");
-  EXPECT_EQ(table.ShortName(dir / "archive.tar.gz"), "ARCHIV_1.GZ");
-  EXPECT_EQ(table.ShortName(dir / ".profile"), "_PROFILE");
-  EXPECT_EQ(table.ShortName(dir / "\xCE\xA9mega.txt"), "_MEGA.TXT");
-  EXPECT_EQ(table.ShortName(dir / "name."), "NAME");
+  for (const auto& [name, shortName] : cases) EXPECT_EQ(table.ShortName(dir / name), shortName) << name;
 }
 
 TEST(ShortNames, SiblingsNeverShareAName) {
   TempDir dir;
   // Reserved names come first, so the made-up names step around them.
-  for (const char* name :
-       {"README.TXT", "readme.txt", "LONG_D_1.HTM", "Long Document.html", "Long Documents.html"}) {
-    WriteFile(dir / name, "");
-  }
+  const std::vector<std::pair<std::string, std::string>> cases = {{"README.TXT", "README.TXT"},
+                                                                  {"readme.txt", "README_1.TXT"},
+                                                                  {"LONG_D_1.HTM", "LONG_D_1.HTM"},
+                                                                  {"Long Document.html", "LONG_D_2.HTM"},
+                                                                  {"Long Documents.html", "LONG_D_3.HTM"}};
+  for (const auto& [name, shortName] : cases) WriteFile(dir / name, "");
   ShortNameTable table;
-  EXPECT_EQ(table.ShortName(dir / "README.TXT"), "README.TXT");
-  EXPECT_EQ(table.ShortName(dir / "readme.txt"), "README_1.TXT");
-  EXPECT_EQ(table.ShortName(dir / "LONG_D_1.HTM"), "LONG_D_1.HTM");
-  EXPECT_EQ(table.ShortName(dir / "Long Document.html"), "LONG_D_2.HTM");
-  EXPECT_EQ(table.ShortName(dir / "Long Documents.html"), "LONG_D_3.HTM");
+  for (const auto& [name, shortName] : cases) EXPECT_EQ(table.ShortName(dir / name), shortName) << name;
 }
 
 TEST(ShortNames, CrowdedDirectoryGetsUniqueStableNames) {
@@ -95,39 +80,28 @@ TEST(ShortNames, CrowdedDirectoryGetsUniqueStableNames) {
 
 TEST(ShortNames, OneListingPerDirectory) {
   TempDir dir;
+  auto path = [&](int folder, int file) {
+    return dir / ("folder " + std::to_string(folder) + "/file number " + std::to_string(file));
+  };
   for (int folder = 0; folder < 5; ++folder) {
-    for (int file = 0; file < 20; ++file) {
-      WriteFile(dir / ("folder " + std::to_string(folder) + "/file number " + std::to_string(file)),
-                "");
-    }
+    for (int file = 0; file < 20; ++file) WriteFile(path(folder, file), "");
   }
   ShortNameTable table;
   for (int round = 0; round < 2; ++round) {
     for (int folder = 0; folder < 5; ++folder) {
-      for (int file = 0; file < 20; ++file) {
-        const std::string path =
-            dir / ("folder " + std::to_string(folder) + "/file number " + std::to_string(file));
-        EXPECT_FALSE(table.ShortName(path).empty());
-      }
+      for (int file = 0; file < 20; ++file) EXPECT_FALSE(table.ShortName(path(folder, file)).empty());
     }
   }
   EXPECT_EQ(table.ListingCount(), 5u);
 }
 
-TEST(ShortNames, MissingEntriesHaveNoShortName) {
+TEST(ShortNames, MissingEntriesHaveNoShortNameAndLateFilesKeepEarlierNames) {
   TempDir dir;
-  WriteFile(dir / "present.txt", "");
+  WriteFile(dir / "b long name.txt", "");
   ShortNameTable table;
   EXPECT_EQ(table.ShortName(dir / "absent.txt"), "");
   EXPECT_EQ(table.ShortName(dir / "no such folder/file.txt"), "");
   EXPECT_EQ(table.ShortName("/"), "");
-  EXPECT_EQ(table.ShortName(dir / "present.txt"), "PRESENT.TXT");
-}
-
-TEST(ShortNames, LateFilesKeepEarlierNames) {
-  TempDir dir;
-  WriteFile(dir / "b long name.txt", "");
-  ShortNameTable table;
   EXPECT_EQ(table.ShortName(dir / "b long name.txt"), "B_LONG_1.TXT");
   WriteFile(dir / "a long name.txt", "");  // sorts first, yet takes the next number
   EXPECT_EQ(table.ShortName(dir / "a long name.txt"), "A_LONG_1.TXT");

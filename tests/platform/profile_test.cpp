@@ -32,99 +32,78 @@ TEST(ProfileRead, MissingFileSectionOrKeyGivesTheDefault) {
   TempDir dir;
   std::string path = dir / "a.ini";
   EXPECT_EQ(Get(path, "s", "k"), "<default>");
-  WriteFile(path, "[s]\r\nk=1\r\n");
-  EXPECT_EQ(Get(path, "other", "k"), "<default>");
-  EXPECT_EQ(Get(path, "s", "other"), "<default>");
-  EXPECT_EQ(Get(path, "s", "k"), "1");
-  EXPECT_FALSE(Exists(dir / "never.ini")) << "a read creates nothing";
+  EXPECT_FALSE(Exists(path)) << "a read creates nothing";
 }
 
-TEST(ProfileRead, NamesIgnoreCaseAndBlanksAroundNamesAndValuesAreTrimmed) {
-  TempDir dir;
-  std::string path = dir / "a.ini";
-  WriteFile(path, "  [ KestRand ]  \r\n  TempDir  =  /work/tmp  \r\nquoted=\" padded \"\r\nempty=\r\n");
-  EXPECT_EQ(Get(path, "kestrand", "tempdir"), "/work/tmp");
-  EXPECT_EQ(Get(path, "KESTRAND", "TEMPDIR"), "/work/tmp");
-  EXPECT_EQ(Get(path, "kestrand", "quoted"), " padded ");
-  EXPECT_EQ(Get(path, "kestrand", "empty"), "") << "an empty value is not the default";
+TEST(ProfileRead, FilesAndWhatTheyGive) {
+  struct Case {
+    std::string text, section, key;
+    size_t size;
+    std::string expected;
+  };
+  const std::string blanks = "  [ KestRand ]  \r\n  TempDir  =  /work/tmp  \r\nquoted=\" padded \"\r\nempty=\r\n";
+  const std::string notEntries = "before=0\r\n[s]\r\n; note=1\r\nplain line\r\n[t] ; comment\r\nk=2\r\n";
+  for (const Case& c : {Case{"[s]\r\nk=1\r\n", "other", "k", 256, "<default>"},
+                        Case{"[s]\r\nk=1\r\n", "s", "other", 256, "<default>"},
+                        Case{"[s]\r\nk=1\r\n", "s", "k", 256, "1"},
+                        // names ignore case; blanks around names and values are trimmed
+                        Case{blanks, "kestrand", "tempdir", 256, "/work/tmp"},
+                        Case{blanks, "KESTRAND", "TEMPDIR", 256, "/work/tmp"},
+                        Case{blanks, "kestrand", "quoted", 256, " padded "},
+                        Case{blanks, "kestrand", "empty", 256, ""},  // an empty value is not the default
+                        // LF-only lines and a missing final line end
+                        Case{"[s]\na=1\nb=2", "s", "a", 256, "1"}, Case{"[s]\na=1\nb=2", "s", "b", 256, "2"},
+                        // a value is cut at the buffer size less one, the default too
+                        Case{"[s]\r\nk=abcdef\r\n", "s", "k", 4, "abc"},
+                        Case{"[s]\r\nk=abcdef\r\n", "s", "missing", 4, "<de"},
+                        Case{"[s]\r\nk=abcdef\r\n", "s", "k", 1, ""}, Case{"[s]\r\nk=abcdef\r\n", "s", "k", 0, ""},
+                        // lines that are not entries are no keys
+                        Case{notEntries, "s", "note", 256, "<default>"},
+                        Case{notEntries, "s", "plain line", 256, "<default>"},
+                        Case{notEntries, "", "before", 256, "<default>"}, Case{notEntries, "t", "k", 256, "2"},
+                        // the first '=' still ends a key
+                        Case{"[p]\r\nx=y.txt=/s\r\n", "p", "x", 256, "y.txt=/s"},
+                        // duplicate keys: the first is read
+                        Case{"[s]\r\nk=first\r\nk=second\r\n", "s", "k", 256, "first"}}) {
+    SCOPED_TRACE(c.text + " " + c.section + "/" + c.key);
+    TempDir dir;
+    WriteFile(dir / "a.ini", c.text);
+    EXPECT_EQ(Get(dir / "a.ini", c.section, c.key, "<default>", c.size), c.expected);
+  }
 }
 
-TEST(ProfileRead, LfOnlyLinesAndAMissingFinalLineEndAreRead) {
-  TempDir dir;
-  std::string path = dir / "a.ini";
-  WriteFile(path, "[s]\na=1\nb=2");
-  EXPECT_EQ(Get(path, "s", "a"), "1");
-  EXPECT_EQ(Get(path, "s", "b"), "2");
-}
-
-TEST(ProfileRead, ValueIsCutAtTheBufferSizeLessOne) {
-  TempDir dir;
-  std::string path = dir / "a.ini";
-  WriteFile(path, "[s]\r\nk=abcdef\r\n");
-  EXPECT_EQ(Get(path, "s", "k", "", 4), "abc");
-  EXPECT_EQ(Get(path, "s", "missing", "xyz123", 4), "xyz");
-  EXPECT_EQ(Get(path, "s", "k", "", 1), "");
-  EXPECT_EQ(Get(path, "s", "k", "", 0), "");
-}
-
-TEST(ProfileRead, LinesThatAreNotEntriesAreNoKeys) {
-  TempDir dir;
-  std::string path = dir / "a.ini";
-  WriteFile(path, "before=0\r\n[s]\r\n; note=1\r\nplain line\r\n[t] ; comment\r\nk=2\r\n");
-  EXPECT_EQ(Get(path, "s", "note"), "<default>");
-  EXPECT_EQ(Get(path, "s", "plain line"), "<default>");
-  EXPECT_EQ(Get(path, "", "before"), "<default>");
-  EXPECT_EQ(Get(path, "t", "k"), "2");
-}
-
-TEST(ProfileRead, KeysThatLookLikeSectionsOrHoldEqualsSignsAreFound) {
-  TempDir dir;
-  std::string path = dir / "a.ini";
-  ASSERT_TRUE(Put(path, "palias", "[Bonus]/a.txt", "/src/[Bonus]/a.txt"));
-  ASSERT_TRUE(Put(path, "palias", "x=y.txt", "/src/x=y.txt"));
-  ASSERT_TRUE(Put(path, "palias", "after", "/src/after"));
-  EXPECT_EQ(Get(path, "palias", "[Bonus]/a.txt"), "/src/[Bonus]/a.txt");
-  EXPECT_EQ(Get(path, "palias", "x=y.txt"), "/src/x=y.txt");
-  EXPECT_EQ(Get(path, "palias", "after"), "/src/after") << "the bracketed key opened no section";
-  EXPECT_EQ(Get(path, "palias", "x"), "y.txt=/src/x=y.txt") << "the first '=' still ends a key";
-}
-
-TEST(ProfileWrite, CreatesTheFileWithCrLfLines) {
-  TempDir dir;
-  std::string path = dir / "new.ini";
-  ASSERT_TRUE(Put(path, "cdformat", "system_id", "MS-DOS"));
-  ASSERT_TRUE(Put(path, "cdformat", "volume_id", "DISC"));
-  EXPECT_EQ(ReadFile(path), "[cdformat]\r\nsystem_id=MS-DOS\r\nvolume_id=DISC\r\n");
-}
-
-TEST(ProfileWrite, ReplacesInPlaceAndKeepsEveryOtherLine) {
-  TempDir dir;
-  std::string path = dir / "a.ini";
-  WriteFile(path, "; header comment\r\n[one]\r\nA = 1\r\nodd line\r\n\r\n[two]\r\nb=2\r\n");
-  ASSERT_TRUE(Put(path, "ONE", "a", "changed"));
-  EXPECT_EQ(ReadFile(path), "; header comment\r\n[one]\r\nA =changed\r\nodd line\r\n\r\n[two]\r\nb=2\r\n");
-  EXPECT_EQ(Get(path, "one", "a"), "changed");
-}
-
-TEST(ProfileWrite, NewKeyGoesToTheEndOfItsSection) {
-  TempDir dir;
-  std::string path = dir / "a.ini";
-  WriteFile(path, "[one]\nx=1\n\n[two]\ny=2");
-  ASSERT_TRUE(Put(path, "one", "new1", "a"));
-  ASSERT_TRUE(Put(path, "two", "new2", "b"));
-  ASSERT_TRUE(Put(path, "three", "new3", "c"));
-  EXPECT_EQ(ReadFile(path), "[one]\r\nx=1\r\nnew1=a\r\n\r\n[two]\r\ny=2\r\nnew2=b\r\n[three]\r\nnew3=c\r\n");
-  EXPECT_EQ(Get(path, "one", "new1"), "a");
-  EXPECT_EQ(Get(path, "two", "new2"), "b");
-  EXPECT_EQ(Get(path, "three", "new3"), "c");
-}
-
-TEST(ProfileWrite, AppendToAFileWithoutFinalLineEndStartsANewLine) {
-  TempDir dir;
-  std::string path = dir / "a.ini";
-  WriteFile(path, "[s]\r\na=1");
-  ASSERT_TRUE(Put(path, "s", "b", "2"));
-  EXPECT_EQ(ReadFile(path), "[s]\r\na=1\r\nb=2\r\n");
+TEST(ProfileWrite, CreatesReplacesInPlaceAndAppendsWithCrLfLinesKeepingEveryOtherLine) {
+  struct Entry {
+    const char *section, *key, *value;
+  };
+  struct Case {
+    std::string before;  // no file when empty
+    std::vector<Entry> writes;
+    std::string after;
+  };
+  for (const Case& c :
+       {Case{"", {{"cdformat", "system_id", "MS-DOS"}, {"cdformat", "volume_id", "DISC"}},
+             "[cdformat]\r\nsystem_id=MS-DOS\r\nvolume_id=DISC\r\n"},
+        Case{"; header comment\r\n[one]\r\nA = 1\r\nodd line\r\n\r\n[two]\r\nb=2\r\n",
+             {{"ONE", "a", "changed"}},
+             "; header comment\r\n[one]\r\nA =changed\r\nodd line\r\n\r\n[two]\r\nb=2\r\n"},
+        Case{"[one]\nx=1\n\n[two]\ny=2", {{"one", "new1", "a"}, {"two", "new2", "b"}, {"three", "new3", "c"}},
+             "[one]\r\nx=1\r\nnew1=a\r\n\r\n[two]\r\ny=2\r\nnew2=b\r\n[three]\r\nnew3=c\r\n"},
+        Case{"[s]\r\na=1", {{"s", "b", "2"}}, "[s]\r\na=1\r\nb=2\r\n"},
+        Case{"[s]\r\nk=first\r\nk=second\r\n", {{"s", "k", "new"}}, "[s]\r\nk=new\r\nk=second\r\n"},
+        // keys that look like sections or hold equals signs are found again
+        Case{"",
+             {{"palias", "[Bonus]/a.txt", "/src/[Bonus]/a.txt"}, {"palias", "x=y.txt", "/src/x=y.txt"},
+              {"palias", "after", "/src/after"}},
+             "[palias]\r\n[Bonus]/a.txt=/src/[Bonus]/a.txt\r\nx=y.txt=/src/x=y.txt\r\nafter=/src/after\r\n"}}) {
+    SCOPED_TRACE(c.before);
+    TempDir dir;
+    const std::string path = dir / "a.ini";
+    if (!c.before.empty()) WriteFile(path, c.before);
+    for (const Entry& e : c.writes) ASSERT_TRUE(Put(path, e.section, e.key, e.value));
+    EXPECT_EQ(ReadFile(path), c.after);
+    for (const Entry& e : c.writes) EXPECT_EQ(Get(path, e.section, e.key), e.value);
+  }
 }
 
 TEST(ProfileWrite, NullValueRemovesTheKeyAndNullKeyTheSection) {
@@ -144,15 +123,6 @@ TEST(ProfileWrite, NullValueRemovesTheKeyAndNullKeyTheSection) {
   EXPECT_FALSE(Exists(dir / "absent.ini")) << "removing from a missing file creates nothing";
 }
 
-TEST(ProfileWrite, DuplicateKeysReadAndReplaceTheFirst) {
-  TempDir dir;
-  std::string path = dir / "a.ini";
-  WriteFile(path, "[s]\r\nk=first\r\nk=second\r\n");
-  EXPECT_EQ(Get(path, "s", "k"), "first");
-  ASSERT_TRUE(Put(path, "s", "k", "new"));
-  EXPECT_EQ(ReadFile(path), "[s]\r\nk=new\r\nk=second\r\n");
-}
-
 TEST(ProfileWrite, RefusesWhatWouldBreakTheFile) {
   TempDir dir;
   std::string path = dir / "a.ini";
@@ -164,15 +134,6 @@ TEST(ProfileWrite, RefusesWhatWouldBreakTheFile) {
   EXPECT_FALSE(Put(dir / "no/such/dir/a.ini", "s", "k", "v"));
   testing::MakeDirs(dir / "adir.ini");
   EXPECT_FALSE(Put(dir / "adir.ini", "s", "k", "v"));
-}
-
-TEST(ProfileCache, WhatWasWrittenIsOnDiskAtOnce) {
-  TempDir dir;
-  std::string path = dir / "a.ini";
-  ASSERT_TRUE(Put(path, "palias", "k1", "v1"));
-  uint64_t before = FileLength(path).value_or(0);
-  ASSERT_TRUE(Put(path, "palias", "k2", "v2"));
-  EXPECT_EQ(FileLength(path).value_or(0), before + std::string("k2=v2\r\n").size());
 }
 
 TEST(ProfileCache, ChangesByOtherWritersAreSeen) {

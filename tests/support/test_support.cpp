@@ -86,4 +86,11 @@ TestJob::TestJob() : clock(platform::LocalTime{2026, 3, 4, 5, 6, 7, 8}, 123456) 
   job.clock = &clock;
 }
 
+void ExpectOneMessage(const platform::ScriptedUi& ui, const std::vector<std::string>& pieces,
+                      const std::string& caption) {
+  ASSERT_EQ(ui.messages.size(), 1u);
+  for (const std::string& piece : pieces) EXPECT_TRUE(Contains(ui.messages[0].text, piece)) << piece;
+  EXPECT_EQ(ui.messages[0].caption, caption);
+}
+
 }  // namespace pravel::testing

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/job.h"
 #include "platform/clock.h"
@@ -59,5 +60,10 @@ struct TestJob {
   platform::FixedClock clock;
   Job job;
 };
+
+// The front end showed exactly one message box; its text holds every piece
+// and its caption is `caption`.
+void ExpectOneMessage(const platform::ScriptedUi& ui, const std::vector<std::string>& pieces,
+                      const std::string& caption);
 
 }  // namespace pravel::testing
