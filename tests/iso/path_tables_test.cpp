@@ -119,17 +119,15 @@ TEST_F(PathTablesTest, TitleWithoutSubdirectoriesHasOneTenByteRootRecord) {
   EXPECT_EQ(std::vector<uint8_t>(jolietM.begin(), jolietM.begin() + 10),
             (std::vector<uint8_t>{1, 0, 0, 0, 0x01, 0xCB, 0, 1, 0, 0}));
 
-  const PathTableSlots slots = MakePathTableSlots(1, 1);
-  EXPECT_EQ(std::vector<uint32_t>({slots.isoL, slots.isoLCopy, slots.isoM, slots.isoMCopy, slots.jolietM,
-                                   slots.jolietMCopy, slots.jolietL, slots.jolietLCopy, slots.rootIsoExtent}),
-            std::vector<uint32_t>({450, 451, 452, 453, 454, 455, 456, 457, 458}));
-}
-
-TEST_F(PathTablesTest, SlotsFollowBothSectorCounts) {
-  const PathTableSlots slots = MakePathTableSlots(3, 5);
-  EXPECT_EQ(std::vector<uint32_t>({slots.isoL, slots.isoLCopy, slots.isoM, slots.isoMCopy, slots.jolietM,
-                                   slots.jolietMCopy, slots.jolietL, slots.jolietLCopy, slots.rootIsoExtent}),
-            std::vector<uint32_t>({450, 453, 456, 459, 462, 467, 472, 477, 482}));
+  // The slots follow both tables' sector counts.
+  for (const auto& [sectors, expected] :
+       {std::pair{std::pair{1u, 1u}, std::vector<uint32_t>{450, 451, 452, 453, 454, 455, 456, 457, 458}},
+        std::pair{std::pair{3u, 5u}, std::vector<uint32_t>{450, 453, 456, 459, 462, 467, 472, 477, 482}}}) {
+    const PathTableSlots slots = MakePathTableSlots(sectors.first, sectors.second);
+    EXPECT_EQ(std::vector<uint32_t>({slots.isoL, slots.isoLCopy, slots.isoM, slots.isoMCopy, slots.jolietM,
+                                     slots.jolietMCopy, slots.jolietL, slots.jolietLCopy, slots.rootIsoExtent}),
+              expected);
+  }
 }
 
 TEST_F(PathTablesTest, ByteOrderPaddingAndJolietIdentifiers) {
@@ -235,17 +233,6 @@ TEST_F(PathTablesTest, ParentsComeFromWholePathsAndEverySourceBase) {
   EXPECT_EQ(tables.Records()[6].isoIdentifier, Bytes("Z"));
 }
 
-TEST_F(PathTablesTest, ChildListedBeforeItsParentStillGetsItsLevel) {
-  SetDirectories({"/src/P/Q/", "/src/P/"});
-  ASSERT_TRUE(tables.Build(job, table));
-  EXPECT_EQ(tables.Records()[1].level, 3u);
-  EXPECT_EQ(tables.Records()[2].level, 2u);
-  tables.Finalize(table);
-  EXPECT_EQ(LongNames(), std::vector<std::string>({"", "P", "Q"}));
-  EXPECT_EQ(Parents(), std::vector<uint16_t>({1, 1, 2}));
-  EXPECT_EQ(tables.Records()[2].extent, 1000u);  // Q was table entry 0
-}
-
 TEST_F(PathTablesTest, ParentOutsideTheTreeIsRefused) {
   SetDirectories({"/src/A/", "/src/B/C/"});
   EXPECT_FALSE(tables.Build(job, table));
@@ -254,54 +241,51 @@ TEST_F(PathTablesTest, ParentOutsideTheTreeIsRefused) {
   EXPECT_NE(t.ui.messages[0].text.find("/src/B/C"), std::string::npos);
 }
 
-TEST_F(PathTablesTest, FinalOrderFollowsNewParentNumbersWhenScanOrderDiffers) {
-  // Scanned B before A: ordering by old parent numbers would put X (under B)
-  // before Y (under A) and make the parents decrease.
-  SetDirectories({"/src/B/", "/src/A/", "/src/B/X/", "/src/A/Y/", "/src/A/Y/K/", "/src/B/X/J/"});
-  ASSERT_TRUE(tables.Build(job, table));
-  tables.Finalize(table);
-  EXPECT_EQ(LongNames(), std::vector<std::string>({"", "A", "B", "Y", "X", "K", "J"}));
-  EXPECT_EQ(Parents(), std::vector<uint16_t>({1, 1, 1, 2, 3, 4, 5}));
-  const std::vector<Parsed> parsed = ParseTable(tables.IsoTable(true), 7, true);
-  EXPECT_EQ(parsed[4].identifier, Bytes("X"));
-  EXPECT_EQ(parsed[4].extent, 1002u);
-  EXPECT_EQ(parsed[4].parent, 3u);
-  EXPECT_EQ(parsed[1].extent, 1001u);
-
-  // Every parent number names the record of the parent directory.
-  const auto& records = tables.Records();
-  for (size_t k = 1; k < records.size(); ++k) {
-    EXPECT_LE(records[k - 1].parent, records[k].parent);
-    const DirectoryEntry& entry = table.entries[records[k].oldNumber - 2];
-    const std::string parentPath = entry.path.substr(0, entry.path.rfind('/', entry.path.size() - 2) + 1);
-    const size_t parentOld = records[records[k].parent - 1].oldNumber;
-    EXPECT_EQ(parentPath, parentOld == 1 ? "/src/" : table.entries[parentOld - 2].path);
+// The final order is level, the parent's new number, then name. A child
+// listed before its parent; a listing in name order; a scan of B before A
+// (ordering by old parent numbers would put X, under B, before Y, under A,
+// and make the parents decrease); upper-casing, which moves "_" behind the
+// letters.
+TEST_F(PathTablesTest, FinalOrderIsLevelNewParentAndName) {
+  struct Case {
+    std::vector<std::string> directories;
+    bool upperCase;
+    std::vector<std::string> names;
+    std::vector<uint16_t> parents;
+  };
+  const std::vector<Case> cases = {
+      {{"/src/P/Q/", "/src/P/"}, false, {"", "P", "Q"}, {1, 1, 2}},
+      {{"/src/A/", "/src/B/", "/src/A/X/", "/src/B/Y/"}, false, {"", "A", "B", "X", "Y"}, {1, 1, 1, 2, 3}},
+      {{"/src/B/", "/src/A/", "/src/B/X/", "/src/A/Y/", "/src/A/Y/K/", "/src/B/X/J/"}, false,
+       {"", "A", "B", "Y", "X", "K", "J"}, {1, 1, 1, 2, 3, 4, 5}},
+      {{"/src/_x/", "/src/a/"}, false, {"", "_x", "a"}, {1, 1, 1}},
+      {{"/src/_x/", "/src/a/"}, true, {"", "a", "_x"}, {1, 1, 1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.directories.front() + (c.upperCase ? " upper-cased" : ""));
+    job.upperCaseNames = c.upperCase;
+    SetDirectories(c.directories);
+    ASSERT_TRUE(tables.Build(job, table));
+    tables.Finalize(table);
+    EXPECT_EQ(LongNames(), c.names);
+    EXPECT_EQ(Parents(), c.parents);
+    // Every parent number names the record of the parent directory, and
+    // every record keeps its directory's extent.
+    const auto& records = tables.Records();
+    for (size_t k = 1; k < records.size(); ++k) {
+      const DirectoryEntry& entry = table.entries[records[k].oldNumber - 2];
+      EXPECT_EQ(records[k].extent, entry.isoExtent);
+      const std::string parentPath = entry.path.substr(0, entry.path.rfind('/', entry.path.size() - 2) + 1);
+      const size_t parentOld = records[records[k].parent - 1].oldNumber;
+      EXPECT_EQ(parentPath, parentOld == 1 ? "/src/" : table.entries[parentOld - 2].path);
+    }
+    // The big-endian table carries the same order; a second Finalize changes nothing.
+    const std::vector<Parsed> parsed = ParseTable(tables.IsoTable(true), records.size(), true);
+    EXPECT_EQ(parsed.back().parent, c.parents.back());
+    const std::vector<uint8_t> once = tables.JolietTable(false);
+    tables.Finalize(table);
+    EXPECT_EQ(tables.JolietTable(false), once);
   }
-
-  // A second Finalize gives the same table.
-  const std::vector<uint8_t> once = tables.JolietTable(false);
-  tables.Finalize(table);
-  EXPECT_EQ(tables.JolietTable(false), once);
-}
-
-TEST_F(PathTablesTest, ListingInNameOrderKeepsItsOrder) {
-  SetDirectories({"/src/A/", "/src/B/", "/src/A/X/", "/src/B/Y/"});
-  ASSERT_TRUE(tables.Build(job, table));
-  tables.Finalize(table);
-  EXPECT_EQ(LongNames(), std::vector<std::string>({"", "A", "B", "X", "Y"}));
-  EXPECT_EQ(Parents(), std::vector<uint16_t>({1, 1, 1, 2, 3}));
-}
-
-TEST_F(PathTablesTest, UpperCaseNamesChangeIdentifiersAndOrderButNotLongNames) {
-  SetDirectories({"/src/_x/", "/src/a/"});
-  ASSERT_TRUE(tables.Build(job, table));
-  tables.Finalize(table);
-  EXPECT_EQ(LongNames(), std::vector<std::string>({"", "_x", "a"}));  // 0x5F before 0x61
-
-  job.upperCaseNames = 1;
-  ASSERT_TRUE(tables.Build(job, table));
-  tables.Finalize(table);
-  EXPECT_EQ(LongNames(), std::vector<std::string>({"", "a", "_x"}));  // 0x41 before 0x5F
   EXPECT_EQ(tables.Records()[1].isoIdentifier, Bytes("A"));
   EXPECT_EQ(tables.Records()[2].jolietIdentifier, Ucs2("_X"));
 }
@@ -337,21 +321,17 @@ TEST_F(PathTablesTest, WriteFinalFillsAllEightSlotsAndTheTableFiles) {
   auto sector = [&written](uint32_t s) {
     return std::vector<uint8_t>(written.begin() + s * kSectorSize, written.begin() + (s + 1) * kSectorSize);
   };
-  EXPECT_EQ(sector(slots.isoL), tables.IsoTable(false));
-  EXPECT_EQ(sector(slots.isoLCopy), tables.IsoTable(false));
-  EXPECT_EQ(sector(slots.isoM), tables.IsoTable(true));
-  EXPECT_EQ(sector(slots.isoMCopy), tables.IsoTable(true));
-  EXPECT_EQ(sector(slots.jolietM), tables.JolietTable(true));
-  EXPECT_EQ(sector(slots.jolietMCopy), tables.JolietTable(true));
-  EXPECT_EQ(sector(slots.jolietL), tables.JolietTable(false));
-  EXPECT_EQ(sector(slots.jolietLCopy), tables.JolietTable(false));
+  const std::vector<std::pair<uint32_t, std::vector<uint8_t>>> placed = {
+      {slots.isoL, tables.IsoTable(false)},       {slots.isoLCopy, tables.IsoTable(false)},
+      {slots.isoM, tables.IsoTable(true)},        {slots.isoMCopy, tables.IsoTable(true)},
+      {slots.jolietM, tables.JolietTable(true)},  {slots.jolietMCopy, tables.JolietTable(true)},
+      {slots.jolietL, tables.JolietTable(false)}, {slots.jolietLCopy, tables.JolietTable(false)}};
+  for (const auto& [slot, table] : placed) EXPECT_EQ(sector(slot), table) << "slot " << slot;
   EXPECT_EQ(static_cast<uint8_t>(written[slots.rootIsoExtent * kSectorSize]), 0xEE);  // untouched
   EXPECT_NE(tables.IsoTable(false), tables.IsoTable(true));
 
-  const std::vector<uint8_t> isoFile = Bytes(ReadFile(dir / "_pdir.txt"));
-  const std::vector<uint8_t> jolietFile = Bytes(ReadFile(dir / "_pdirX.txt"));
-  EXPECT_EQ(isoFile, tables.IsoTable(true));
-  EXPECT_EQ(jolietFile, tables.JolietTable(true));
+  EXPECT_EQ(Bytes(ReadFile(dir / "_pdir.txt")), tables.IsoTable(true));
+  EXPECT_EQ(Bytes(ReadFile(dir / "_pdirX.txt")), tables.JolietTable(true));
 }
 
 TEST_F(PathTablesTest, WriteFinalReportsATableFileItCanNotCreate) {
@@ -389,32 +369,29 @@ class SortListingTest : public PathTablesTest {
   std::string listing = dir / "tm0000.txt";
 };
 
-TEST_F(SortListingTest, OrdersNamesByteWiseWithDirectoriesMixedIn) {
+// Byte-wise with directories mixed in; upper-cased sort keys, lines written
+// as found; a root listing of several bases by name; an empty listing.
+TEST_F(SortListingTest, OrdersNamesByteWise) {
   const std::string longName = std::string(600, 'L');
-  const std::string sorted = Sort({"/t/A1", "/t/a", "/t/_u", "/t/A.TXT", "/t/B/", "/t/A", "/t/9", "/t/.hidden",
-                                   "/t/" + longName, "/t/A-/", "/t/A/"});
-  EXPECT_EQ(sorted, CrLf({"/t/.hidden", "/t/9", "/t/A", "/t/A/", "/t/A-/", "/t/A.TXT", "/t/A1", "/t/B/",
-                          "/t/" + longName, "/t/_u", "/t/a"}));
-  ASSERT_EQ(t.ui.statusLines.size(), 1u);
-  EXPECT_EQ(t.ui.statusLines[0], "Sorting directory tree ROOT");
-}
-
-TEST_F(SortListingTest, UpperCaseNamesSortUpperCasedButWriteTheLinesAsFound) {
-  job.upperCaseNames = 1;
-  EXPECT_EQ(Sort({"/t/b", "/t/_c", "/t/A", "/t/a", "/t/B1/"}),
-            CrLf({"/t/A", "/t/a", "/t/b", "/t/B1/", "/t/_c"}));
-}
-
-TEST_F(SortListingTest, RootListingOfSeveralBasesSortsByName) {
-  EXPECT_EQ(Sort({"/zz/base/B", "/a/C/", "/m/A", "/zz/base/AUTORUN.INF"}),
-            CrLf({"/m/A", "/zz/base/AUTORUN.INF", "/zz/base/B", "/a/C/"}));
-}
-
-TEST_F(SortListingTest, EmptyListingSucceedsUnchanged) {
-  WriteFile(listing, "");
-  EXPECT_TRUE(SortListingFile(job, listing, "X"));
-  EXPECT_EQ(ReadFile(listing), "");
+  struct Case {
+    bool upperCase;
+    std::vector<std::string> lines, sorted;
+  };
+  const std::vector<Case> cases = {
+      {false,
+       {"/t/A1", "/t/a", "/t/_u", "/t/A.TXT", "/t/B/", "/t/A", "/t/9", "/t/.hidden", "/t/" + longName, "/t/A-/", "/t/A/"},
+       {"/t/.hidden", "/t/9", "/t/A", "/t/A/", "/t/A-/", "/t/A.TXT", "/t/A1", "/t/B/", "/t/" + longName, "/t/_u", "/t/a"}},
+      {true, {"/t/b", "/t/_c", "/t/A", "/t/a", "/t/B1/"}, {"/t/A", "/t/a", "/t/b", "/t/B1/", "/t/_c"}},
+      {false, {"/zz/base/B", "/a/C/", "/m/A", "/zz/base/AUTORUN.INF"}, {"/m/A", "/zz/base/AUTORUN.INF", "/zz/base/B", "/a/C/"}},
+      {false, {}, {}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lines.size());
+    job.upperCaseNames = c.upperCase;
+    EXPECT_EQ(Sort(c.lines), CrLf(c.sorted));
+  }
   EXPECT_TRUE(t.ui.messages.empty());
+  ASSERT_EQ(t.ui.statusLines.size(), 4u);
+  EXPECT_EQ(t.ui.statusLines[0], "Sorting directory tree ROOT");
 }
 
 TEST_F(SortListingTest, MissingListingIsReported) {

@@ -8,12 +8,17 @@
 #include <vector>
 
 #include "iso/byte_fields.h"
+#include "support/descriptor_checks.h"
 #include "support/test_support.h"
 
 namespace pravel {
 namespace {
 
+using testing::BeBytes;
+using testing::BothOrders;
+using testing::ExpectFields;
 using testing::TempDir;
+using testing::ZerosFrom;
 using testing::TestJob;
 using testing::WriteFile;
 
@@ -36,16 +41,6 @@ std::string JolietText(const std::vector<uint8_t>& sector, size_t offset, size_t
 }
 
 std::string Padded(const std::string& text, size_t size) { return text + std::string(size - text.size(), ' '); }
-
-uint32_t Both32(const std::vector<uint8_t>& sector, size_t offset) {
-  EXPECT_EQ(GetLe32(&sector[offset]), GetBe32(&sector[offset + 4])) << "both-byte field at " << offset;
-  return GetLe32(&sector[offset]);
-}
-
-uint16_t Both16(const std::vector<uint8_t>& sector, size_t offset) {
-  EXPECT_EQ(GetLe16(&sector[offset]), GetBe16(&sector[offset + 2])) << "both-byte field at " << offset;
-  return GetLe16(&sector[offset]);
-}
 
 class VolumeDescriptors : public ::testing::Test {
  protected:
@@ -98,37 +93,17 @@ class VolumeDescriptors : public ::testing::Test {
   VolumeLayout layout;
 };
 
-void ExpectRootRecord(const std::vector<uint8_t>& sector, uint32_t extent, uint32_t length) {
-  const size_t r = 156;
-  EXPECT_EQ(sector[r + 0], 34);
-  EXPECT_EQ(sector[r + 1], 0);
-  EXPECT_EQ(Both32(sector, r + 2), extent);
-  EXPECT_EQ(Both32(sector, r + 10), length);
-  const std::vector<uint8_t> date(sector.begin() + r + 18, sector.begin() + r + 25);
-  EXPECT_EQ(date, (std::vector<uint8_t>{126, 3, 4, 5, 6, 7, 0}));
-  EXPECT_EQ(sector[r + 25], 2);
-  EXPECT_EQ(sector[r + 26], 0);
-  EXPECT_EQ(sector[r + 27], 0);
-  EXPECT_EQ(Both16(sector, r + 28), 1);
-  EXPECT_EQ(sector[r + 32], 1);
-  EXPECT_EQ(sector[r + 33], 0);
-}
-
-// The fields both descriptors share, apart from the identifiers.
-void ExpectCommonFields(const std::vector<uint8_t>& sector) {
-  EXPECT_EQ(Text(sector, 1, 5), "CD001");
-  EXPECT_EQ(sector[6], 1);
-  EXPECT_EQ(sector[7], 0);
-  for (size_t i = 72; i < 80; ++i) EXPECT_EQ(sector[i], 0) << "byte " << i;
-  EXPECT_EQ(Both32(sector, 80), 123456u);
-  for (size_t i = 91; i < 120; ++i) EXPECT_EQ(sector[i], 0) << "byte " << i;
-  EXPECT_EQ(Both16(sector, 120), 1);
-  EXPECT_EQ(Both16(sector, 124), 1);
-  EXPECT_EQ(Both16(sector, 128), 2048);
-  EXPECT_EQ(GetLe32(&sector[144]), 0u);
-  EXPECT_EQ(GetLe32(&sector[152]), 0u);
-  EXPECT_EQ(sector[881], 1);
-  for (size_t i = 882; i < 2048; ++i) ASSERT_EQ(sector[i], 0) << "byte " << i;
+// The root record and the fields both descriptors share, apart from the
+// identifiers.
+void ExpectCommonFields(const std::vector<uint8_t>& sector, uint32_t rootExtent, uint32_t rootLength) {
+  ExpectFields(sector.data(), {{1, "CD001"}, {6, 1, 1}, {7, 1, 0}, {72, std::string(8, '\0')},
+                               BothOrders(80, 4, 123456), {91, std::string(29, '\0')}, BothOrders(120, 2, 1),
+                               BothOrders(124, 2, 1), BothOrders(128, 2, 2048), {144, 4, 0}, {152, 4, 0}, {881, 1, 1},
+                               ZerosFrom(882)});
+  // The root record, dated with the build date.
+  ExpectFields(sector.data() + 156, {{0, 1, 34}, {1, 1, 0}, BothOrders(2, 4, rootExtent),
+                                     BothOrders(10, 4, rootLength), {18, std::string("\x7E\3\4\5\6\7\0", 7)},
+                                     {25, 1, 2}, {26, 2, 0}, BothOrders(28, 2, 1), {32, 1, 1}, {33, 1, 0}});
 }
 
 void ExpectDates(const std::vector<uint8_t>& sector, const std::string& creation, const std::string& modification,
@@ -142,36 +117,23 @@ void ExpectDates(const std::vector<uint8_t>& sector, const std::string& creation
 
 TEST_F(VolumeDescriptors, PrimaryFieldsFollowTheTable) {
   const std::vector<uint8_t> sector = Primary();
-  EXPECT_EQ(sector[0], 1);
-  ExpectCommonFields(sector);
-  EXPECT_EQ(Text(sector, 8, 32), Padded("PRAVEL SYSTEM", 32));
-  EXPECT_EQ(Text(sector, 40, 32), Padded("A_VOLUME_OF_TWENTY_SIX_CHARS", 32));
-  for (size_t i = 88; i < 91; ++i) EXPECT_EQ(sector[i], 0) << "no escape sequence in the primary";
-  EXPECT_EQ(Both32(sector, 132), 10u);
-  EXPECT_EQ(GetLe32(&sector[140]), 450u);
-  EXPECT_EQ(GetBe32(&sector[148]), 452u);
-  ExpectRootRecord(sector, 458, 2048);
-  EXPECT_EQ(Text(sector, 190, 128), Padded("ALBUM SET", 128));
-  EXPECT_EQ(Text(sector, 318, 128), Padded("PUBLISHER", 128));
-  EXPECT_EQ(Text(sector, 446, 128), Padded("PREPARER", 128));
-  EXPECT_EQ(Text(sector, 574, 128), Padded("APPLICATION", 128));
-  EXPECT_EQ(Text(sector, 702, 111), std::string(111, ' '));  // three empty file identifiers
+  ExpectCommonFields(sector, 458, 2048);
+  // No escape sequence in the primary; three empty file identifiers.
+  ExpectFields(sector.data(), {{0, 1, 1}, {8, Padded("PRAVEL SYSTEM", 32)}, {40, Padded("A_VOLUME_OF_TWENTY_SIX_CHARS", 32)},
+                               {88, std::string(3, '\0')}, BothOrders(132, 4, 10), {140, 4, 450}, {148, BeBytes(452, 4)},
+                               {190, Padded("ALBUM SET", 128)}, {318, Padded("PUBLISHER", 128)},
+                               {446, Padded("PREPARER", 128)}, {574, Padded("APPLICATION", 128)},
+                               {702, std::string(111, ' ')}});
   ExpectDates(sector, "2001020304050600", "2002030405060700", "2030010100000000", "2003040506070800");
 }
 
 TEST_F(VolumeDescriptors, SupplementaryFieldsFollowTheTable) {
   const std::vector<uint8_t> sector = Supplementary();
-  EXPECT_EQ(sector[0], 2);
-  ExpectCommonFields(sector);
+  ExpectCommonFields(sector, 459, 4096);
+  ExpectFields(sector.data(), {{0, 1, 2}, {88, "\x25\x2F\x45"}, BothOrders(132, 4, 14), {140, 4, 456},
+                               {148, BeBytes(454, 4)}});
   EXPECT_EQ(JolietText(sector, 8, 32), "PRAVEL SYSTEM");
   EXPECT_EQ(JolietText(sector, 40, 32), "A_VOLUME_OF_TWEN");  // cut to 16 characters
-  EXPECT_EQ(sector[88], 0x25);
-  EXPECT_EQ(sector[89], 0x2F);
-  EXPECT_EQ(sector[90], 0x45);
-  EXPECT_EQ(Both32(sector, 132), 14u);
-  EXPECT_EQ(GetLe32(&sector[140]), 456u);
-  EXPECT_EQ(GetBe32(&sector[148]), 454u);
-  ExpectRootRecord(sector, 459, 4096);
   EXPECT_EQ(JolietText(sector, 190, 128), "ALBUM SET");
   EXPECT_EQ(JolietText(sector, 318, 128), "PUBLISHER");
   EXPECT_EQ(JolietText(sector, 446, 128), "PREPARER");
@@ -191,24 +153,26 @@ TEST_F(VolumeDescriptors, LongIdentifiersAreCutToTheirFields) {
   EXPECT_EQ(JolietText(joliet, 318, 128), std::string(64, 'P'));
 }
 
-TEST_F(VolumeDescriptors, DatesBeginningWithZeroTakeTheBuildDate) {
-  test.job.creationDate = "0000000000000000";
-  test.job.modificationDate = "0000000000000000";
-  test.job.expirationDate = "0000000000000000";
-  test.job.effectiveDate = "0999999999999999";
-  ExpectDates(Primary(), "2026030405060700", "2026030405060700", "0000000000000000", "2026030405060700");
-  ExpectDates(Supplementary(), "2026030405060700", "2026030405060700", "0000000000000000",
-              "2026030405060700");
-}
-
-TEST_F(VolumeDescriptors, ShortOrLongDateTextsStayWithinTheirFields) {
-  test.job.creationDate = "";
-  test.job.modificationDate = "2026";  // too short to be a date: treated as not given
-  test.job.expirationDate = "2031";
-  test.job.effectiveDate = "20050607080910111213";  // only the first 16 characters
-  const std::vector<uint8_t> sector = Primary();
-  ExpectDates(sector, "2026030405060700", "2026030405060700", "0000000000000000", "2005060708091011");
-  EXPECT_EQ(sector[881], 1);  // the last date did not run into the next field
+// Dates beginning with zero take the build date (expiration stays zero);
+// date texts too short to be dates count as not given, long ones are cut to
+// their 16 characters and do not run into the next field.
+TEST_F(VolumeDescriptors, DatesTakeTheBuildDateOrStayWithinTheirFields) {
+  const std::string zeros = "0000000000000000", built = "2026030405060700";
+  struct Case {
+    std::vector<std::string> given, written;
+  };
+  for (const Case& c : {Case{{zeros, zeros, zeros, "0999999999999999"}, {built, built, zeros, built}},
+                        Case{{"", "2026", "2031", "20050607080910111213"}, {built, built, zeros, "2005060708091011"}}}) {
+    SCOPED_TRACE(c.given[3]);
+    test.job.creationDate = c.given[0];
+    test.job.modificationDate = c.given[1];
+    test.job.expirationDate = c.given[2];
+    test.job.effectiveDate = c.given[3];
+    for (const std::vector<uint8_t>& sector : {Primary(), Supplementary()}) {
+      ExpectDates(sector, c.written[0], c.written[1], c.written[2], c.written[3]);
+      EXPECT_EQ(sector[881], 1);
+    }
+  }
 }
 
 TEST_F(VolumeDescriptors, UpperCaseNamesReachIdentifiersButNotDates) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "output_fixture.h"
+#include "support/descriptor_checks.h"
 
 namespace pravel::output_test {
 namespace {
@@ -10,45 +11,23 @@ namespace {
 using testing::Exists;
 using testing::ReadFile;
 
-uint32_t Le32(const std::string& bytes, size_t at) {
-  uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
-  return value;
-}
-
-uint16_t Le16(const std::string& bytes, size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
-}
-
 uint32_t Be32(const std::string& bytes, size_t at) {
   uint32_t value = 0;
   for (int i = 0; i < 4; ++i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
   return value;
 }
 
-std::string SectorOf(const std::string& image, uint64_t sector) {
-  return image.substr(static_cast<size_t>(sector) * kSector, kSector);
+// The anchor in sector `sector` of `image`, naming `location`.
+::testing::AssertionResult AnchorAt(const std::string& image, uint64_t sector, uint32_t location) {
+  if (image.size() < (sector + 1) * kSector) return ::testing::AssertionFailure() << "image too short";
+  return testing::AnchorIsValid(testing::BytesOf(image) + sector * kSector, location);
 }
 
-void ExpectAnchor(const std::string& sector, uint32_t location) {
-  ASSERT_EQ(sector.size(), kSector);
-  const auto* bytes = reinterpret_cast<const uint8_t*>(sector.data());
-  EXPECT_EQ(Le16(sector, 0), 2);      // tag identifier
-  EXPECT_EQ(Le16(sector, 2), 2);      // descriptor version
-  EXPECT_EQ(Le16(sector, 6), 0);      // serial number
-  EXPECT_EQ(Le16(sector, 10), 496);   // CRC length
-  EXPECT_EQ(Le32(sector, 12), location);
-  EXPECT_EQ(Le16(sector, 8), Crc16(bytes + 16, 496));
-  uint8_t sum = 0;
-  for (int i = 0; i < 16; ++i) {
-    if (i != 4) sum = static_cast<uint8_t>(sum + bytes[i]);
-  }
-  EXPECT_EQ(bytes[4], sum);
-  EXPECT_EQ(Le32(sector, 16), 32768u);
-  EXPECT_EQ(Le32(sector, 20), 32u);
-  EXPECT_EQ(Le32(sector, 24), 32768u);
-  EXPECT_EQ(Le32(sector, 28), 48u);
-  EXPECT_EQ(sector.find_first_not_of('\0', 32), std::string::npos);
+// CONTROL.IMG: its first 16 bytes as given, then zeros to 32,768 bytes.
+void ExpectControl(const std::string& path, const std::vector<uint8_t>& head) {
+  std::string expected(32768, '\0');
+  expected.replace(0, head.size(), std::string(head.begin(), head.end()));
+  EXPECT_EQ(ReadFile(path), expected);
 }
 
 class ImageLayoutTest : public OutputTest {
@@ -60,42 +39,31 @@ class ImageLayoutTest : public OutputTest {
   }
 };
 
-TEST_F(ImageLayoutTest, SingleLayerImageHoldsMetadataFilesAndAnchor) {
+// An earlier run's marker and LAYER02.IMG are removed; 48 + 3 + 1 + 2 = 54
+// data sectors end the volume at 64.
+TEST_F(ImageLayoutTest, SingleLayerImageHoldsMetadataFilesAnchorAndControlData) {
   testing::WriteFile(dir / "template/_cdferr", "");
+  testing::WriteFile(job.imagePath3, "old layer two");
   Layout layout = BackToBack(MixedSources());
   ASSERT_EQ(layout.records[1].startSector, layout.records[2].startSector);  // empty file shares its start
+  ASSERT_EQ(layout.volumeSectors, 64u);
 
   ASSERT_TRUE(Run(layout));
 
   std::string image = ReadFile(job.imagePath2);
-  ASSERT_EQ(image.size(), uint64_t{layout.volumeSectors} * kSector);
+  ASSERT_EQ(image.size(), 64u * kSector);
   std::string expected = ExpectedVolume(layout);
   size_t body = image.size() - kSector;
   EXPECT_TRUE(image.compare(0, body, expected, 0, body) == 0);
-  ExpectAnchor(SectorOf(image, layout.volumeSectors - 1), layout.volumeSectors - 1);
+  EXPECT_TRUE(AnchorAt(image, 63, 63));
+  ExpectControl(job.imagePath1, {0x01, 0x02, 0x01, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x03, 0x00, 0x3F});
   EXPECT_FALSE(Exists(job.imagePath3));
   EXPECT_FALSE(MarkerExists());
   EXPECT_TRUE(t.ui.messages.empty());
-  EXPECT_EQ(job.totalSectors, layout.volumeSectors);
-  EXPECT_EQ(job.layer1Sectors, layout.volumeSectors);
-  EXPECT_EQ(job.layer2Sectors, 0u);
+  EXPECT_EQ(std::vector<uint32_t>({job.totalSectors, job.layer1Sectors, job.layer2Sectors, job.fileDataCount}),
+            std::vector<uint32_t>({64, 64, 0, 0}));
   EXPECT_EQ(job.dualLayer, 0);
   EXPECT_TRUE(job.fileDataList.empty());
-  EXPECT_EQ(job.fileDataCount, 0u);
-}
-
-TEST_F(ImageLayoutTest, ControlImageSingleLayer) {
-  // 48 + 3 + 1 + 2 = 54 data sectors end the volume at 64.
-  Layout layout = BackToBack(MixedSources());
-  ASSERT_EQ(layout.volumeSectors, 64u);
-  ASSERT_TRUE(Run(layout));
-
-  std::string control = ReadFile(job.imagePath1);
-  ASSERT_EQ(control.size(), 32768u);
-  std::string expected(32768, '\0');
-  const uint8_t head[16] = {0x01, 0x02, 0x01, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x03, 0x00, 0x3F, 0, 0, 0, 0};
-  expected.replace(0, 16, reinterpret_cast<const char*>(head), 16);
-  EXPECT_EQ(control, expected);
 }
 
 TEST_F(ImageLayoutTest, VolumeEndingOnABlockKeepsItsSixteenExtraSectors) {
@@ -106,7 +74,7 @@ TEST_F(ImageLayoutTest, VolumeEndingOnABlockKeepsItsSixteenExtraSectors) {
 
   std::string image = ReadFile(job.imagePath2);
   ASSERT_EQ(image.size(), 80u * kSector);
-  ExpectAnchor(SectorOf(image, 79), 79);
+  EXPECT_TRUE(AnchorAt(image, 79, 79));
   EXPECT_EQ(job.totalSectors, 80u);
   EXPECT_EQ(Be32(ReadFile(job.imagePath1), 8), 80u + 0x2FFFF);
 }
@@ -137,25 +105,17 @@ TEST_F(ImageLayoutTest, DualLayerSplitJoinsToTheSingleLayerVolume) {
   std::string joined = layer1 + layer2;
   std::string expected = ExpectedVolume(layout);
   EXPECT_TRUE(joined.compare(0, joined.size() - kSector, expected, 0, expected.size() - kSector) == 0);
-  ExpectAnchor(SectorOf(layer2, 31), 95);
+  EXPECT_TRUE(AnchorAt(layer2, 31, 95));
   EXPECT_EQ(job.dualLayer, 1);
-  EXPECT_EQ(job.totalSectors, 96u);
-  EXPECT_EQ(job.layer1Sectors, 64u);
-  EXPECT_EQ(job.layer2Sectors, 32u);
+  EXPECT_EQ(std::vector<uint32_t>({job.totalSectors, job.layer1Sectors, job.layer2Sectors}),
+            std::vector<uint32_t>({96, 64, 32}));
+  ExpectControl(job.imagePath1, {0x01, 0x02, 0x31, 0x10, 0x00, 0x03, 0x00, 0x00, 0x00, 0x03, 0x00, 0x5F, 0x00, 0x03,
+                                 0x00, 0x40});
 
-  std::string control = ReadFile(job.imagePath1);
-  const uint8_t head[16] = {0x01, 0x02, 0x31, 0x10, 0x00, 0x03, 0x00, 0x00,
-                            0x00, 0x03, 0x00, 0x5F, 0x00, 0x03, 0x00, 0x40};
-  EXPECT_EQ(control.substr(0, 16), std::string(reinterpret_cast<const char*>(head), 16));
-  EXPECT_EQ(control.find_first_not_of('\0', 16), std::string::npos);
-  EXPECT_EQ(control.size(), 32768u);
-}
-
-TEST_F(ImageLayoutTest, DualLayerWithoutOppositeTrackPath) {
-  Layout layout = BackToBack({AddSource("a.bin", 30 * kSector)});
-  job.layerCapacity = 64;
-  job.singleLayer = 0;
+  // Without the opposite track path the layer type names the parallel one.
+  ClearOutcome();
   job.oppositeTrackPath = 0;
+  t.ui.QueueAnswers({platform::Answer::kYes});
   ASSERT_TRUE(Run(layout));
   EXPECT_EQ(static_cast<uint8_t>(ReadFile(job.imagePath1)[2]), 0x21);
 }
@@ -190,12 +150,6 @@ TEST_F(ImageLayoutTest, DualChoiceOfASmallTitleAsksAndStaysSingleLayer) {
             "available on a single layer disc. You have indicated in set up that this would be a dual layer disc. "
             "Am I missing something?");
   EXPECT_EQ(job.dualLayer, 0);
-}
-
-TEST_F(ImageLayoutTest, LayerTwoImageOfAnEarlierRunIsRemoved) {
-  testing::WriteFile(job.imagePath3, "old layer two");
-  ASSERT_TRUE(Run(BackToBack({AddSource("a.bin", 10)})));
-  EXPECT_FALSE(Exists(job.imagePath3));
 }
 
 TEST_F(ImageLayoutTest, EqualStartSectorsEndInReverseListOrder) {
@@ -251,12 +205,8 @@ TEST_F(ImageLayoutTest, TreeListingFilesAreAllRemovedAfterTheBuild) {
     testing::WriteFile(dir / ("tmp/" + std::string(name)), "x\r\n");
   }
   ASSERT_TRUE(Run(BackToBack({AddSource("a.bin", 10)})));
-  EXPECT_FALSE(Exists(dir / "tmp/tm0000.txt"));
-  EXPECT_FALSE(Exists(dir / "tmp/tm0002.txt"));
-  EXPECT_FALSE(Exists(dir / "tmp/tm0017.txt"));
-  EXPECT_TRUE(Exists(dir / "tmp/tm.txt"));
-  EXPECT_TRUE(Exists(dir / "tmp/tm00001.txt"));
-  EXPECT_TRUE(Exists(dir / "tmp/notes.txt"));
+  for (const char* name : {"tm0000.txt", "tm0002.txt", "tm0017.txt"}) EXPECT_FALSE(Exists(dir / ("tmp/" + std::string(name))));
+  for (const char* name : {"tm.txt", "tm00001.txt", "notes.txt"}) EXPECT_TRUE(Exists(dir / ("tmp/" + std::string(name))));
   EXPECT_EQ(job.tempDirPlain, dir / "tmp");
   EXPECT_EQ(job.treeListPath, dir / "tmp/tm.txt");
   EXPECT_EQ(job.discType, 5);

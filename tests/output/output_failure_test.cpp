@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "output/copy_progress.h"
 #include "output_fixture.h"
@@ -23,91 +24,82 @@ class OutputFailureTest : public OutputTest {
   }
 };
 
-TEST_F(OutputFailureTest, TitleOfExactlyOneLayerIsRefusedOnASingleLayerDisc) {
-  Layout layout = BackToBack({AddSource("a.bin", 13 * kSector)});
-  job.layerCapacity = 64;
-  EXPECT_FALSE(Run(layout));
-  ASSERT_EQ(t.ui.messages.size(), 1u);
-  EXPECT_EQ(t.ui.messages[0].caption, "Operations error!");
-  EXPECT_EQ(t.ui.messages[0].text,
-            "This DVD title exceeds the maximum size allowed on a single layer disc. You had selected to make a "
-            "single layer disc. You will have to reduce the title size or select to make a dual layer title disc. "
-            "The total size of this title disc image is 64 sectors. The maximum number of sectors allowed is 64.");
-  EXPECT_TRUE(MarkerExists());
-  ExpectNoFileDataWritten();
-}
-
-// Sector counts whose 32-bit sum wraps to a small title.
-Layout HugeLayout(const std::string& path) {
-  Layout layout;
+// A title of exactly one layer on a single-layer disc; sector counts whose
+// 32-bit sum wraps to a small title, on either disc.
+TEST_F(OutputFailureTest, TitlesOverTheCapacityAreRefused) {
+  Layout huge;
   for (uint32_t i = 0; i < 2; ++i) {
     FileDataRecord record;
-    record.path = path;
+    record.path = dir / "src/none";
     record.startSector = kDataStart + i * 0x80000000u;
     record.sectorCount = 0x80000000u;
     record.byteLength = uint64_t{0x80000000u} * kSector;
-    layout.records.push_back(record);
+    huge.records.push_back(record);
   }
-  layout.volumeSectors = 64;  // what a wrapped running position would give
-  return layout;
+  huge.volumeSectors = 64;  // what a wrapped running position would give
+  struct Case {
+    Layout layout;
+    uint32_t layerCapacity;
+    std::string caption, text;
+  };
+  const std::vector<Case> cases = {
+      {BackToBack({AddSource("a.bin", 13 * kSector)}), 64, "Operations error!",
+       "This DVD title exceeds the maximum size allowed on a single layer disc. You had selected to make a single "
+       "layer disc. You will have to reduce the title size or select to make a dual layer title disc. The total "
+       "size of this title disc image is 64 sectors. The maximum number of sectors allowed is 64."},
+      {huge, geometry::kSingleLayerCapacity, "Operations error!", "is 4294967344 sectors."},
+      {huge, 2084960, "Insufficient DVD disc space!",
+       "Total disc image size of this title (4294967344 sectors) exceeds dual layer capacity of DVD."}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    ClearOutcome();
+    job.singleLayer = c.layerCapacity == 2084960 ? 0 : 1;
+    job.layerCapacity = c.layerCapacity;
+    EXPECT_FALSE(Run(c.layout));
+    ASSERT_EQ(t.ui.messages.size(), 1u);
+    EXPECT_EQ(t.ui.messages[0].caption, c.caption);
+    EXPECT_TRUE(testing::Contains(t.ui.messages[0].text, c.text)) << t.ui.messages[0].text;
+    EXPECT_TRUE(MarkerExists());
+    ExpectNoFileDataWritten();
+  }
 }
 
-TEST_F(OutputFailureTest, HugeTitleIsRefusedOverDualLayerCapacityNotWrapped) {
-  job.singleLayer = 0;
-  job.layerCapacity = 2084960;
-  EXPECT_FALSE(Run(HugeLayout(dir / "src/none")));
-  ASSERT_EQ(t.ui.messages.size(), 1u);
-  EXPECT_EQ(t.ui.messages[0].caption, "Insufficient DVD disc space!");
-  EXPECT_EQ(t.ui.messages[0].text,
-            "Total disc image size of this title (4294967344 sectors) exceeds dual layer capacity of DVD.");
-  EXPECT_TRUE(MarkerExists());
-  ExpectNoFileDataWritten();
-}
-
-TEST_F(OutputFailureTest, HugeTitleIsRefusedOnASingleLayerDisc) {
-  EXPECT_FALSE(Run(HugeLayout(dir / "src/none")));
-  ASSERT_EQ(t.ui.messages.size(), 1u);
-  EXPECT_EQ(t.ui.messages[0].caption, "Operations error!");
-  EXPECT_NE(t.ui.messages[0].text.find("is 4294967344 sectors."), std::string::npos);
-}
-
-TEST_F(OutputFailureTest, SingleLayerFreeSpaceIsCheckedBeforeAnyFileData) {
-  job.freeSectors1 = 63;
-  EXPECT_FALSE(Run(BackToBack({AddSource("a.bin", 5000)})));
-  EXPECT_EQ(Captions(), (std::vector<std::string>{"Insufficient Hard Disk Space for title!", "System status"}));
-  EXPECT_EQ(MessageTexts(),
-            (std::vector<std::string>{
-                "Amount of disk free space for a single layer DVD title is insufficient. Increase hard disk "
-                "partition for layer 1 to 128K byte size and free space.",
-                "The title requires 128K bytes in layer 1. Layer 1 disk partition has 126K available."}));
-  EXPECT_TRUE(MarkerExists());
-  ExpectNoFileDataWritten();
-}
-
-TEST_F(OutputFailureTest, DualLayerFreeSpaceKilobytesDoNotWrap) {
-  job.layerCapacity = 64;
-  job.singleLayer = 0;
-  job.freeSectors2 = 31;
-  EXPECT_FALSE(Run(BackToBack({AddSource("a.bin", 40 * kSector)})));  // 88 -> 96 sectors
-  EXPECT_EQ(Captions(), (std::vector<std::string>{"Insufficient Hard Disk Space for title!", "System status"}));
-  EXPECT_EQ(MessageTexts(),
-            (std::vector<std::string>{
-                "Amount of disk free space for a dual layer DVD title is insufficient. Increase each hard disk "
-                "partition to 4G byte size and free space.",
-                "The title requires 192K bytes, 128K in layer 1 and 64K in layer 2. Layer 1 disk partition has "
-                "8000000000K available and Layer 2 disk parition has 62K available."}));
-  EXPECT_TRUE(MarkerExists());
-  ExpectNoFileDataWritten();
-}
-
-TEST_F(OutputFailureTest, ImageDirectoriesOnOneFileSystemShareTheirFreeSpace) {
-  job.layerCapacity = 64;
-  job.singleLayer = 0;
-  job.freeSectors1 = 80;  // enough for either layer, not for both
-  job.freeSectors2 = 80;
-  EXPECT_FALSE(Run(BackToBack({AddSource("a.bin", 40 * kSector)})));
-  EXPECT_EQ(Captions(), (std::vector<std::string>{"Insufficient Hard Disk Space for title!", "System status"}));
-  ExpectNoFileDataWritten();
+// Single layer short of space; dual layer short in layer 2 (kilobytes that
+// must not wrap); both image directories on one file system, enough for
+// either layer but not for both.
+TEST_F(OutputFailureTest, FreeSpaceIsCheckedBeforeAnyFileData) {
+  struct Case {
+    bool dual;
+    uint64_t free1, free2;
+    std::vector<std::string> texts;  // empty: not checked
+  };
+  const std::vector<Case> cases = {
+      {false, 63, 4000000000u,
+       {"Amount of disk free space for a single layer DVD title is insufficient. Increase hard disk partition for "
+        "layer 1 to 128K byte size and free space.",
+        "The title requires 128K bytes in layer 1. Layer 1 disk partition has 126K available."}},
+      {true, 4000000000u, 31,
+       {"Amount of disk free space for a dual layer DVD title is insufficient. Increase each hard disk partition "
+        "to 4G byte size and free space.",
+        "The title requires 192K bytes, 128K in layer 1 and 64K in layer 2. Layer 1 disk partition has "
+        "8000000000K available and Layer 2 disk parition has 62K available."}},
+      {true, 80, 80, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.free1);
+    ClearOutcome();
+    job.layerCapacity = c.dual ? 64 : geometry::kSingleLayerCapacity;
+    job.singleLayer = c.dual ? 0 : 1;
+    job.freeSectors1 = c.free1;
+    job.freeSectors2 = c.free2;
+    EXPECT_FALSE(Run(BackToBack({AddSource("a.bin", c.dual ? 40 * kSector : 5000)})));  // 88 -> 96 or 64 sectors
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"Insufficient Hard Disk Space for title!", "System status"}));
+    if (!c.texts.empty()) {
+      EXPECT_EQ(MessageTexts(), c.texts);
+    }
+    EXPECT_TRUE(MarkerExists());
+    ExpectNoFileDataWritten();
+  }
 }
 
 TEST_F(OutputFailureTest, FreeSpaceIsNotCheckedForTape) {
@@ -135,49 +127,48 @@ TEST_F(OutputFailureTest, NoToTheSummaryFailsWithoutAnotherMessage) {
   ExpectNoFileDataWritten();
 }
 
-TEST_F(OutputFailureTest, SourceChangedBeforeTheCopyIsNamed) {
-  std::string source = AddSource("grown.bin", 3000);
-  EXPECT_FALSE(Run(BackToBack({AddSource("a.bin", 10), source}), [&] { testing::WriteFile(source, "short"); }));
-  ASSERT_EQ(t.ui.messages.size(), 1u);
-  EXPECT_EQ(t.ui.messages[0].caption, "Disc Image Builder Error!");
-  EXPECT_EQ(t.ui.messages[0].text, "Can not copy " + source +
-                                       " into the disc image: the file has changed since the file system was built "
-                                       "(5 bytes now, 3000 bytes then).");
-  EXPECT_TRUE(MarkerExists());
-  EXPECT_TRUE(job.fileDataList.empty());
+TEST_F(OutputFailureTest, SourceChangedOrRemovedBeforeTheCopyIsNamed) {
+  const std::string grown = AddSource("grown.bin", 3000), gone = AddSource("gone.bin", 3000);
+  const std::vector<std::pair<std::function<void()>, std::string>> cases = {
+      {[&] { testing::WriteFile(grown, "short"); },
+       "Can not copy " + grown + " into the disc image: the file has changed since the file system was built (5 "
+       "bytes now, 3000 bytes then)."},
+      {[&] { std::filesystem::remove(gone); }, "Can not copy " + gone + " into the disc image: No such file or directory."}};
+  for (const auto& [change, text] : cases) {
+    SCOPED_TRACE(text);
+    ClearOutcome();
+    EXPECT_FALSE(Run(BackToBack({AddSource("a.bin", 10), grown, gone}), change));
+    ASSERT_EQ(t.ui.messages.size(), 1u);
+    EXPECT_EQ(t.ui.messages[0].caption, "Disc Image Builder Error!");
+    EXPECT_EQ(t.ui.messages[0].text, text);
+    EXPECT_TRUE(MarkerExists());
+    EXPECT_TRUE(job.fileDataList.empty());
+    testing::WriteFile(grown, Pattern(3000, 1));
+  }
 }
 
-TEST_F(OutputFailureTest, SourceRemovedBeforeTheCopyIsNamed) {
-  std::string source = AddSource("gone.bin", 3000);
-  EXPECT_FALSE(Run(BackToBack({source}), [&] { std::filesystem::remove(source); }));
-  ASSERT_EQ(t.ui.messages.size(), 1u);
-  EXPECT_EQ(t.ui.messages[0].text, "Can not copy " + source + " into the disc image: No such file or directory.");
-  EXPECT_TRUE(MarkerExists());
-}
-
-TEST_F(OutputFailureTest, FullDiskDuringTheCopyIsAFatalIoError) {
-  // Writes to /dev/full fail with "No space left on device"; layer 2 goes there.
-  job.imagePath3 = "/dev/full";
-  job.layerCapacity = 64;
-  job.singleLayer = 0;
-  EXPECT_FALSE(Run(BackToBack({AddSource("a.bin", 40 * kSector)})));
-  ASSERT_EQ(t.ui.messages.size(), 1u);
-  EXPECT_EQ(t.ui.messages[0].caption, "Fatal IO error!");
-  EXPECT_EQ(t.ui.messages[0].text, "Can not write to /dev/full: No space left on device");
-  EXPECT_TRUE(MarkerExists());
+// Layer 2 on a full disk (writes to /dev/full fail with "No space left on
+// device") or in a directory that does not exist.
+TEST_F(OutputFailureTest, LayerTwoThatCanNotBeWritten) {
+  struct Case {
+    std::string path, caption, text;
+  };
+  const std::string missing = dir / "missing/LAYER02.IMG";
+  for (const Case& c : {Case{"/dev/full", "Fatal IO error!", "Can not write to /dev/full: No space left on device"},
+                        Case{missing, "Disc Image Builder Error!", "Can not create Layer 2 Disc Image file " + missing}}) {
+    SCOPED_TRACE(c.path);
+    ClearOutcome();
+    job.imagePath3 = c.path;
+    job.layerCapacity = 64;
+    job.singleLayer = 0;
+    EXPECT_FALSE(Run(BackToBack({AddSource("a.bin", 40 * kSector)})));
+    ASSERT_EQ(t.ui.messages.size(), 1u);
+    EXPECT_EQ(t.ui.messages[0].caption, c.caption);
+    EXPECT_EQ(t.ui.messages[0].text, c.text);
+    EXPECT_TRUE(MarkerExists());
+    EXPECT_EQ(std::filesystem::file_size(job.imagePath2), 64u * kSector);
+  }
   EXPECT_TRUE(Exists("/dev/full"));
-  EXPECT_EQ(std::filesystem::file_size(job.imagePath2), 64u * kSector);
-}
-
-TEST_F(OutputFailureTest, LayerTwoImageThatCanNotBeCreated) {
-  job.imagePath3 = dir / "missing/LAYER02.IMG";
-  job.layerCapacity = 64;
-  job.singleLayer = 0;
-  EXPECT_FALSE(Run(BackToBack({AddSource("a.bin", 40 * kSector)})));
-  ASSERT_EQ(t.ui.messages.size(), 1u);
-  EXPECT_EQ(t.ui.messages[0].caption, "Disc Image Builder Error!");
-  EXPECT_EQ(t.ui.messages[0].text, "Can not create Layer 2 Disc Image file " + job.imagePath3);
-  EXPECT_TRUE(MarkerExists());
 }
 
 TEST_F(OutputFailureTest, ImageFilesThatCanNotBeCreatedLeaveTheMarkerToTheDriver) {
@@ -205,33 +196,30 @@ TEST_F(OutputFailureTest, FailedBuildCleansUpAndMarks) {
   EXPECT_FALSE(Exists(dir / "tmp/tm0003.txt"));
 }
 
-TEST_F(OutputFailureTest, MoreFileDataRecordsThanTheToolAllows) {
-  Layout layout = BackToBack({AddSource("a.bin", 10)});
-  layout.records.resize(250001, layout.records[0]);
-  EXPECT_FALSE(Run(layout));
-  ASSERT_EQ(t.ui.messages.size(), 1u);
-  EXPECT_EQ(t.ui.messages[0].caption, "Tool limits exceeded!");
-  EXPECT_TRUE(MarkerExists());
-}
-
-TEST_F(OutputFailureTest, MetadataNotEndingOnABlockIsAnInternalError) {
-  Layout layout = BackToBack({AddSource("a.bin", 10)}, 40);
-  EXPECT_FALSE(Run(layout));
-  ASSERT_EQ(t.ui.messages.size(), 1u);
-  EXPECT_EQ(t.ui.messages[0].caption, "Report error code 0101");
-  EXPECT_EQ(t.ui.messages[0].text, "Internal error caused illegal disc image format!");
-  EXPECT_TRUE(MarkerExists());
-}
-
-TEST_F(OutputFailureTest, FileDataOverTheMetadataIsRefusedBeforeWriting) {
-  Layout layout = BackToBack({AddSource("a.bin", 10)});
-  layout.records[0].startSector = 20;
-  EXPECT_FALSE(Run(layout));
-  ASSERT_EQ(t.ui.messages.size(), 1u);
-  EXPECT_EQ(t.ui.messages[0].caption, "Report error code 0102");
-  ExpectNoFileDataWritten();
-  std::string image = ReadFile(job.imagePath2);
-  EXPECT_EQ(static_cast<uint8_t>(image[20 * kSector]), MetadataByte(20));
+// Layouts the stage refuses before it writes file data: too many records,
+// metadata not ending on a block, file data over the metadata.
+TEST_F(OutputFailureTest, ImpossibleLayoutsAreRefusedBeforeWriting) {
+  const std::string source = AddSource("a.bin", 10);
+  Layout tooMany = BackToBack({source});
+  tooMany.records.resize(250001, tooMany.records[0]);
+  Layout overMetadata = BackToBack({source});
+  overMetadata.records[0].startSector = 20;
+  const std::vector<std::pair<Layout, std::string>> cases = {
+      {tooMany, "Tool limits exceeded!"}, {BackToBack({source}, 40), "Report error code 0101"},
+      {overMetadata, "Report error code 0102"}};
+  for (const auto& [layout, caption] : cases) {
+    SCOPED_TRACE(caption);
+    ClearOutcome();
+    EXPECT_FALSE(Run(layout));
+    ASSERT_EQ(t.ui.messages.size(), 1u);
+    EXPECT_EQ(t.ui.messages[0].caption, caption);
+    if (caption == "Report error code 0101") {
+      EXPECT_EQ(t.ui.messages[0].text, "Internal error caused illegal disc image format!");
+    }
+    EXPECT_TRUE(MarkerExists());
+  }
+  ExpectNoFileDataWritten();  // of the last layout
+  EXPECT_EQ(static_cast<uint8_t>(ReadFile(job.imagePath2)[20 * kSector]), MetadataByte(20));
 }
 
 TEST(CopyProgressText, NamesTheFileBytesRateAndTimeLeft) {

@@ -14,15 +14,6 @@ uint32_t SectorsOf(uint64_t bytes) { return static_cast<uint32_t>((bytes + kSect
 
 uint32_t VolumeEnd(uint32_t nextFree) { return nextFree % 16 == 0 ? nextFree + 16 : (nextFree + 15) / 16 * 16; }
 
-uint16_t Crc16(const uint8_t* data, size_t size) {
-  uint16_t crc = 0;
-  for (size_t i = 0; i < size; ++i) {
-    crc ^= static_cast<uint16_t>(data[i] << 8);
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x8000) ? static_cast<uint16_t>((crc << 1) ^ 0x1021) : crc << 1;
-  }
-  return crc;
-}
-
 OutputTest::OutputTest() {
   testing::MakeDirs(dir / "tmp");
   testing::MakeDirs(dir / "template");
@@ -98,6 +89,11 @@ std::string OutputTest::ExpectedVolume(const Layout& layout) {
 }
 
 bool OutputTest::MarkerExists() const { return testing::Exists(dir / "template/_cdferr"); }
+
+void OutputTest::ClearOutcome() {
+  t.ui.messages.clear();
+  std::filesystem::remove(dir / "template/_cdferr");
+}
 
 std::vector<std::string> OutputTest::MessageTexts() const {
   std::vector<std::string> texts;

@@ -34,8 +34,6 @@ std::string Pattern(size_t size, uint8_t seed);
 uint32_t SectorsOf(uint64_t bytes);
 // The builder's volume end: the next multiple of 16, or 16 more on one.
 uint32_t VolumeEnd(uint32_t nextFree);
-// CRC-CCITT, polynomial 0x1021, initial value 0.
-uint16_t Crc16(const uint8_t* data, size_t size);
 
 class OutputTest : public ::testing::Test {
  protected:
@@ -55,6 +53,8 @@ class OutputTest : public ::testing::Test {
   std::string ExpectedVolume(const Layout& layout);
 
   bool MarkerExists() const;
+  // Forgets the messages and the marker of a run, for the next case.
+  void ClearOutcome();
   std::vector<std::string> MessageTexts() const;
   std::vector<std::string> Captions() const;
 

@@ -4,16 +4,18 @@
 
 #include "iso/byte_fields.h"
 #include "iso/directory_records.h"
+#include "support/descriptor_checks.h"
 #include "support/test_support.h"
-#include "udf_checks.h"
 
 namespace pravel {
 namespace {
 
 using namespace std::string_literals;
-using udf_checks::EntityId;
-using udf_checks::TagIsValid;
-using udf_checks::Text;
+using testing::EntityId;
+using testing::ExpectFields;
+using testing::TagIsValid;
+using testing::Text;
+using testing::ZerosFrom;
 
 const std::string kNow = "\x01\x18\xEA\x07\x03\x04\x05\x06\x07\x08\x00\x00"s;
 
@@ -37,26 +39,12 @@ TEST(FileIdentifier, SizesPaddingAndTagOfFiveAndSixCharacterNames) {
 
   const uint8_t* parent = stream.data();
   EXPECT_TRUE(TagIsValid(parent, 257, 40, 56));
-  EXPECT_EQ(GetLe16(parent + 16), 1);
-  EXPECT_EQ(parent[18], 0x0A);
-  EXPECT_EQ(parent[19], 0);
-  EXPECT_EQ(Text(parent + 20, 16), "\x00\x08\x00\x00\x02\x00\x00\x00"s + std::string(8, '\0'));
-  EXPECT_EQ(GetLe16(parent + 36), 32);
-  EXPECT_EQ(Text(parent + 38, 32), EntityId(0, "\x08TALVORN\0"s, "\x01"s));
-  EXPECT_EQ(Text(parent + 70, 2), std::string(2, '\0'));
-
-  const uint8_t* five = stream.data() + 72;
-  EXPECT_TRUE(TagIsValid(five, 257, 40, 60));
-  EXPECT_EQ(five[18], 0x00);
-  EXPECT_EQ(five[19], 6);
-  EXPECT_EQ(GetLe32(five + 24), 9u);
-  EXPECT_EQ(Text(five + 70, 6), "\x08" "ABCDE"s);
-
-  const uint8_t* six = stream.data() + 148;
-  EXPECT_TRUE(TagIsValid(six, 257, 40, 64));
-  EXPECT_EQ(six[18], 0x02);
-  EXPECT_EQ(six[19], 7);
-  EXPECT_EQ(Text(six + 70, 10), "\x08" "ABCDEF\0\0\0"s);
+  ExpectFields(parent, {{16, 2, 1}, {18, 1, 0x0A}, {19, 1, 0}, {20, "\x00\x08\x00\x00\x02\x00\x00\x00"s + std::string(8, '\0')},
+                        {36, 2, 32}, {38, EntityId(0, "\x08TALVORN\0"s, "\x01"s)}, {70, std::string(2, '\0')}});
+  EXPECT_TRUE(TagIsValid(stream.data() + 72, 257, 40, 60));
+  ExpectFields(stream.data() + 72, {{18, 1, 0x00}, {19, 1, 6}, {24, 4, 9}, {70, "\x08" "ABCDE"s}});
+  EXPECT_TRUE(TagIsValid(stream.data() + 148, 257, 40, 64));
+  ExpectFields(stream.data() + 148, {{18, 1, 0x02}, {19, 1, 7}, {70, "\x08" "ABCDEF\0\0\0"s}});
 }
 
 TEST(FileIdentifier, WideNamesAndTagsOfIdentifiersPastTheFirstBlock) {
@@ -90,59 +78,26 @@ TEST(FileEntry, FieldsExtendedAttributesAndTagsOfAFileAndADirectory) {
   BuildFileEntry(t.job, sector.data(), facts);
   const uint8_t* e = sector.data();
   EXPECT_TRUE(TagIsValid(e, 261, 12, 284));
-  EXPECT_EQ(GetLe32(e + 16), 10u);  // prior recorded number of direct entries: block - 2
-  EXPECT_EQ(GetLe16(e + 20), 4);
-  EXPECT_EQ(GetLe16(e + 22), 0);
-  EXPECT_EQ(GetLe16(e + 24), 1);
-  EXPECT_EQ(e[27], 5);
-  EXPECT_EQ(Text(e + 28, 6), std::string(6, '\0'));
-  EXPECT_EQ(GetLe16(e + 34), 0x0230);
-  EXPECT_EQ(GetLe32(e + 36), 0xFFFFFFFFu);
-  EXPECT_EQ(GetLe32(e + 40), 0xFFFFFFFFu);
-  EXPECT_EQ(GetLe32(e + 44), 0x14A5u);
-  EXPECT_EQ(GetLe16(e + 48), 1);
-  EXPECT_EQ(GetLe64(e + 56), 5000u);
-  EXPECT_EQ(GetLe64(e + 64), 3u);
-  EXPECT_EQ(Text(e + 72, 12), kNow);
-  EXPECT_EQ(Text(e + 84, 12), kNow);
-  EXPECT_EQ(Text(e + 96, 12), kNow);
-  EXPECT_EQ(GetLe32(e + 108), 1u);
-  EXPECT_EQ(Text(e + 112, 16), std::string(16, '\0'));
-  EXPECT_EQ(Text(e + 128, 32), EntityId(0, "\x08*TALVORN\0"s, "\x01"s));
-  EXPECT_EQ(GetLe64(e + 160), 17u);
-  EXPECT_EQ(GetLe32(e + 168), 116u);
-  EXPECT_EQ(GetLe32(e + 172), 8u);
-  EXPECT_EQ(GetLe32(e + 292), 5000u);
-  EXPECT_EQ(GetLe32(e + 296), 1234u);
-  EXPECT_EQ(Text(e + 300, 2048 - 300), std::string(2048 - 300, '\0'));
+  // Prior recorded number of direct entries: block - 2.
+  ExpectFields(e, {{16, 4, 10}, {20, 2, 4}, {22, 2, 0}, {24, 2, 1}, {27, 1, 5}, {28, std::string(6, '\0')},
+                   {34, 2, 0x0230}, {36, 4, 0xFFFFFFFF}, {40, 4, 0xFFFFFFFF}, {44, 4, 0x14A5}, {48, 2, 1},
+                   {56, 8, 5000}, {64, 8, 3}, {72, kNow}, {84, kNow}, {96, kNow}, {108, 4, 1},
+                   {112, std::string(16, '\0')}, {128, EntityId(0, "\x08*TALVORN\0"s, "\x01"s)}, {160, 8, 17},
+                   {168, 4, 116}, {172, 4, 8}, {292, 4, 5000}, {296, 4, 1234}, ZerosFrom(300)});
 
   const uint8_t* ea = e + 176;
   EXPECT_TRUE(TagIsValid(ea, 262, 12, 100));
-  EXPECT_EQ(GetLe32(ea + 16), 24u);
-  EXPECT_EQ(GetLe32(ea + 20), 116u);
-  EXPECT_EQ(GetLe32(ea + 24), 2048u);
-  EXPECT_EQ(ea[28], 1);
-  EXPECT_EQ(Text(ea + 29, 3), std::string(3, '\0'));
-  EXPECT_EQ(GetLe32(ea + 32), 92u);
-  EXPECT_EQ(GetLe32(ea + 36), 44u);
-  EXPECT_EQ(Text(ea + 40, 32), EntityId(0, "\x08UDF FreeEASpace\0"s, "\x01"s));
   unsigned sum = 0;
   for (int i = 24; i < 72; ++i) sum += ea[i];
-  EXPECT_EQ(GetLe16(ea + 72), static_cast<uint16_t>(sum));
-  EXPECT_EQ(GetLe16(ea + 74), 0);
-  EXPECT_EQ(Text(ea + 76, 32), EntityId(0, "\x08UDF DVD CGMS Info\0"s, "\x01"s));
-  EXPECT_EQ(Text(ea + 108, 8), std::string(8, '\0'));
+  ExpectFields(ea, {{16, 4, 24}, {20, 4, 116}, {24, 4, 2048}, {28, 1, 1}, {29, std::string(3, '\0')}, {32, 4, 92},
+                    {36, 4, 44}, {40, EntityId(0, "\x08UDF FreeEASpace\0"s, "\x01"s)}, {72, 2, sum & 0xFFFF},
+                    {74, 2, 0}, {76, EntityId(0, "\x08UDF DVD CGMS Info\0"s, "\x01"s)}, {108, std::string(8, '\0')}});
 
   // A directory of a 72-byte stream: its exact length, one block.
   Sector directory{};
   BuildFileEntry(t.job, directory.data(), FileEntryFacts{2, true, 72, {{72, 30}}, 0});
   EXPECT_TRUE(TagIsValid(directory.data(), 261, 2, 284));
-  EXPECT_EQ(directory[27], 4);
-  EXPECT_EQ(GetLe32(directory.data() + 16), 0u);
-  EXPECT_EQ(GetLe64(directory.data() + 56), 72u);
-  EXPECT_EQ(GetLe64(directory.data() + 64), 1u);
-  EXPECT_EQ(GetLe32(directory.data() + 292), 72u);
-  EXPECT_EQ(GetLe32(directory.data() + 296), 30u);
+  ExpectFields(directory.data(), {{27, 1, 4}, {16, 4, 0}, {56, 8, 72}, {64, 8, 1}, {292, 4, 72}, {296, 4, 30}});
 }
 
 TEST(FileEntry, LargeFileDescriptorsGrowTheEntry) {
@@ -151,14 +106,9 @@ TEST(FileEntry, LargeFileDescriptorsGrowTheEntry) {
   const uint64_t length = 3ull << 29;  // 1.5 GiB
   BuildFileEntry(t.job, sector.data(), FileEntryFacts{40, false, length, SplitIntoExtents(length, 100), 20});
   EXPECT_TRUE(TagIsValid(sector.data(), 261, 40, 292));
-  EXPECT_EQ(GetLe64(sector.data() + 56), length);
-  EXPECT_EQ(GetLe64(sector.data() + 64), length / 2048);
-  EXPECT_EQ(GetLe32(sector.data() + 172), 16u);
-  EXPECT_EQ(GetLe32(sector.data() + 292), kMaxExtentBytes);
-  EXPECT_EQ(GetLe32(sector.data() + 296), 100u);
-  EXPECT_EQ(GetLe32(sector.data() + 300), length - kMaxExtentBytes);
-  EXPECT_EQ(GetLe32(sector.data() + 304), 100u + kMaxExtentBytes / 2048);
-  EXPECT_EQ(Text(sector.data() + 308, 2048 - 308), std::string(2048 - 308, '\0'));
+  ExpectFields(sector.data(), {{56, 8, length}, {64, 8, length / 2048}, {172, 4, 16}, {292, 4, kMaxExtentBytes},
+                               {296, 4, 100}, {300, 4, length - kMaxExtentBytes},
+                               {304, 4, 100 + kMaxExtentBytes / 2048}, ZerosFrom(308)});
 }
 
 TEST(FileSetDescriptor, AsItsTableGivesIt) {
@@ -167,22 +117,12 @@ TEST(FileSetDescriptor, AsItsTableGivesIt) {
   BuildFileSetDescriptor(t.job, sector.data());
   const uint8_t* d = sector.data();
   EXPECT_TRUE(TagIsValid(d, 256, 0, 496));
-  EXPECT_EQ(Text(d + 16, 12), kNow);
-  EXPECT_EQ(GetLe16(d + 28), 3);
-  EXPECT_EQ(GetLe16(d + 30), 3);
-  EXPECT_EQ(GetLe32(d + 32), 1u);
-  EXPECT_EQ(GetLe32(d + 36), 1u);
-  EXPECT_EQ(GetLe32(d + 40), 0u);
-  EXPECT_EQ(GetLe32(d + 44), 0u);
   const std::string charspec = "\x00OSTA Compressed Unicode"s + std::string(40, '\0');
-  EXPECT_EQ(Text(d + 48, 64), charspec);
-  EXPECT_EQ(Text(d + 112, 128), "\x08Kestrand Logical Vol. Space"s + std::string(99, '\0') + "\x1C"s);
-  EXPECT_EQ(Text(d + 240, 64), charspec);
-  EXPECT_EQ(Text(d + 304, 32), "\x08Root"s + std::string(26, '\0') + "\x05"s);
-  EXPECT_EQ(Text(d + 336, 64), std::string(64, '\0'));
-  EXPECT_EQ(Text(d + 400, 16), "\x00\x08\x00\x00\x02\x00\x00\x00"s + std::string(8, '\0'));
-  EXPECT_EQ(Text(d + 416, 32), EntityId(0, "*OSTA UDF Compliant\0"s, "\x02\x01\x03"s));
-  EXPECT_EQ(Text(d + 448, 2048 - 448), std::string(2048 - 448, '\0'));
+  ExpectFields(d, {{16, kNow}, {28, 2, 3}, {30, 2, 3}, {32, 4, 1}, {36, 4, 1}, {40, 4, 0}, {44, 4, 0},
+                   {48, charspec}, {112, "\x08Kestrand Logical Vol. Space"s + std::string(99, '\0') + "\x1C"s},
+                   {240, charspec}, {304, "\x08Root"s + std::string(26, '\0') + "\x05"s}, {336, std::string(64, '\0')},
+                   {400, "\x00\x08\x00\x00\x02\x00\x00\x00"s + std::string(8, '\0')},
+                   {416, EntityId(0, "*OSTA UDF Compliant\0"s, "\x02\x01\x03"s)}, ZerosFrom(448)});
 }
 
 TEST(DirectoryFiles, RecordsAfterTheDotsWithUdfNames) {

@@ -4,17 +4,19 @@
 
 #include "iso/byte_fields.h"
 #include "platform/files.h"
+#include "support/descriptor_checks.h"
 #include "support/test_support.h"
 #include "udf/anchor.h"
-#include "udf_checks.h"
 
 namespace pravel {
 namespace {
 
 using namespace std::string_literals;
-using udf_checks::EntityId;
-using udf_checks::TagIsValid;
-using udf_checks::Text;
+using testing::EntityId;
+using testing::ExpectFields;
+using testing::TagIsValid;
+using testing::Text;
+using testing::ZerosFrom;
 
 const std::string kJaro = EntityId(0, "JARO VENSTIK\0"s, "\x01"s);
 
@@ -55,93 +57,49 @@ class VolumeStructuresTest : public ::testing::Test {
   std::string bytes;
 };
 
+const std::string kCharspec = "\x00OSTA Compressed Unicode"s + std::string(40, '\0');
+const std::string kBuildTime = "\x01\x18\xEA\x07\x03\x04\x05\x06\x07\x08\x00\x00"s;
+
 void ExpectPrimary(const uint8_t* d, uint32_t location, const std::string& volumeId) {
   EXPECT_TRUE(TagIsValid(d, 1, location, 496));
-  EXPECT_EQ(GetLe32(d + 16), 1u);
-  EXPECT_EQ(GetLe32(d + 20), 1u);
   std::string id = "\x08"s + volumeId;
   id.resize(31, '\0');
   id += static_cast<char>(volumeId.size() + 1);
-  EXPECT_EQ(Text(d + 24, 32), id);
-  EXPECT_EQ(GetLe16(d + 56), 1);
-  EXPECT_EQ(GetLe16(d + 58), 1);
-  EXPECT_EQ(GetLe16(d + 60), 2);
-  EXPECT_EQ(GetLe16(d + 62), 2);
-  EXPECT_EQ(GetLe32(d + 64), 1u);
-  EXPECT_EQ(GetLe32(d + 68), 1u);
   // The tick count 123456 of the test clock, in eight hexadecimal digits.
-  EXPECT_EQ(Text(d + 72, 128), "\x08" "0001e240 TALVORN"s + std::string(110, '\0') + "\x11"s);
-  const std::string charspec = "\x00OSTA Compressed Unicode"s + std::string(40, '\0');
-  EXPECT_EQ(Text(d + 200, 64), charspec);
-  EXPECT_EQ(Text(d + 264, 64), charspec);
-  EXPECT_EQ(Text(d + 328, 16), std::string(16, '\0'));
-  EXPECT_EQ(Text(d + 344, 32), EntityId(0, "\\WINDOWS\\WIN3PLAY.EXE\0"s, "\x01"s));
-  EXPECT_EQ(Text(d + 376, 12), "\x01\x18\xEA\x07\x03\x04\x05\x06\x07\x08\x00\x00"s);
-  EXPECT_EQ(Text(d + 388, 32), kJaro);
-  EXPECT_EQ(Text(d + 420, 64), "Kestrand 4.10"s + std::string(51, '\0'));
-  EXPECT_EQ(Text(d + 484, 2048 - 484), std::string(2048 - 484, '\0'));
+  const std::string volumeSet = "\x08" "0001e240 TALVORN"s + std::string(110, '\0') + "\x11"s;
+  ExpectFields(d, {{16, 4, 1}, {20, 4, 1}, {24, id}, {56, 2, 1}, {58, 2, 1}, {60, 2, 2}, {62, 2, 2}, {64, 4, 1},
+                   {68, 4, 1}, {72, volumeSet}, {200, kCharspec}, {264, kCharspec}, {328, std::string(16, '\0')},
+                   {344, EntityId(0, "\\WINDOWS\\WIN3PLAY.EXE\0"s, "\x01"s)}, {376, kBuildTime}, {388, kJaro},
+                   {420, "Kestrand 4.10"s + std::string(51, '\0')}, ZerosFrom(484)});
 }
 
 void ExpectImplementationUse(const uint8_t* d, uint32_t location) {
   EXPECT_TRUE(TagIsValid(d, 4, location, 496));
-  EXPECT_EQ(GetLe32(d + 16), 1u);
-  EXPECT_EQ(Text(d + 20, 32), EntityId(0, "*UDF LV Info\0"s, "\x00\x01\x01"s));
-  EXPECT_EQ(Text(d + 52, 64), "\x00OSTA Compressed Unicode"s + std::string(40, '\0'));
-  EXPECT_EQ(Text(d + 116, 236), std::string(236, '\0'));
-  EXPECT_EQ(Text(d + 352, 32), kJaro);
-  EXPECT_EQ(Text(d + 384, 2048 - 384), std::string(2048 - 384, '\0'));
+  ExpectFields(d, {{16, 4, 1}, {20, EntityId(0, "*UDF LV Info\0"s, "\x00\x01\x01"s)}, {52, kCharspec},
+                   {116, std::string(236, '\0')}, {352, kJaro}, ZerosFrom(384)});
 }
 
 void ExpectPartition(const uint8_t* d, uint32_t location, uint32_t start, uint32_t length) {
   EXPECT_TRUE(TagIsValid(d, 5, location, 496));
-  EXPECT_EQ(GetLe32(d + 16), 1u);
-  EXPECT_EQ(GetLe16(d + 20), 1);
-  EXPECT_EQ(GetLe16(d + 22), 0);
-  EXPECT_EQ(Text(d + 24, 32), "\x02+NSR02"s + std::string(25, '\0'));
-  EXPECT_EQ(GetLe32(d + 184), 1u);
-  EXPECT_EQ(GetLe32(d + 188), start);
-  EXPECT_EQ(GetLe32(d + 192), length);
-  EXPECT_EQ(Text(d + 196, 32), EntityId(0, "*TALVORN\0"s, "\x01"s));
-  EXPECT_EQ(Text(d + 228, 2048 - 228), std::string(2048 - 228, '\0'));
+  ExpectFields(d, {{16, 4, 1}, {20, 2, 1}, {22, 2, 0}, {24, "\x02+NSR02"s + std::string(25, '\0')}, {184, 4, 1},
+                   {188, 4, start}, {192, 4, length}, {196, EntityId(0, "*TALVORN\0"s, "\x01"s)}, ZerosFrom(228)});
 }
 
 void ExpectLogicalVolume(const uint8_t* d, uint32_t location, uint32_t fileSetLength, uint32_t fileSetBlock) {
   EXPECT_TRUE(TagIsValid(d, 6, location, 430));
-  EXPECT_EQ(GetLe32(d + 16), 1u);
-  EXPECT_EQ(Text(d + 20, 64), "\x00OSTA Compressed Unicode"s + std::string(40, '\0'));
-  EXPECT_EQ(Text(d + 84, 128), "\x08Kestrand Volume"s + std::string(111, '\0') + "\x10"s);
-  EXPECT_EQ(GetLe32(d + 212), 2048u);
-  EXPECT_EQ(Text(d + 216, 32), EntityId(0, "*OSTA UDF Compliant\0"s, "\x02\x01\x03"s));
-  EXPECT_EQ(GetLe32(d + 248), fileSetLength);
-  EXPECT_EQ(GetLe32(d + 252), fileSetBlock);
-  EXPECT_EQ(Text(d + 256, 8), std::string(8, '\0'));
-  EXPECT_EQ(GetLe32(d + 264), 6u);
-  EXPECT_EQ(GetLe32(d + 268), 1u);
-  EXPECT_EQ(Text(d + 272, 32), kJaro);
-  EXPECT_EQ(GetLe32(d + 432), 4096u);
-  EXPECT_EQ(GetLe32(d + 436), 64u);
-  EXPECT_EQ(Text(d + 440, 6), "\x01\x06\x01\x00\x00\x00"s);
-  EXPECT_EQ(Text(d + 446, 2048 - 446), std::string(2048 - 446, '\0'));
+  ExpectFields(d, {{16, 4, 1}, {20, kCharspec}, {84, "\x08Kestrand Volume"s + std::string(111, '\0') + "\x10"s},
+                   {212, 4, 2048}, {216, EntityId(0, "*OSTA UDF Compliant\0"s, "\x02\x01\x03"s)},
+                   {248, 4, fileSetLength}, {252, 4, fileSetBlock}, {256, std::string(8, '\0')}, {264, 4, 6},
+                   {268, 4, 1}, {272, kJaro}, {432, 4, 4096}, {436, 4, 64}, {440, "\x01\x06\x01\x00\x00\x00"s},
+                   ZerosFrom(446)});
 }
 
 void ExpectIntegrity(const uint8_t* d, uint64_t uniqueId, uint32_t size, uint32_t files, uint32_t directories) {
   EXPECT_TRUE(TagIsValid(d, 9, 64, 118));
-  EXPECT_EQ(Text(d + 16, 12), "\x01\x18\xEA\x07\x03\x04\x05\x06\x07\x08\x00\x00"s);
-  EXPECT_EQ(GetLe32(d + 28), 1u);
-  EXPECT_EQ(Text(d + 32, 8), std::string(8, '\0'));
-  EXPECT_EQ(GetLe64(d + 40), uniqueId);
-  EXPECT_EQ(Text(d + 48, 24), std::string(24, '\0'));
-  EXPECT_EQ(GetLe32(d + 72), 1u);
-  EXPECT_EQ(GetLe32(d + 76), 46u);
-  EXPECT_EQ(GetLe32(d + 80), 0u);
-  EXPECT_EQ(GetLe32(d + 84), size);
-  EXPECT_EQ(Text(d + 88, 32), kJaro);
-  EXPECT_EQ(GetLe32(d + 120), files);
-  EXPECT_EQ(GetLe32(d + 124), directories);
-  EXPECT_EQ(GetLe16(d + 128), 0x0102);
-  EXPECT_EQ(GetLe16(d + 130), 0x0102);
-  EXPECT_EQ(GetLe16(d + 132), 0x0102);
-  EXPECT_EQ(Text(d + 134, 2048 - 134), std::string(2048 - 134, '\0'));
+  ExpectFields(d, {{16, kBuildTime}, {28, 4, 1}, {32, std::string(8, '\0')}, {40, 8, uniqueId},
+                   {48, std::string(24, '\0')}, {72, 4, 1}, {76, 4, 46}, {80, 4, 0}, {84, 4, size}, {88, kJaro},
+                   {120, 4, files}, {124, 4, directories}, {128, 2, 0x0102}, {130, 2, 0x0102}, {132, 2, 0x0102},
+                   ZerosFrom(134)});
 }
 
 TEST_F(VolumeStructuresTest, EveryDescriptorAsItsTableGivesIt) {
@@ -157,18 +115,13 @@ TEST_F(VolumeStructuresTest, EveryDescriptorAsItsTableGivesIt) {
     ExpectPartition(At(base + 2), base + 2, 0, 0);
     ExpectLogicalVolume(At(base + 3), base + 3, 1000, 1000);
     EXPECT_TRUE(TagIsValid(At(base + 4), 7, base + 4, 16));
-    EXPECT_EQ(GetLe32(At(base + 4) + 16), 1u);
-    EXPECT_EQ(Text(At(base + 4) + 20, 2028), std::string(2028, '\0'));
+    ExpectFields(At(base + 4), {{16, 4, 1}, ZerosFrom(20)});
     EXPECT_TRUE(TagIsValid(At(base + 5), 8, base + 5, 496));
-    EXPECT_EQ(Text(At(base + 5) + 16, 2032), std::string(2032, '\0'));
+    ExpectFields(At(base + 5), {ZerosFrom(16)});
   }
   ExpectIntegrity(At(64), 16, 1000, 1000, 1000);
   EXPECT_TRUE(TagIsValid(At(65), 8, 65, 496));
-  EXPECT_TRUE(TagIsValid(At(256), 2, 256, 496));
-  EXPECT_EQ(GetLe32(At(256) + 16), 32768u);
-  EXPECT_EQ(GetLe32(At(256) + 20), 32u);
-  EXPECT_EQ(GetLe32(At(256) + 24), 32768u);
-  EXPECT_EQ(GetLe32(At(256) + 28), 48u);
+  EXPECT_TRUE(testing::AnchorIsValid(At(256), 256));
   for (uint32_t sector = 0; sector < 256; ++sector) {
     bool written = (sector >= 19 && sector <= 21) || (sector >= 32 && sector <= 37) ||
                    (sector >= 48 && sector <= 53) || sector == 64 || sector == 65;
@@ -198,7 +151,7 @@ TEST_F(VolumeStructuresTest, ReserveSequenceRepeatsTheMainOneWithItsOwnLocations
     SCOPED_TRACE(i);
     EXPECT_EQ(Text(At(32 + i) + 16, 2032), Text(At(48 + i) + 16, 2032));
     EXPECT_EQ(GetLe32(At(48 + i) + 12), 48 + i);
-    EXPECT_EQ(GetLe16(At(48 + i) + 8), udf_checks::BitwiseCrc(At(48 + i) + 16, GetLe16(At(48 + i) + 10)));
+    EXPECT_EQ(GetLe16(At(48 + i) + 8), testing::BitwiseCrc(At(48 + i) + 16, GetLe16(At(48 + i) + 10)));
   }
 }
 
