@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -99,8 +100,8 @@ int main(int argc, char** argv) {
   watch.Report("AliasTable::Load");
   size_t found = 0;
   for (const std::string& file : files) {
-    const std::string* path = aliases.Find(pravel::AliasKey(job, file));
-    if (path != nullptr && *path == file) ++found;
+    std::optional<std::string> path = aliases.Find(pravel::AliasKey(job, file));
+    if (path && *path == file) ++found;
   }
   watch.Report("AliasTable::Find, every file");
 
