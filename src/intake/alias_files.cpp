@@ -41,24 +41,11 @@ bool IsListingFileName(std::string_view name) {
   return name.size() == 10 && name.starts_with("tm") && name.ends_with(".txt") && IsDigits(name.substr(2, 4));
 }
 
-// Removes every file of the temporary directory whose name `matches`; the
-// directory is listed once.
-template <typename Matches>
-void RemoveFilesNamed(const Job& job, Matches matches) {
-  std::vector<platform::DirEntry> entries;
-  std::string error;
-  const std::string dir = TempDirPlain(job);
-  if (!platform::ListDirectory(dir, entries, error)) return;
-  for (const platform::DirEntry& entry : entries) {
-    if (entry.kind != platform::EntryKind::kDirectory && matches(entry.name)) platform::RemoveFile(dir + "/" + entry.name);
-  }
-}
-
 void RemoveAliasFileSet(const Job& job) {
   const std::string dir = TempDirPlain(job);
   for (int n = 0; n < kNamedAliasFiles; ++n) platform::RemoveFile(dir + Format("/palias%02d.ini", n));
   // A large title has more alias files than the numbers above.
-  RemoveFilesNamed(job, IsAliasFileName);
+  RemoveTemporaryFilesNamed(job, IsAliasFileName);
 }
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -120,6 +107,16 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::string& e
 }
 
 }  // namespace
+
+void RemoveTemporaryFilesNamed(const Job& job, const std::function<bool(std::string_view)>& matches) {
+  std::vector<platform::DirEntry> entries;
+  std::string error;
+  const std::string dir = TempDirPlain(job);
+  if (!platform::ListDirectory(dir, entries, error)) return;
+  for (const platform::DirEntry& entry : entries) {
+    if (entry.kind != platform::EntryKind::kDirectory && matches(entry.name)) platform::RemoveFile(dir + "/" + entry.name);
+  }
+}
 
 std::string AliasFilePath(const Job& job, uint32_t number) {
   return job.tempDir + Format("palias%02u.ini", number);
@@ -183,7 +180,7 @@ void RemoveTreeListingFiles(Job& job) {
 }
 
 // Every listing file, not only those up to the first gap in the numbers.
-void RemoveDirectoryListingFiles(const Job& job) { RemoveFilesNamed(job, IsListingFileName); }
+void RemoveDirectoryListingFiles(const Job& job) { RemoveTemporaryFilesNamed(job, IsListingFileName); }
 
 // Orders keys byte by byte with the letters A to Z taken as a to z.
 int CompareFolded(std::string_view a, std::string_view b) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <optional>
@@ -42,6 +43,10 @@ void NextAliasFileIfFull(Job& job);
 
 // Removes the alias files and AUTORUN.INF from the temporary directory.
 void RemoveAliasFiles(Job& job);
+
+// Removes every file of the temporary directory whose name `matches`; the
+// directory is listed once.
+void RemoveTemporaryFilesNamed(const Job& job, const std::function<bool(std::string_view)>& matches);
 
 // Removes every directory listing file "tm%04ld.txt" of the temporary
 // directory, gaps in the numbering or not.

@@ -455,11 +455,11 @@ bool Builder::CompleteVolumeDescriptors(uint32_t volumeSpaceSize) {
          writer_.FlushImageSectors();
 }
 
-bool IsBuilderFileName(const std::string& name) {
+bool IsBuilderFileName(std::string_view name) {
   if (name == "_pdir.txt" || name == "_pdirX.txt" || name == "_pdirx.txt") return true;
   if (name.size() < 7 || name.compare(0, 3, "_td") != 0) return false;
-  std::string rest = name.substr(3);
-  if (rest.size() == 5 && (rest[4] == 'X' || rest[4] == 'x')) rest.pop_back();
+  std::string_view rest = name.substr(3);
+  if (rest.size() == 5 && (rest[4] == 'X' || rest[4] == 'x')) rest.remove_suffix(1);
   return rest.size() == 4 && std::all_of(rest.begin(), rest.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
@@ -470,17 +470,6 @@ bool BuildFileSystem(Job& job, SectorWriter& writer, UdfStage& udf) {
   return builder.Run();
 }
 
-void RemoveBuilderFiles(Job& job) {
-  std::string dir = job.tempDirPlain.empty() && !job.tempDir.empty()
-                        ? job.tempDir.substr(0, job.tempDir.size() - 1)
-                        : job.tempDirPlain;
-  std::vector<platform::DirEntry> entries;
-  std::string error;
-  if (!platform::ListDirectory(dir, entries, error)) return;
-  for (const platform::DirEntry& entry : entries) {
-    if (entry.kind == platform::EntryKind::kFile && IsBuilderFileName(entry.name))
-      platform::RemoveFile(dir + "/" + entry.name);
-  }
-}
+void RemoveBuilderFiles(Job& job) { RemoveTemporaryFilesNamed(job, IsBuilderFileName); }
 
 }  // namespace pravel

@@ -22,16 +22,7 @@ using testing::WriteFile;
 class BuilderTest : public ::testing::Test {
  protected:
   BuilderTest() {
-    MakeDirs(dir / "tmp");
-    MakeDirs(dir / "title");
-    Job& job = t.job;
-    job.tempDir = dir / "tmp/";
-    job.tempDirPlain = dir / "tmp";
-    job.templateDir = dir / "tmp";
-    job.treeListPath = dir / "tmp/tm.txt";
-    job.discType = 5;
-    job.isoLevel1Names = 0;
-    job.noWarningMessages = 1;  // the temporary directory's name holds a hyphen
+    testing::PrepareBuildJob(t.job, dir);
   }
 
   // Scans every entry of the title folder as a selected source.

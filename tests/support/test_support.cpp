@@ -46,6 +46,18 @@ bool Exists(const std::string& path) {
   return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
 }
 
+void PrepareBuildJob(Job& job, const TempDir& dir) {
+  MakeDirs(dir / "tmp");
+  MakeDirs(dir / "title");
+  job.tempDir = dir / "tmp/";
+  job.tempDirPlain = dir / "tmp";
+  job.templateDir = dir / "tmp";
+  job.treeListPath = dir / "tmp/tm.txt";
+  job.discType = 5;
+  job.isoLevel1Names = 0;
+  job.noWarningMessages = 1;
+}
+
 Outcome RunShell(const std::string& command, const std::string& outputPath) {
   int raw = std::system((command + " >" + Quoted(outputPath) + " 2>&1").c_str());
   Outcome outcome;

@@ -32,6 +32,11 @@ std::string ReadFile(const std::string& path);
 void MakeDirs(const std::string& path);
 bool Exists(const std::string& path);
 
+// A Job ready to scan dir/title and build with dir/tmp as its temporary
+// (and template) directory, ISO Level 2 names and no name warnings (the
+// temporary directory's own path is no disc name).
+void PrepareBuildJob(Job& job, const TempDir& dir);
+
 // What a shell command printed (standard output and error) and its exit status.
 struct Outcome {
   int status = -1;

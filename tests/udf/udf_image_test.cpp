@@ -44,17 +44,8 @@ RunResult RunCommand(const std::string& command, const std::string& outputPath) 
 class UdfImageTest : public ::testing::Test {
  protected:
   UdfImageTest() {
-    MakeDirs(dir / "tmp");
-    MakeDirs(dir / "title");
-    Job& job = t.job;
-    job.tempDir = dir / "tmp/";
-    job.tempDirPlain = dir / "tmp";
-    job.templateDir = dir / "tmp";
-    job.treeListPath = dir / "tmp/tm.txt";
-    job.discType = 5;
-    job.isoLevel1Names = 0;
-    job.volumeId = "PRAVEL_UDF_TEST";
-    job.noWarningMessages = 1;  // the temporary folder's own path is not a disc name
+    testing::PrepareBuildJob(t.job, dir);
+    t.job.volumeId = "PRAVEL_UDF_TEST";
   }
 
   std::string Title(const std::string& relative) const { return dir / ("title/" + relative); }
