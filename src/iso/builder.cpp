@@ -429,8 +429,9 @@ bool Builder::AddDirectories() {
                   (n == 0 ? std::string("ROOT") : table_.entries[n - 1].path));
     }
     if (!WriteDirectoryFiles(number)) return false;
-    if (!writer_.WriteSectorsAt(place.isoExtent, iso_.Bytes().data(), iso_.Size() / kSectorSize) ||
-        !writer_.WriteSectorsAt(place.jolietExtent, joliet_.Bytes().data(), joliet_.Size() / kSectorSize))
+    if (!writer_.WriteIntoExtent(place.isoExtent, place.isoLength / kSectorSize, iso_.Bytes().data(), iso_.Size()) ||
+        !writer_.WriteIntoExtent(place.jolietExtent, place.jolietLength / kSectorSize, joliet_.Bytes().data(),
+                                 joliet_.Size()))
       return false;
   }
   return true;

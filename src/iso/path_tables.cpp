@@ -61,10 +61,13 @@ size_t RecordBytes(size_t identifierLength) {
   return kRecordHeaderBytes + identifierLength + (identifierLength % 2);
 }
 
+const std::vector<uint8_t>& IsoIdentifierOf(const PathTableRecord& record) { return record.isoIdentifier; }
+const std::vector<uint8_t>& JolietIdentifierOf(const PathTableRecord& record) { return record.jolietIdentifier; }
+
 // A record never straddles the sectors counted here, although the table on
 // the disc is written back to back.
-template <typename IdentifierOf>
-PathTableSize SizeOfTable(const std::vector<PathTableRecord>& records, IdentifierOf identifierOf) {
+PathTableSize SizeOfTable(const std::vector<PathTableRecord>& records,
+                          const std::vector<uint8_t>& (*identifierOf)(const PathTableRecord&)) {
   PathTableSize size;
   size.sectors = 1;
   size_t used = 0;
@@ -296,19 +299,17 @@ bool PathTables::Build(Job& job, DirectoryTable& table) {
     records_.push_back(std::move(record));
   }
   AssignLevels(records_);
+  SizeSlotsInFinalOrder();
   return true;
 }
 
-PathTableSize PathTables::IsoSize() const {
-  return SizeOfTable(records_, [](const PathTableRecord& record) -> const std::vector<uint8_t>& {
-    return record.isoIdentifier;
-  });
-}
-
-PathTableSize PathTables::JolietSize() const {
-  return SizeOfTable(records_, [](const PathTableRecord& record) -> const std::vector<uint8_t>& {
-    return record.jolietIdentifier;
-  });
+// The tables go onto the disc in their final order, and where a sector
+// boundary falls depends on that order: the slots are sized from it.
+void PathTables::SizeSlotsInFinalOrder() {
+  std::vector<PathTableRecord> ordered = records_;
+  SortByLevelParentAndName(ordered, upperCaseNames_);
+  isoSize_ = SizeOfTable(ordered, IsoIdentifierOf);
+  jolietSize_ = SizeOfTable(ordered, JolietIdentifierOf);
 }
 
 void PathTables::Finalize(const DirectoryTable& table) {
@@ -362,11 +363,10 @@ bool PathTables::WriteFinal(Job& job, SectorWriter& writer, const PathTableSlots
   for (const Form& form : forms) {
     std::vector<uint8_t> table = form.joliet ? JolietTable(form.bigEndian) : IsoTable(form.bigEndian);
     if (!WriteTemporaryFile(job, form.joliet ? jolietPath : isoPath, table.data(), table.size())) return false;
-    const uint32_t slotSectors = form.joliet ? JolietSize().sectors : IsoSize().sectors;
-    PadToWholeSectors(table, slotSectors);
-    const size_t sectors = table.size() / kSectorSize;
-    if (!writer.WriteSectorsAt(form.slot, table.data(), sectors)) return false;
-    if (!writer.WriteSectorsAt(form.copy, table.data(), sectors)) return false;
+    const PathTableSize size = form.joliet ? JolietSize() : IsoSize();
+    table.resize(size.bytes);
+    if (!writer.WriteIntoExtent(form.slot, size.sectors, table.data(), table.size())) return false;
+    if (!writer.WriteIntoExtent(form.copy, size.sectors, table.data(), table.size())) return false;
   }
   return true;
 }

@@ -48,8 +48,9 @@ class PathTables {
   // False after a message when a directory's parent is not in the tree.
   bool Build(Job& job, DirectoryTable& table);
 
-  PathTableSize IsoSize() const;
-  PathTableSize JolietSize() const;
+  // Sizes of the tables in their final order (the slots they are given).
+  PathTableSize IsoSize() const { return isoSize_; }
+  PathTableSize JolietSize() const { return jolietSize_; }
 
   // Takes the extents from the table, then orders the records by level, the
   // parent's new number and the name, and renumbers the parents.
@@ -67,7 +68,10 @@ class PathTables {
   const std::vector<PathTableRecord>& Records() const { return records_; }
 
  private:
+  void SizeSlotsInFinalOrder();
+
   std::vector<PathTableRecord> records_;
+  PathTableSize isoSize_, jolietSize_;
   bool upperCaseNames_ = false;  // names are ordered upper-cased, as the disc shows them
 };
 

@@ -6,6 +6,10 @@
 
 namespace pravel {
 
+namespace {
+constexpr char kBuilderCaption[] = "Disc Image Builder Error!";
+}  // namespace
+
 void ShowIoError(Job& job, const std::string& action, const std::string& path, const std::string& reason) {
   ShowMessage(job, "Can not " + action + " " + path + ": " + reason, "Fatal IO error!");
 }
@@ -56,6 +60,23 @@ bool SectorWriter::WriteSectorsAt(uint64_t sector, const uint8_t* data, size_t s
   if (!file_.Seek(resume * kSectorSize)) return Fail("seek in");
   nextSector_ = resume;
   return true;
+}
+
+bool SectorWriter::WriteIntoExtent(uint64_t firstSector, uint64_t extentSectors, const uint8_t* data,
+                                   size_t byteCount) {
+  const uint64_t extentBytes = extentSectors * kSectorSize;
+  if (byteCount > extentBytes) {
+    ShowMessage(job_,
+                Format("Internal error: %llu bytes do not fit the %llu sectors from sector %llu of %s; nothing was "
+                       "written there.",
+                       static_cast<unsigned long long>(byteCount), static_cast<unsigned long long>(extentSectors),
+                       static_cast<unsigned long long>(firstSector), path_.c_str()),
+                kBuilderCaption);
+    return false;
+  }
+  std::vector<uint8_t> extent(extentBytes, 0);
+  if (byteCount > 0) std::memcpy(extent.data(), data, byteCount);
+  return WriteSectorsAt(firstSector, extent.data(), extentSectors);
 }
 
 namespace {

@@ -31,6 +31,11 @@ class SectorWriter {
   bool FlushImageSectors();
   // Flushes, then rewrites one or more whole sectors at `sector`.
   bool WriteSectorsAt(uint64_t sector, const uint8_t* data, size_t sectorCount);
+  // Flushes, then writes `byteCount` bytes at the start of the extent of
+  // `extentSectors` sectors at `firstSector` and zero-fills the rest of it.
+  // Data larger than its extent would overwrite a neighbour: that is refused
+  // as an internal error and nothing is written.
+  bool WriteIntoExtent(uint64_t firstSector, uint64_t extentSectors, const uint8_t* data, size_t byteCount);
   // The sector number the next appended sector will have.
   uint64_t NextSector() const { return nextSector_; }
   // Positions the writer (after a flush) so that the next append goes to `sector`.

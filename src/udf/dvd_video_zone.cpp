@@ -1,5 +1,6 @@
 #include "udf/dvd_video_zone.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "app/runtime.h"
@@ -7,6 +8,7 @@
 #include "intake/utf8.h"
 #include "iso/list_reader.h"
 #include "platform/files.h"
+#include "udf/dvd_video_tables.h"
 
 namespace pravel {
 
@@ -31,6 +33,10 @@ constexpr char kMissingFile[] =
 constexpr char kSameFile[] = "DVD-V content files %s and %s are the same DVD-Video file.";
 constexpr char kTooLarge[] = "The title is too large for a DVD volume.";
 constexpr char kOperationsCaption[] = "Operations error!";
+constexpr char kOverlap[] =
+    "The DVD-Video tables place %s at sector %lld of the zone, inside %s, which takes the sectors up to %lld.";
+constexpr char kUnnamedSet[] = "The title search table of %s names no title of %s, so its place is not known.";
+constexpr char kTwoStarts[] = "The title search table of %s gives %s two starts, sectors %u and %u of the zone.";
 
 constexpr std::string_view kVideoFolder = "VIDEO_TS/";
 constexpr std::string_view kAudioFolder = "AUDIO_TS/";
@@ -232,6 +238,126 @@ class ZoneReader {
   std::string videoFolder_;   // the VIDEO_TS folder's path with its '/', as listed
 };
 
+// Lays the zone out from the navigation tables: every file at the sector its
+// tables give, counted from the start of VIDEO_TS.IFO. Each file must begin
+// at or behind the end of the file ahead of it in player order.
+class ZonePlanner {
+ public:
+  explicit ZonePlanner(Job& job) : job_(job) {}
+
+  bool Plan(ZoneFile& information, ZoneFile& menu, ZoneFile& backup, std::array<TitleSet, kTitleSets>& sets,
+            uint32_t& zoneSectors) {
+    ManagerTables manager;
+    if (!ReadTables(ReadManagerTables, information.path, manager)) return false;
+    if (!Measure(information, false) || !PlaceAt(information, 0)) return false;
+    if (!menu.path.empty() && !(Measure(menu, true) && PlaceAt(menu, manager.menuStart))) return false;
+    if (!PlaceBackup(backup, manager.lastSector)) return false;
+    int64_t end = int64_t{manager.lastSector} + 1;
+    for (size_t i = 0; i < sets.size() && !sets[i].information.path.empty(); ++i) {
+      uint32_t setStart = 0;
+      if (!FindSetStart(manager, information.path, static_cast<int>(i + 1), sets[i], setStart)) return false;
+      if (!PlaceSet(sets[i], setStart)) return false;
+      end = previousEnd_;
+    }
+    if (end > kLastSector) return Refuse(kTooLarge, kOperationsCaption);
+    zoneSectors = static_cast<uint32_t>(end);
+    return true;
+  }
+
+ private:
+  static constexpr int64_t kLastSector = 0xFFFFFFFFll;
+
+  template <typename Tables>
+  bool ReadTables(bool (*read)(const std::string&, Tables&, std::string&), const std::string& path,
+                  Tables& tables) {
+    std::string fault;
+    if (read(path, tables, fault)) return true;
+    return Refuse(fault, kContentCaption);
+  }
+
+  bool Refuse(const std::string& message, const char* caption) {
+    ShowMessage(job_, message, caption);
+    return false;
+  }
+
+  bool Measure(ZoneFile& zoneFile, bool isObject) {
+    std::optional<platform::File> file = platform::File::Open(zoneFile.path, platform::File::Mode::kRead);
+    std::optional<uint64_t> length = file ? file->Size() : std::nullopt;
+    if (!length) return Refuse(Format(kCanNotOpenZoneFile, zoneFile.path.c_str()), kContentCaption);
+    if (isObject && *length > kMaxVideoObjectBytes) {
+      return Refuse(Format(kObjectTooLarge, zoneFile.path.c_str()), kContentCaption);
+    }
+    zoneFile.length = *length;
+    zoneFile.sectorCount = static_cast<uint32_t>((*length + kSectorBytes - 1) / kSectorBytes);
+    return true;
+  }
+
+  // `start` counts from VIDEO_TS.IFO; a start inside the file ahead is refused.
+  // An empty file takes no sector and so can overlap nothing: it lies where
+  // its table says, or behind the file ahead when that is further.
+  bool PlaceAt(ZoneFile& file, int64_t start) {
+    if (file.sectorCount == 0) {
+      file.offset = static_cast<uint32_t>(std::clamp(start, previousEnd_, kLastSector));
+      return true;
+    }
+    if (start < previousEnd_) {
+      return Refuse(Format(kOverlap, file.path.c_str(), static_cast<long long>(start), previousPath_.c_str(),
+                           static_cast<long long>(previousEnd_ - 1)),
+                    kContentCaption);
+    }
+    if (start + file.sectorCount > kLastSector) return Refuse(kTooLarge, kOperationsCaption);
+    file.offset = static_cast<uint32_t>(start);
+    previousEnd_ = start + file.sectorCount;
+    previousPath_ = file.path;
+    return true;
+  }
+
+  // The title search table gives every title's set and that set's start;
+  // the titles of one set must agree on it.
+  bool FindSetStart(const ManagerTables& manager, const std::string& managerPath, int set, const TitleSet& files,
+                    uint32_t& start) {
+    bool named = false;
+    for (const TitleSearchEntry& title : manager.titles) {
+      if (title.titleSet != set) continue;
+      if (named && title.start != start) {
+        return Refuse(Format(kTwoStarts, managerPath.c_str(), files.information.path.c_str(), start, title.start),
+                      kContentCaption);
+      }
+      named = true;
+      start = title.start;
+    }
+    if (named) return true;
+    return Refuse(Format(kUnnamedSet, managerPath.c_str(), files.information.path.c_str()), kContentCaption);
+  }
+
+  // A set's information file at its start, the menu and title objects where
+  // its table says, the title objects back to back, the backup on its last
+  // sector.
+  bool PlaceSet(TitleSet& set, uint32_t setStart) {
+    TitleSetTables tables;
+    if (!ReadTables(ReadTitleSetTables, set.information.path, tables)) return false;
+    const int64_t base = setStart;
+    if (!Measure(set.information, false) || !PlaceAt(set.information, base)) return false;
+    ZoneFile& menu = set.objects[0];
+    if (!menu.path.empty() && !(Measure(menu, true) && PlaceAt(menu, base + tables.menuStart))) return false;
+    int64_t next = base + tables.titleStart;
+    for (size_t i = 1; i < set.objects.size() && !set.objects[i].path.empty(); ++i) {
+      if (!Measure(set.objects[i], true) || !PlaceAt(set.objects[i], next)) return false;
+      next = previousEnd_;
+    }
+    return PlaceBackup(set.backup, base + tables.lastSector);
+  }
+
+  // A backup ends on the last sector of its set.
+  bool PlaceBackup(ZoneFile& backup, int64_t lastSector) {
+    return Measure(backup, false) && PlaceAt(backup, lastSector + 1 - int64_t{backup.sectorCount});
+  }
+
+  Job& job_;
+  int64_t previousEnd_ = 0;
+  std::string previousPath_;
+};
+
 }  // namespace
 
 bool DvdVideoZone::Validate(Job& job) {
@@ -242,53 +368,37 @@ bool DvdVideoZone::Validate(Job& job) {
   managerMenu_ = std::move(reader.managerMenu);
   managerBackup_ = std::move(reader.managerBackup);
   titleSets_ = std::move(reader.titleSets);
-  return true;
+  if (managerInformation_.path.empty()) return true;
+  ZonePlanner planner(job);
+  return planner.Plan(managerInformation_, managerMenu_, managerBackup_, titleSets_, zoneSectors_);
 }
 
 bool DvdVideoZone::Place(Job& job, uint32_t& nextSector) {
   placed_.clear();
   if (managerInformation_.path.empty()) return true;
-  uint64_t sector = nextSector;
-  auto place = [&](ZoneFile& zoneFile, bool isObject) {
-    std::optional<platform::File> file = platform::File::Open(zoneFile.path, platform::File::Mode::kRead);
-    std::optional<uint64_t> length = file ? file->Size() : std::nullopt;
-    if (!length) {
-      ShowMessage(job, Format(kCanNotOpenZoneFile, zoneFile.path.c_str()), kContentCaption);
-      return false;
-    }
-    if (isObject && *length > kMaxVideoObjectBytes) {
-      ShowMessage(job, Format(kObjectTooLarge, zoneFile.path.c_str()), kContentCaption);
-      return false;
-    }
-    const uint64_t count = (*length + kSectorBytes - 1) / kSectorBytes;
-    if (sector + count > 0xFFFFFFFFull) {
-      ShowMessage(job, kTooLarge, kOperationsCaption);
-      return false;
-    }
-    zoneFile.length = *length;
-    zoneFile.startSector = static_cast<uint32_t>(sector);
-    zoneFile.sectorCount = static_cast<uint32_t>(count);
-    placed_[AsciiUpper(zoneFile.path)] = {zoneFile.startSector, zoneFile.sectorCount};
-    sector += count;
-    return true;
+  const uint64_t base = nextSector;
+  if (base + zoneSectors_ > 0xFFFFFFFFull) {
+    ShowMessage(job, kTooLarge, kOperationsCaption);
+    return false;
+  }
+  auto place = [&](ZoneFile& file) {
+    if (file.path.empty()) return;
+    file.startSector = static_cast<uint32_t>(base + file.offset);
+    placed_[AsciiUpper(file.path)] = {file.startSector, file.sectorCount};
   };
-
-  if (!place(managerInformation_, false)) return false;
-  if (!managerMenu_.path.empty() && !place(managerMenu_, true)) return false;
-  if (!place(managerBackup_, false)) return false;
+  place(managerInformation_);
+  place(managerMenu_);
+  place(managerBackup_);
   for (TitleSet& set : titleSets_) {
     if (set.information.path.empty()) break;
-    if (!place(set.information, false)) return false;
+    place(set.information);
     for (size_t i = 0; i < set.objects.size(); ++i) {
-      if (set.objects[i].path.empty()) {
-        if (i == 0) continue;
-        break;
-      }
-      if (!place(set.objects[i], true)) return false;
+      if (set.objects[i].path.empty() && i > 0) break;
+      place(set.objects[i]);
     }
-    if (!place(set.backup, false)) return false;
+    place(set.backup);
   }
-  nextSector = static_cast<uint32_t>(sector);
+  nextSector = static_cast<uint32_t>(base + zoneSectors_);
   return true;
 }
 

@@ -21,7 +21,8 @@ inline constexpr int kObjectsPerSet = 10;
 struct ZoneFile {
   std::string path;  // as in the tree listing; empty when absent
   uint64_t length = 0;
-  uint32_t startSector = 0;
+  uint32_t offset = 0;       // first sector, counted from the start of the zone
+  uint32_t startSector = 0;  // first sector in the volume, once placed
   uint32_t sectorCount = 0;
 };
 
@@ -33,11 +34,13 @@ struct TitleSet {
 
 class DvdVideoZone {
  public:
-  // Reads the tree listing and fills the zone; false (after a message or a
-  // refused question) stops the build.
+  // Reads the tree listing and fills the zone, then lays the zone out where
+  // the navigation tables of its information files say each file lies.
+  // False (after a message or a refused question) stops the build.
   bool Validate(Job& job);
-  // Gives the zone's files contiguous sectors from `nextSector` on and
-  // advances it past the zone. False after a message.
+  // Gives the zone's files their sectors from `nextSector` on (the start of
+  // VIDEO_TS.IFO) and advances it past the zone's declared end. Sectors the
+  // tables leave between files belong to no file. False after a message.
   bool Place(Job& job, uint32_t& nextSector);
   // The placement of a zone file, by path compared without regard to case.
   std::optional<ZonePlacement> Find(const std::string& path) const;
@@ -52,6 +55,7 @@ class DvdVideoZone {
   ZoneFile managerMenu_;         // VIDEO_TS.VOB
   ZoneFile managerBackup_;       // VIDEO_TS.BUP
   std::array<TitleSet, kTitleSets> titleSets_;
+  uint32_t zoneSectors_ = 0;  // up to the last title set's last sector, inclusive
   std::unordered_map<std::string, ZonePlacement> placed_;  // folded path -> placement
 };
 

@@ -410,7 +410,7 @@ void BuildFileSetDescriptor(Job& job, uint8_t* sector) {
   PutLe32(sector + 40, 0);  // file set number
   PutLe32(sector + 44, 0);  // file set descriptor number
   PutCharspec(sector + 48);
-  PutDstring(sector + 112, 128, u"Kestrand Logical Vol. Space");
+  PutDstring(sector + 112, kLogicalVolumeIdentifierSize, UdfVolumeLabel(job));
   PutCharspec(sector + 240);
   PutDstring(sector + 304, 32, u"Root");
   PutLongAd(sector + 400, kLogicalBlockSize, kRootEntryBlock, 0);

@@ -27,9 +27,9 @@ bool AppendSector(SectorWriter& writer, const Sector& sector) { return writer.Ap
 std::array<Sector, 6> BuildMainSequence(Job& job) {
   std::array<Sector, 6> sequence{};
   BuildUdfPrimaryDescriptor(job, sequence[0].data(), kMainSequenceStart);
-  BuildImplementationUseDescriptor(sequence[1].data(), kMainSequenceStart + 1);
+  BuildImplementationUseDescriptor(job, sequence[1].data(), kMainSequenceStart + 1);
   BuildPartitionDescriptor(sequence[2].data(), kMainSequenceStart + 2, 0, 0);
-  BuildLogicalVolumeDescriptor(sequence[3].data(), kMainSequenceStart + 3);
+  BuildLogicalVolumeDescriptor(job, sequence[3].data(), kMainSequenceStart + 3);
   BuildUnallocatedSpaceDescriptor(sequence[4].data(), kMainSequenceStart + 4);
   BuildTerminatingDescriptor(sequence[5].data(), kMainSequenceStart + 5);
   return sequence;
@@ -66,11 +66,17 @@ void BuildRecognitionDescriptor(uint8_t* sector, std::string_view identifier) {
   sector[6] = 1;
 }
 
+std::u16string UdfVolumeLabel(const Job& job) {
+  const std::string volumeId = job.upperCaseNames ? AsciiUpper(job.volumeId) : job.volumeId;
+  std::u16string label;
+  if (DecodeUtf8(volumeId, label)) return label;
+  return Latin1ToUcs2(volumeId);
+}
+
 void BuildUdfPrimaryDescriptor(Job& job, uint8_t* sector, uint32_t location) {
   PutSequenceNumber(sector);
   PutLe32(sector + 20, 1);
-  const std::string volumeId = job.upperCaseNames ? AsciiUpper(job.volumeId) : job.volumeId;
-  PutDstring(sector + pvd_field::kVolumeIdentifier, 32, Latin1ToUcs2(volumeId));
+  PutDstring(sector + pvd_field::kVolumeIdentifier, pvd_field::kVolumeIdentifierSize, UdfVolumeLabel(job));
   PutLe16(sector + 56, 1);  // volume sequence number
   PutLe16(sector + 58, 1);  // maximum volume sequence number
   PutLe16(sector + 60, 2);  // interchange level
@@ -88,12 +94,13 @@ void BuildUdfPrimaryDescriptor(Job& job, uint8_t* sector, uint32_t location) {
   PutDescriptorTag(sector, udf_tag::kPrimaryVolume, kDescriptorVersion, 0, pvd_field::kCrcLength, location);
 }
 
-void BuildImplementationUseDescriptor(uint8_t* sector, uint32_t location) {
+void BuildImplementationUseDescriptor(const Job& job, uint8_t* sector, uint32_t location) {
   PutSequenceNumber(sector);
   PutEntityId(sector + 20, "*UDF LV Info", kLvInfoSuffix);
   PutCharspec(sector + 52);
-  // The logical volume identifier and the three information fields stay
-  // empty (all zero).
+  // The logical volume information repeats the logical volume's identifier;
+  // the three information fields stay empty (all zero).
+  PutDstring(sector + iuvd_field::kLogicalVolumeIdentifier, kLogicalVolumeIdentifierSize, UdfVolumeLabel(job));
   PutEntityId(sector + 352, kImplementation, kImplementationSuffix);
   PutDescriptorTag(sector, udf_tag::kImplementationUse, kDescriptorVersion, 0, kFullSectorCrcLength, location);
 }
@@ -111,10 +118,10 @@ void BuildPartitionDescriptor(uint8_t* sector, uint32_t location, uint32_t start
   PutDescriptorTag(sector, udf_tag::kPartition, kDescriptorVersion, 0, pd_field::kCrcLength, location);
 }
 
-void BuildLogicalVolumeDescriptor(uint8_t* sector, uint32_t location) {
+void BuildLogicalVolumeDescriptor(const Job& job, uint8_t* sector, uint32_t location) {
   PutSequenceNumber(sector);
   PutCharspec(sector + 20);
-  PutDstring(sector + lvd_field::kLogicalVolumeIdentifier, 128, u"Kestrand Volume");
+  PutDstring(sector + lvd_field::kLogicalVolumeIdentifier, kLogicalVolumeIdentifierSize, UdfVolumeLabel(job));
   PutLe32(sector + 212, kLogicalBlockSize);
   PutEntityId(sector + 216, "*OSTA UDF Compliant", kDomainSuffix);
   PutLongAd(sector + lvd_field::kFileSetLocation, kPlaceholder, kPlaceholder, 0);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "app/job.h"
@@ -38,8 +39,11 @@ inline constexpr uint16_t kExtendedAttributeHeader = 262;
 }  // namespace udf_tag
 
 // Offsets of the fields the patch and the tests touch.
+inline constexpr size_t kLogicalVolumeIdentifierSize = 128;  // dstring, in LVD, LV Info and FSD
+
 namespace pvd_field {
-inline constexpr size_t kVolumeIdentifier = 24;  // dstring, 32 bytes
+inline constexpr size_t kVolumeIdentifier = 24;  // dstring
+inline constexpr size_t kVolumeIdentifierSize = 32;
 inline constexpr size_t kVolumeSetIdentifier = 72;  // dstring, 128 bytes
 inline constexpr size_t kRecordingTime = 376;
 inline constexpr uint16_t kCrcLength = 496;
@@ -49,6 +53,9 @@ inline constexpr size_t kStartingLocation = 188;
 inline constexpr size_t kLength = 192;
 inline constexpr uint16_t kCrcLength = 496;
 }  // namespace pd_field
+namespace iuvd_field {
+inline constexpr size_t kLogicalVolumeIdentifier = 116;  // in the LV Info of the implementation use
+}  // namespace iuvd_field
 namespace lvd_field {
 inline constexpr size_t kLogicalVolumeIdentifier = 84;  // dstring, 128 bytes
 inline constexpr size_t kFileSetLocation = 248;         // long allocation descriptor
@@ -87,12 +94,17 @@ struct UdfVolumeState {
   Sector integrity{};
 };
 
+// The disc's label as UDF shows it: the descriptor's volume identifier
+// (upper-cased with the disc's names), read as UTF-8 where it is valid UTF-8.
+// The volume, the logical volume and the file set all carry it.
+std::u16string UdfVolumeLabel(const Job& job);
+
 // Descriptor builders: each fills a zeroed sector and tags it for `location`.
 void BuildRecognitionDescriptor(uint8_t* sector, std::string_view identifier);
 void BuildUdfPrimaryDescriptor(Job& job, uint8_t* sector, uint32_t location);
-void BuildImplementationUseDescriptor(uint8_t* sector, uint32_t location);
+void BuildImplementationUseDescriptor(const Job& job, uint8_t* sector, uint32_t location);
 void BuildPartitionDescriptor(uint8_t* sector, uint32_t location, uint32_t start, uint32_t length);
-void BuildLogicalVolumeDescriptor(uint8_t* sector, uint32_t location);
+void BuildLogicalVolumeDescriptor(const Job& job, uint8_t* sector, uint32_t location);
 void BuildUnallocatedSpaceDescriptor(uint8_t* sector, uint32_t location);
 void BuildTerminatingDescriptor(uint8_t* sector, uint32_t location);
 void BuildIntegrityDescriptor(Job& job, uint8_t* sector);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/runtime.h"
@@ -209,6 +210,92 @@ TEST_F(PathTablesTest, RecordsCrossSectorsWhileTheSlotFollowsTheSizeRule) {
   EXPECT_EQ(written.compare(size_t{slots.jolietMCopy} * kSectorSize, jolietM.size(),
                             std::string(jolietM.begin(), jolietM.end())),
             0);
+}
+
+// Sixty 28-character folders and one of 60 characters that sorts 31st: 64-
+// and 128-byte Joliet records. With an 8-character folder ahead of them the
+// Joliet table takes two sectors by the size rule, with the same folder
+// behind them three.
+std::vector<std::string> CrowdedFolders() {
+  std::vector<std::string> paths;
+  for (int i = 0; i < 60; ++i) {
+    paths.push_back("/src/" + Format("F%02d", i) + std::string(25, 'a') + "/");
+    if (i == 29) paths.push_back("/src/F29" + std::string(57, 'b') + "/");
+  }
+  return paths;
+}
+
+TEST_F(PathTablesTest, SlotsAreSizedInTheFinalOrderAndNoNeighbourIsTouched) {
+  struct Case {
+    const char* what;
+    bool extraFirstInTable;  // the build order; the final order is by name
+    const char* extra;
+    uint32_t jolietSectors;
+  };
+  const Case cases[] = {
+      {"moves behind the crowd", true, "VIDEO_TS", 3},
+      {"moves ahead of the crowd", false, "0_FIRST", 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> paths = CrowdedFolders();
+    const std::string extra = "/src/" + std::string(c.extra) + "/";
+    if (c.extraFirstInTable) {
+      paths.insert(paths.begin(), extra);
+    } else {
+      paths.push_back(extra);
+    }
+    SetDirectories(paths);
+    ASSERT_TRUE(tables.Build(job, table));
+    EXPECT_EQ(tables.JolietSize().sectors, c.jolietSectors);
+    tables.Finalize(table);
+
+    const std::string imagePath = dir / "image";
+    WriteFile(imagePath, std::string(600 * kSectorSize, '\xEE'));
+    auto image = platform::File::Open(imagePath, platform::File::Mode::kReadWrite);
+    ASSERT_TRUE(image);
+    SectorWriter writer(job, *image, imagePath);
+    const PathTableSlots slots = MakePathTableSlots(tables.IsoSize().sectors, tables.JolietSize().sectors);
+    ASSERT_TRUE(tables.WriteFinal(job, writer, slots));
+    ASSERT_TRUE(image->Close());
+    const std::string written = ReadFile(imagePath);
+    // Every slot holds its table and zeros to its end; nothing else changed.
+    EXPECT_EQ(written.substr(0, size_t{kFirstPathTableSector} * kSectorSize),
+              std::string(size_t{kFirstPathTableSector} * kSectorSize, '\xEE'));
+    EXPECT_EQ(written.substr(size_t{slots.rootIsoExtent} * kSectorSize),
+              std::string((600 - size_t{slots.rootIsoExtent}) * kSectorSize, '\xEE'));
+    const uint32_t p = tables.IsoSize().sectors, j = tables.JolietSize().sectors;
+    const std::vector<std::tuple<uint32_t, uint32_t, std::vector<uint8_t>>> placed = {
+        {slots.isoL, p, tables.IsoTable(false)},       {slots.isoLCopy, p, tables.IsoTable(false)},
+        {slots.isoM, p, tables.IsoTable(true)},        {slots.isoMCopy, p, tables.IsoTable(true)},
+        {slots.jolietM, j, tables.JolietTable(true)},  {slots.jolietMCopy, j, tables.JolietTable(true)},
+        {slots.jolietL, j, tables.JolietTable(false)}, {slots.jolietLCopy, j, tables.JolietTable(false)}};
+    for (const auto& [slot, sectors, bytes] : placed) {
+      std::string expected(bytes.begin(), bytes.end());
+      expected.resize(size_t{sectors} * kSectorSize, '\0');
+      EXPECT_EQ(written.substr(size_t{slot} * kSectorSize, size_t{sectors} * kSectorSize), expected) << slot;
+    }
+  }
+}
+
+TEST(SectorWriter, DataLargerThanItsExtentIsRefusedAndNothingIsWritten) {
+  TempDir dir;
+  TestJob t;
+  const std::string imagePath = dir / "image";
+  WriteFile(imagePath, std::string(4 * kSectorSize, '\xEE'));
+  auto image = platform::File::Open(imagePath, platform::File::Mode::kReadWrite);
+  ASSERT_TRUE(image);
+  SectorWriter writer(t.job, *image, imagePath);
+  const std::vector<uint8_t> data(kSectorSize + 1, 0x11);
+  EXPECT_FALSE(writer.WriteIntoExtent(1, 1, data.data(), data.size()));
+  ASSERT_EQ(t.ui.messages.size(), 1u);
+  EXPECT_EQ(t.ui.messages[0].caption, "Disc Image Builder Error!");
+  EXPECT_TRUE(writer.WriteIntoExtent(1, 2, data.data(), data.size()));
+  ASSERT_TRUE(image->Close());
+  const std::string written = ReadFile(imagePath);
+  EXPECT_EQ(written.substr(kSectorSize, kSectorSize + 1), std::string(kSectorSize + 1, '\x11'));
+  EXPECT_EQ(written.substr(2 * kSectorSize + 1, kSectorSize - 1), std::string(kSectorSize - 1, '\0'));
+  EXPECT_EQ(written.substr(3 * kSectorSize), std::string(kSectorSize, '\xEE'));
 }
 
 TEST_F(PathTablesTest, ParentsComeFromWholePathsAndEverySourceBase) {

@@ -4,9 +4,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "app/runtime.h"
+#include "intake/utf8.h"
 #include "support/test_support.h"
 
 namespace pravel {
@@ -22,10 +26,51 @@ constexpr char kAudioQuestion[] =
     "The AUDIO_TS directory contains files. DVD version 1.0 specifications do not allow files "
     "within this directory!";
 constexpr uint32_t kDataStart = 5024;
+constexpr char kVmgId[] = "DVDVIDEO-VMG";
+constexpr char kVtsId[] = "DVDVIDEO-VTS";
+constexpr uint64_t kManagerBytes = 2 * 2048;  // room for the title search table in sector 1
 
 std::string NotCompliant(const std::string& path) {
   return "The VIDEO_TS directory contains a file, " + path +
          ", that is not compliant with DVD version 1.0 specifications!";
+}
+
+// Writes big-endian numbers into an existing file at `offset`, keeping its length.
+void Poke(const std::string& path, uint64_t offset, const std::vector<uint8_t>& bytes) {
+  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+  file.seekp(static_cast<std::streamoff>(offset));
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(file.good()) << path;
+}
+
+std::vector<uint8_t> Be32(uint32_t value) {
+  return {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 8),
+          static_cast<uint8_t>(value)};
+}
+
+// The tables of VIDEO_TS.IFO: the title search table lies in its sector 1 and
+// names one title per set start given (set 1, 2, ...).
+void WriteManagerTables(const std::string& path, uint32_t lastSector, uint32_t informationLast, uint32_t menuStart,
+                        const std::vector<uint32_t>& setStarts) {
+  Poke(path, 0, std::vector<uint8_t>(kVmgId, kVmgId + 12));
+  Poke(path, 12, Be32(lastSector));
+  Poke(path, 28, Be32(informationLast));
+  Poke(path, 192, Be32(menuStart));
+  Poke(path, 196, Be32(1));
+  Poke(path, 2048, {0, static_cast<uint8_t>(setStarts.size())});
+  for (size_t i = 0; i < setStarts.size(); ++i) {
+    Poke(path, 2048 + 8 + 12 * i + 6, {static_cast<uint8_t>(i + 1)});
+    Poke(path, 2048 + 8 + 12 * i + 8, Be32(setStarts[i]));
+  }
+}
+
+void WriteTitleSetTables(const std::string& path, uint32_t lastSector, uint32_t informationLast, uint32_t menuStart,
+                         uint32_t titleStart) {
+  Poke(path, 0, std::vector<uint8_t>(kVtsId, kVtsId + 12));
+  Poke(path, 12, Be32(lastSector));
+  Poke(path, 28, Be32(informationLast));
+  Poke(path, 192, Be32(menuStart));
+  Poke(path, 196, Be32(titleStart));
 }
 
 // A source tree under "<dir>/src" (the one source base) and a tree listing
@@ -63,7 +108,55 @@ class DvdVideoZoneTest : public ::testing::Test {
     File("VIDEO_TS/VTS_01_1.VOB");
   }
 
-  bool Validate() {
+  // The listed path of a zone file, matched without regard to case; "" when
+  // it is not listed.
+  std::string ListedPath(const std::string& name) const {
+    for (const std::string& line : lines_) {
+      if (line.size() > name.size() && AsciiUpper(line.substr(line.size() - name.size() - 1)) == "/" + name) return line;
+    }
+    return "";
+  }
+  uint32_t ListedSectors(const std::string& name) const {
+    const std::string path = ListedPath(name);
+    std::error_code error;
+    const uint64_t bytes = path.empty() ? 0 : std::filesystem::file_size(path, error);
+    return error ? 0 : static_cast<uint32_t>((bytes + 2047) / 2048);
+  }
+  // An information file too short for the tables is made long enough.
+  void MakeRoomForTables(const std::string& name, uint64_t bytes) {
+    const std::string path = ListedPath(name);
+    if (!path.empty() && std::filesystem::file_size(path) < bytes) std::filesystem::resize_file(path, bytes);
+  }
+
+  // Tables that describe the files as they lie back to back in player order,
+  // as a well-made title's tables do.
+  void WriteContiguousTables() {
+    const std::string manager = ListedPath("VIDEO_TS.IFO");
+    if (manager.empty()) return;
+    MakeRoomForTables("VIDEO_TS.IFO", kManagerBytes);
+    for (int set = 1; set <= kTitleSets; ++set) MakeRoomForTables(Format("VTS_%02d_0.IFO", set), 2048);
+    const uint32_t ifo = ListedSectors("VIDEO_TS.IFO"), vob = ListedSectors("VIDEO_TS.VOB");
+    uint32_t next = ifo + vob + ListedSectors("VIDEO_TS.BUP");
+    const uint32_t managerLast = next - 1;
+    std::vector<uint32_t> setStarts;
+    for (int set = 1; set <= kTitleSets; ++set) {
+      const std::string name = Format("VTS_%02d_0.IFO", set);
+      const std::string path = ListedPath(name);
+      if (path.empty()) break;
+      const uint32_t start = next, setIfo = ListedSectors(name), menu = ListedSectors(Format("VTS_%02d_0.VOB", set));
+      uint32_t titles = 0;
+      for (int i = 1; i <= 9 && !ListedPath(Format("VTS_%02d_%d.VOB", set, i)).empty(); ++i) {
+        titles += ListedSectors(Format("VTS_%02d_%d.VOB", set, i));
+      }
+      next += setIfo + menu + titles + ListedSectors(Format("VTS_%02d_0.BUP", set));
+      WriteTitleSetTables(path, next - start - 1, setIfo - 1, menu == 0 ? 0 : setIfo, setIfo + menu);
+      setStarts.push_back(start);
+    }
+    WriteManagerTables(manager, managerLast, ifo - 1, vob == 0 ? 0 : ifo, setStarts);
+  }
+
+  bool Validate(bool contiguous = true) {
+    if (contiguous) WriteContiguousTables();
     std::string text;
     for (const std::string& line : lines_) text += line + "\r\n";
     testing::WriteFile(job().treeListPath, text);
@@ -355,8 +448,8 @@ TEST_F(DvdVideoZoneTest, VideoFolderOfAnySourceBase) {
   ASSERT_TRUE(Validate());
   uint32_t next = kDataStart;
   ASSERT_TRUE(zone_.Place(job(), next));
-  EXPECT_EQ(next, kDataStart + 4);
-  EXPECT_EQ(zone_.Find(other / "disc/VIDEO_TS/VTS_01_0.BUP")->startSector, kDataStart + 3);
+  EXPECT_EQ(next, kDataStart + 5);  // a two-sector manager, three one-sector files
+  EXPECT_EQ(zone_.Find(other / "disc/VIDEO_TS/VTS_01_0.BUP")->startSector, kDataStart + 4);
 }
 
 TEST_F(DvdVideoZoneTest, UnreadableFilesStopTheBuild) {
@@ -373,14 +466,102 @@ TEST_F(DvdVideoZoneTest, UnreadableFilesStopTheBuild) {
   EXPECT_FALSE(Validate());
   ExpectOnlyMessage("2 Can not open " + Src("VIDEO_TS/VTS_01_2.VOB"), kContentCaption);
 
-  // A zone file gone between validation and placement.
+  // A zone file gone since the scan.
   test_.ui.messages.clear();
   lines_.pop_back();
-  ASSERT_TRUE(Validate());
   std::filesystem::remove(Src("VIDEO_TS/VTS_01_0.BUP"));
-  uint32_t next = kDataStart;
-  EXPECT_FALSE(zone_.Place(job(), next));
+  EXPECT_FALSE(Validate());
   ExpectOnlyMessage("Can not open " + Src("VIDEO_TS/VTS_01_0.BUP"), kContentCaption);
+}
+
+// A manager declared to end at sector 31 while its IFO and BUP take three
+// sectors each, and two title sets whose backups end behind declared gaps:
+// every file lies where its tables say, the gaps belong to no file.
+class DeclaredLayoutTest : public DvdVideoZoneTest {
+ protected:
+  void GappedTitle() {
+    Folder("VIDEO_TS");
+    File("VIDEO_TS/VIDEO_TS.IFO", 3 * 2048);
+    File("VIDEO_TS/VIDEO_TS.BUP", 3 * 2048);
+    File("VIDEO_TS/VTS_01_0.IFO", 2 * 2048);
+    File("VIDEO_TS/VTS_01_1.VOB", 10 * 2048);
+    File("VIDEO_TS/VTS_01_2.VOB", 4 * 2048 - 100);
+    File("VIDEO_TS/VTS_01_0.BUP", 2 * 2048);
+    File("VIDEO_TS/VTS_02_0.IFO", 1 * 2048);
+    File("VIDEO_TS/VTS_02_0.VOB", 3 * 2048);
+    File("VIDEO_TS/VTS_02_1.VOB", 5 * 2048);
+    File("VIDEO_TS/VTS_02_0.BUP", 1 * 2048);
+    WriteManagerTables(Src("VIDEO_TS/VIDEO_TS.IFO"), 31, 2, 0, {32, 70});
+    // Set 1: IFO 0-1, titles from 2 (2-11, 12-15), a gap, BUP 20-21.
+    WriteTitleSetTables(Src("VIDEO_TS/VTS_01_0.IFO"), 21, 1, 0, 2);
+    // Set 2: IFO 0, a gap, menu 4-6, titles 7-11, BUP 12.
+    WriteTitleSetTables(Src("VIDEO_TS/VTS_02_0.IFO"), 12, 0, 4, 7);
+  }
+
+  uint32_t Start(const std::string& name) { return zone_.Find(Src("VIDEO_TS/" + name))->startSector; }
+};
+
+TEST_F(DeclaredLayoutTest, FilesLieAtTheSectorsTheirTablesGive) {
+  GappedTitle();
+  ASSERT_TRUE(Validate(false)) << (Messages().empty() ? "" : Messages().back().text);
+  uint32_t next = kDataStart;
+  ASSERT_TRUE(zone_.Place(job(), next));
+  const std::vector<std::pair<std::string, uint32_t>> expected = {
+      {"VIDEO_TS.IFO", 0},  {"VIDEO_TS.BUP", 29}, {"VTS_01_0.IFO", 32}, {"VTS_01_1.VOB", 34},
+      {"VTS_01_2.VOB", 44}, {"VTS_01_0.BUP", 52}, {"VTS_02_0.IFO", 70}, {"VTS_02_0.VOB", 74},
+      {"VTS_02_1.VOB", 77}, {"VTS_02_0.BUP", 82}};
+  for (const auto& [name, offset] : expected) EXPECT_EQ(Start(name), kDataStart + offset) << name;
+  EXPECT_EQ(next, kDataStart + 83);
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(DeclaredLayoutTest, TablesThatCanNotBePlacedAreRefused) {
+  struct Case {
+    const char* what;
+    std::function<void(DeclaredLayoutTest&)> breakTables;
+    std::string message;
+  };
+  const std::string ifo = Src("VIDEO_TS/VIDEO_TS.IFO");
+  const std::string vts1 = Src("VIDEO_TS/VTS_01_0.IFO");
+  const std::string vts2 = Src("VIDEO_TS/VTS_02_0.IFO");
+  const std::vector<Case> cases = {
+      {"title objects inside the IFO",
+       [&](DeclaredLayoutTest&) { WriteTitleSetTables(vts1, 21, 1, 0, 1); },
+       "The DVD-Video tables place " + Src("VIDEO_TS/VTS_01_1.VOB") + " at sector 33 of the zone, inside " + vts1 +
+           ", which takes the sectors up to 33."},
+      {"sets out of order", [&](DeclaredLayoutTest&) { WriteManagerTables(ifo, 31, 2, 0, {32, 50}); },
+       "The DVD-Video tables place " + vts2 + " at sector 50 of the zone, inside " + Src("VIDEO_TS/VTS_01_0.BUP") +
+           ", which takes the sectors up to 53."},
+      {"a backup larger than its manager", [&](DeclaredLayoutTest&) { WriteManagerTables(ifo, 4, 2, 0, {32, 70}); },
+       "The DVD-Video tables place " + Src("VIDEO_TS/VIDEO_TS.BUP") + " at sector 2 of the zone, inside " + ifo +
+           ", which takes the sectors up to 2."},
+      {"a set without a title", [&](DeclaredLayoutTest&) { WriteManagerTables(ifo, 31, 2, 0, {32}); },
+       "The title search table of " + ifo + " names no title of " + vts2 + ", so its place is not known."},
+      {"two starts for one set",
+       [&](DeclaredLayoutTest&) {
+         WriteManagerTables(ifo, 31, 2, 0, {32, 70, 71});
+         Poke(ifo, 2048 + 8 + 24 + 6, {2});
+       },
+       "The title search table of " + ifo + " gives " + vts2 + " two starts, sectors 70 and 71 of the zone."},
+      {"no identifier", [&](DeclaredLayoutTest&) { Poke(vts2, 0, {'X'}); },
+       vts2 + " is no DVD-Video information file: it does not begin with DVDVIDEO-VTS."},
+      {"a title search table beyond the end", [&](DeclaredLayoutTest&) { Poke(ifo, 196, Be32(3)); },
+       ifo + " is too short for its title search table: it ends at byte 6144, the table at byte 6146."},
+      {"a header beyond the end",
+       [&](DeclaredLayoutTest&) { std::filesystem::resize_file(vts1, 199); },
+       vts1 + " is too short for its header: it ends at byte 199, the table at byte 200."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    lines_.clear();
+    test_.ui.messages.clear();
+    GappedTitle();
+    c.breakTables(*this);
+    const std::string before = testing::ReadFile(ifo) + testing::ReadFile(vts1) + testing::ReadFile(vts2);
+    EXPECT_FALSE(Validate(false));
+    ExpectOnlyMessage(c.message, kContentCaption);
+    EXPECT_EQ(testing::ReadFile(ifo) + testing::ReadFile(vts1) + testing::ReadFile(vts2), before);
+  }
 }
 
 }  // namespace

@@ -113,13 +113,14 @@ TEST(FileEntry, LargeFileDescriptorsGrowTheEntry) {
 
 TEST(FileSetDescriptor, AsItsTableGivesIt) {
   testing::TestJob t;
+  t.job.volumeId = "Title_Disc";
   Sector sector{};
   BuildFileSetDescriptor(t.job, sector.data());
   const uint8_t* d = sector.data();
   EXPECT_TRUE(TagIsValid(d, 256, 0, 496));
   const std::string charspec = "\x00OSTA Compressed Unicode"s + std::string(40, '\0');
   ExpectFields(d, {{16, kNow}, {28, 2, 3}, {30, 2, 3}, {32, 4, 1}, {36, 4, 1}, {40, 4, 0}, {44, 4, 0},
-                   {48, charspec}, {112, "\x08Kestrand Logical Vol. Space"s + std::string(99, '\0') + "\x1C"s},
+                   {48, charspec}, {112, "\x08Title_Disc"s + std::string(116, '\0') + "\x0B"s},
                    {240, charspec}, {304, "\x08Root"s + std::string(26, '\0') + "\x05"s}, {336, std::string(64, '\0')},
                    {400, "\x00\x08\x00\x00\x02\x00\x00\x00"s + std::string(8, '\0')},
                    {416, EntityId(0, "*OSTA UDF Compliant\0"s, "\x02\x01\x03"s)}, ZerosFrom(448)});

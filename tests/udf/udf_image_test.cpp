@@ -120,7 +120,7 @@ class UdfImageTest : public ::testing::Test {
     EXPECT_EQ(lower.find("error"), std::string::npos);
     EXPECT_NE(result.output.find("\nvid=" + t.job.volumeId + "\n"), std::string::npos);
     const uint32_t start = writer_.FileSet().totals.partitionStart;
-    EXPECT_NE(result.output.find("\nlvid=Kestrand Volume\n"), std::string::npos);
+    EXPECT_NE(result.output.find("\nlvid=" + t.job.volumeId + "\n"), std::string::npos);
     EXPECT_NE(result.output.find("\nfsid=Root\n"), std::string::npos);
     EXPECT_NE(result.output.find(Format("\nstart=%u, blocks=%u, type=PSPACE\n", start, t.job.volumeSectors - start)),
               std::string::npos);

@@ -7,6 +7,7 @@
 #include "support/descriptor_checks.h"
 #include "support/test_support.h"
 #include "udf/anchor.h"
+#include "udf/file_set.h"
 
 namespace pravel {
 namespace {
@@ -73,10 +74,20 @@ void ExpectPrimary(const uint8_t* d, uint32_t location, const std::string& volum
                    {420, "Kestrand 4.10"s + std::string(51, '\0')}, ZerosFrom(484)});
 }
 
+// An 8-bit CS0 dstring of `size` bytes.
+std::string Dstring8(const std::string& text, size_t size) {
+  std::string field = "\x08"s + text;
+  field.resize(size - 1, '\0');
+  return field + static_cast<char>(text.size() + 1);
+}
+
+// The label of the test volume, as the logical volume and its information carry it.
+const std::string kLabel = Dstring8("Title_Disc", 128);
+
 void ExpectImplementationUse(const uint8_t* d, uint32_t location) {
   EXPECT_TRUE(TagIsValid(d, 4, location, 496));
   ExpectFields(d, {{16, 4, 1}, {20, EntityId(0, "*UDF LV Info\0"s, "\x00\x01\x01"s)}, {52, kCharspec},
-                   {116, std::string(236, '\0')}, {352, kJaro}, ZerosFrom(384)});
+                   {116, kLabel}, {244, std::string(108, '\0')}, {352, kJaro}, ZerosFrom(384)});
 }
 
 void ExpectPartition(const uint8_t* d, uint32_t location, uint32_t start, uint32_t length) {
@@ -87,7 +98,7 @@ void ExpectPartition(const uint8_t* d, uint32_t location, uint32_t start, uint32
 
 void ExpectLogicalVolume(const uint8_t* d, uint32_t location, uint32_t fileSetLength, uint32_t fileSetBlock) {
   EXPECT_TRUE(TagIsValid(d, 6, location, 430));
-  ExpectFields(d, {{16, 4, 1}, {20, kCharspec}, {84, "\x08Kestrand Volume"s + std::string(111, '\0') + "\x10"s},
+  ExpectFields(d, {{16, 4, 1}, {20, kCharspec}, {84, kLabel},
                    {212, 4, 2048}, {216, EntityId(0, "*OSTA UDF Compliant\0"s, "\x02\x01\x03"s)},
                    {248, 4, fileSetLength}, {252, 4, fileSetBlock}, {256, std::string(8, '\0')}, {264, 4, 6},
                    {268, 4, 1}, {272, kJaro}, {432, 4, 4096}, {436, 4, 64}, {440, "\x01\x06\x01\x00\x00\x00"s},
@@ -187,6 +198,37 @@ TEST_F(VolumeStructuresTest, VolumeIdentifierIsUpperCasedOnlyOnRequestAndHoldsTh
   t.job.volumeId = std::string(31, 'x');
   BuildUdfPrimaryDescriptor(t.job, sector.data(), 32);
   EXPECT_EQ(Text(sector.data() + 24, 32), "\x08"s + std::string(30, 'x') + "\x1F"s);
+}
+
+// The label the operator gave shows on every UDF structure that names the
+// volume: upper-cased with the disc's names, UTF-8 read as characters.
+TEST_F(VolumeStructuresTest, LogicalVolumeAndFileSetCarryTheVolumeLabel) {
+  struct Case {
+    std::string volumeId;
+    int upperCase;
+    std::string volumeField;   // 32 bytes
+    std::string logicalField;  // 128 bytes
+  };
+  const std::string omega = {'\x10', '\x03', '\xA9', '\0', 'm', '\0', 'e', '\0', 'g', '\0', 'a'};  // 16-bit CS0
+  const Case cases[] = {
+      {"Title_Disc", 1, Dstring8("TITLE_DISC", 32), Dstring8("TITLE_DISC", 128)},
+      {"\xCE\xA9mega", 0, omega + std::string(20, '\0') + "\x0B"s, omega + std::string(116, '\0') + "\x0B"s},
+      {std::string(70, 'v'), 0, Dstring8(std::string(30, 'v'), 32), Dstring8(std::string(70, 'v'), 128)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.volumeId);
+    t.job.volumeId = c.volumeId;
+    t.job.upperCaseNames = c.upperCase;
+    Sector pvd{}, iuvd{}, lvd{}, fsd{};
+    BuildUdfPrimaryDescriptor(t.job, pvd.data(), 32);
+    BuildImplementationUseDescriptor(t.job, iuvd.data(), 33);
+    BuildLogicalVolumeDescriptor(t.job, lvd.data(), 35);
+    BuildFileSetDescriptor(t.job, fsd.data());
+    EXPECT_EQ(Text(pvd.data() + 24, 32), c.volumeField);
+    EXPECT_EQ(Text(iuvd.data() + 116, 128), c.logicalField);
+    EXPECT_EQ(Text(lvd.data() + 84, 128), c.logicalField);
+    EXPECT_EQ(Text(fsd.data() + 112, 128), c.logicalField);
+  }
 }
 
 TEST_F(VolumeStructuresTest, RefusesToStartAnywhereButSector19AndToPatchAnEmptyPartition) {
