@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/runtime.h"
 #include "support/descriptor_checks.h"
 #include "support/test_support.h"
 
@@ -252,6 +253,28 @@ TEST(BatchRun, GeneratedTreeComesBackFromEveryReaderTheSameTwice) {
       << "LAYER01.IMG differs first at byte " << (mismatch.first - firstLayer.begin());
   EXPECT_TRUE(ReadFile(install.Images() + "/CONTROL.IMG") == firstControl) << "CONTROL.IMG differs";
   EXPECT_EQ(secondLayer.substr(16 * kSector + 813, 16), "2026010100000000");  // the primary's creation date
+}
+
+// A DVD-Video folder is the first source, yet its folder sorts behind sixty
+// 28-character folders and one of 60 characters: in the final order the
+// Joliet path table needs one sector more than in the order of the scan.
+TEST(BatchRun, PathTablesThatGrowInTheirFinalOrderKeepTheirNeighbours) {
+  Installation install;
+  for (int i = 0; i < 60; ++i) {
+    const std::string folder = install.Title() + "/" + Format("F%02d", i) + std::string(25, 'a');
+    MakeFile(folder + "/X.TXT", 100);
+    if (i == 29) MakeFile(install.Title() + "/F29" + std::string(57, 'b') + "/Y.TXT", 100);
+  }
+  Outcome made = RunShell("/usr/bin/python3 " + Quoted(testing::ToolPath("make_video_ts.py")) + " " +
+                              Quoted(install.Title()),
+                          install.root / "made.txt");
+  ASSERT_EQ(made.status, 0) << made.output;
+
+  Outcome run = install.RunBatch("-nw -dvdv=" + Quoted(install.Title() + "/VIDEO_TS"));
+  ASSERT_EQ(run.status, 0) << run.output;
+  Outcome check = CheckImage(install, {install.Images() + "/LAYER01.IMG"});
+  EXPECT_EQ(check.status, 0) << check.output;
+  EXPECT_TRUE(Contains(check.output, "62 folders")) << check.output;
 }
 
 TEST(BatchRun, AutorunOptionPutsItsFileAtTheRootAndRemovesTheTemporaryOne) {
