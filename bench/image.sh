@@ -16,7 +16,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build-bench}"
 "$root/scripts/setup.sh"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPRAVEL_TESTS=OFF -DCMAKE_CXX_FLAGS=-Wno-restrict >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPRAVEL_TESTS=OFF -DPRAVEL_WERROR=ON >/dev/null
 cmake --build "$build" -j2 --target pravel >/dev/null
 
 work="${1:-}"

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Debug -DPRAVEL_SANITIZE=ON >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Debug -DPRAVEL_SANITIZE=ON -DPRAVEL_WERROR=ON >/dev/null
 cmake --build build -j2
 cd build
 ctest --output-on-failure -j2 --timeout 600

@@ -127,7 +127,8 @@ std::string Generate(const std::string& name, std::set<std::string>& used,
   const std::string family = base.substr(0, kBaseLength - 2) + "." + cutExtension;
   unsigned& tail = nextTail.try_emplace(family, 1).first->second;
   for (; tail <= kLastTail; ++tail) {
-    const std::string digits = "_" + std::to_string(tail);
+    std::string digits(1, '_');
+    digits += std::to_string(tail);
     const std::string cutBase = base.substr(0, kBaseLength - digits.size());
     const std::string candidate = Join(cutBase + digits, cutExtension);
     if (!used.contains(candidate)) return candidate;
