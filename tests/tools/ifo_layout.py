@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Prints the layout that a DVD-Video title's information files declare, as JSON.
 
 Reads VIDEO_TS.IFO and every VTS_nn_0.IFO it names, from a VIDEO_TS folder
@@ -17,6 +17,8 @@ import json
 import os
 import struct
 import sys
+
+import pycdlib
 
 SECTOR = 2048
 
@@ -62,10 +64,10 @@ def folder_reader(path):
 
 def image_reader(path):
     """name -> bytes or None, for the VIDEO_TS folder of an image's UDF volume."""
-    import pycdlib
     image = pycdlib.PyCdlib()
     image.open(path)
-    names = {name.upper(): name for name in image.listdir(udf_path="/VIDEO_TS")}
+    children = [child for child in image.list_children(udf_path="/VIDEO_TS") if child is not None]
+    names = {name.upper(): name for name in (child.file_identifier().decode() for child in children)}
 
     def read(name):
         if name not in names:
@@ -182,7 +184,7 @@ def main(argv):
     try:
         read = folder_reader(path) if os.path.isdir(path) else image_reader(path)
         print(json.dumps(layout(read), indent=1))
-    except (LayoutError, OSError) as error:
+    except (LayoutError, OSError, pycdlib.pycdlibexception.PyCdlibException) as error:
         print("ifo_layout.py: %s" % error, file=sys.stderr)
         return 1
     return 0
