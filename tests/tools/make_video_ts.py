@@ -3,16 +3,37 @@
 
 The title carries no picture or sound, only navigation: a video manager
 (VIDEO_TS.IFO, VIDEO_TS.VOB, VIDEO_TS.BUP) with a first-play program chain, a
-title menu and one title, and one title set (VTS_01_0.IFO, VTS_01_1.VOB,
-VTS_01_0.BUP) whose single program chain plays one cell made of navigation
-packs. Every table lies on a sector boundary of its information file and the
-backup files are byte copies of the information files, so DVD readers open it
-and copy it like a disc's VIDEO_TS folder.
+title menu and one title per title set, and title sets (VTS_nn_0.IFO,
+VTS_nn_1.VOB, VTS_nn_0.BUP) whose single program chain plays one cell made of
+navigation packs. Every table lies on a sector boundary of its information
+file and the backup files are byte copies of the information files, so DVD
+readers open it and copy it like a disc's VIDEO_TS folder.
 
-Usage: make_video_ts.py FOLDER [--title-packs N] [--menu-packs N]
+The information files address the files by sector, counted from the first
+sector of VIDEO_TS.IFO. By default they describe the files laid end to end;
+--manager-last and --set-gap declare gaps, as authoring tools often do, that
+an image must keep: the video manager's BUP ends at the declared last sector,
+each title set's BUP ends at the set's declared last sector, and the next
+title set starts right behind. --layout writes that placement as JSON:
+
+  {"files": [{"name": "VIDEO_TS.IFO", "start": 0, "sectors": 6}, ...],
+   "end": 28}
+
+with the files in player order and "end" the first sector behind the last
+title set. --break makes one fault in the tables, for refusal tests; the
+layout file still gives the placement of the unbroken title:
+  overlap     VTS_01_0.IFO's title VOBS start on its own last IFO sector
+  order       title set 2 starts on the last sector of title set 1
+  unnamed     no title names the last title set
+  identifier  VTS_01_0.IFO (and its BUP) lack "DVDVIDEO-VTS"
+  short       VIDEO_TS.IFO's title search table lies one sector past its end
+
+Usage: make_video_ts.py FOLDER [--title-packs N] [--menu-packs N] [--sets N]
+           [--manager-last S] [--set-gap G] [--layout FILE] [--break KIND]
 """
 
 import argparse
+import json
 import os
 import struct
 import sys
@@ -161,6 +182,44 @@ def video_object_set(packs, vob_id=1):
 
 # --- information files ------------------------------------------------------
 
+# The faults --break makes, each alone in an otherwise valid title.
+BREAKS = ("overlap", "order", "unnamed", "identifier", "short")
+
+
+def sectors(data):
+    return (len(data) + SECTOR - 1) // SECTOR
+
+
+def table_sectors(tables):
+    """The sector of each table behind a one-sector management table, and the
+    sector count of the whole information file."""
+    first, starts = 1, []
+    for table in tables:
+        starts.append(first)
+        first += sectors(table)
+    return starts, first
+
+
+def information_file(mat, tables):
+    return b"".join(pad_to_sector(table) for table in [bytes(mat)] + tables)
+
+
+def title_search_table(titles):
+    """One title of one chapter per (title set number, first sector of that
+    set counted from VIDEO_TS.IFO) in `titles`."""
+    table = u16(len(titles)) + u16(0) + u32(8 + 12 * len(titles) - 1)
+    for number, first_sector in titles:
+        table += u8(0) + u8(1) + u16(1) + u16(0) + u8(number) + u8(1) + u32(first_sector)
+    return table
+
+
+def menu_unit_table(menu_packs):
+    """One language unit holding the title menu, whose cell is the menu VOBS."""
+    menu_pgc = program_chain(cell_sectors=(0, menu_packs - 1), post=[JUMP_TO_TITLE_1])
+    menu_pgcit = pgc_table(0x82, menu_pgc)  # the title menu, entry PGC
+    table = u16(1) + u16(0) + u32(16 + len(menu_pgcit) - 1)
+    return table + b"en" + u8(0) + u8(0x80) + u32(16) + menu_pgcit
+
 
 def vts_attributes():
     entry = bytearray(542)
@@ -169,26 +228,25 @@ def vts_attributes():
     return bytes(entry)
 
 
-def video_manager(menu_packs, vts_first_sector_of):
-    """VIDEO_TS.IFO; `vts_first_sector_of(ifo_sectors)` gives the title set's
-    first sector counted from the start of the video manager."""
+def vts_attribute_table(title_sets):
+    entry = vts_attributes()
+    header = 8 + 4 * title_sets
+    table = u16(title_sets) + u16(0) + u32(header + title_sets * len(entry) - 1)
+    table += b"".join(u32(header + n * len(entry)) for n in range(title_sets))
+    return table + entry * title_sets
+
+
+def manager_tables(menu_packs, titles, title_sets):
+    return [title_search_table(titles), menu_unit_table(menu_packs), vts_attribute_table(title_sets),
+            cell_address_table(menu_packs), vobu_address_map(menu_packs)]
+
+
+def manager_mat(pointers, ifo_sectors, last_sector, title_sets):
+    """The video manager's management table; `pointers` are the sectors of
+    the tables of manager_tables()."""
     fp_offset = 0x400
     first_play = program_chain(pre=[JUMP_TO_TITLE_1])
-    title_table = u16(1) + u16(0) + u32(8 + 12 - 1)
-    menu_pgc = program_chain(cell_sectors=(0, menu_packs - 1), post=[JUMP_TO_TITLE_1])
-    menu_pgcit = pgc_table(0x82, menu_pgc)  # the title menu, entry PGC
-    menu_unit_table = u16(1) + u16(0) + u32(16 + len(menu_pgcit) - 1)
-    menu_unit_table += b"en" + u8(0) + u8(0x80) + u32(16) + menu_pgcit
-    attributes = vts_attributes()
-    attribute_table = u16(1) + u16(0) + u32(12 + len(attributes) - 1) + u32(12) + attributes
-
-    tables = [None, None, menu_unit_table, attribute_table, cell_address_table(menu_packs),
-              vobu_address_map(menu_packs)]
-    ifo_sectors = len(tables)
-    vts_start = vts_first_sector_of(ifo_sectors)
-    tables[1] = title_table + u8(0) + u8(1) + u16(1) + u16(0) + u8(1) + u8(1) + u32(vts_start)
-    last_sector = 2 * ifo_sectors + menu_packs - 1
-
+    titles, menus, attributes, cells, vobus = pointers
     mat = bytearray(SECTOR)
     put(mat, 0, b"DVDVIDEO-VMG")
     put(mat, 12, u32(last_sector))
@@ -196,36 +254,42 @@ def video_manager(menu_packs, vts_first_sector_of):
     put(mat, 32, u8(0) + u8(0x11))  # version 1.1
     put(mat, 34, u32(0))  # category, no region prohibited
     put(mat, 38, u16(1) + u16(1) + u8(1))  # volumes, volume, side
-    put(mat, 62, u16(1))  # title sets
+    put(mat, 62, u16(title_sets))
     put(mat, 64, b"PRAVEL-SYNTHETIC".ljust(32, b"\0"))
     put(mat, 128, u32(fp_offset + len(first_play) - 1))
     put(mat, 132, u32(fp_offset))
     put(mat, 192, u32(ifo_sectors))  # menu VOBS right behind the IFO
-    put(mat, 196, u32(1) + u32(2) + u32(0) + u32(3) + u32(0) + u32(4) + u32(5))
+    put(mat, 196, u32(titles) + u32(menus) + u32(0) + u32(attributes) + u32(0) + u32(cells) + u32(vobus))
     put(mat, 256, VIDEO_ATTRIBUTES)
     put(mat, fp_offset, first_play)
-    tables[0] = bytes(mat)
-    return b"".join(pad_to_sector(table) for table in tables)
+    return mat
 
 
-def title_set(title_packs):
-    """VTS_01_0.IFO: one title of one chapter, one program chain, one cell."""
-    ptt_table = u16(1) + u16(0) + u32(12 + 4 - 1) + u32(12) + u16(1) + u16(1)
-    title_pgcit = pgc_table(0x81, program_chain(cell_sectors=(0, title_packs - 1)))
-    tables = [None, ptt_table, title_pgcit, cell_address_table(title_packs), vobu_address_map(title_packs)]
-    ifo_sectors = len(tables)
+def part_of_title_table():
+    """One title of one chapter: program chain 1, program 1."""
+    return u16(1) + u16(0) + u32(12 + 4 - 1) + u32(12) + u16(1) + u16(1)
 
+
+def title_set_tables(title_packs):
+    return [part_of_title_table(), pgc_table(0x81, program_chain(cell_sectors=(0, title_packs - 1))),
+            cell_address_table(title_packs), vobu_address_map(title_packs)]
+
+
+def title_set_mat(pointers, ifo_sectors, last_sector, title_vobs):
+    parts, pgcs, cells, vobus = pointers
     mat = bytearray(SECTOR)
     put(mat, 0, b"DVDVIDEO-VTS")
-    put(mat, 12, u32(2 * ifo_sectors + title_packs - 1))
+    put(mat, 12, u32(last_sector))
     put(mat, 28, u32(ifo_sectors - 1))
     put(mat, 32, u8(0) + u8(0x11))
     put(mat, 128, u32(983))  # end of this table
-    put(mat, 192, u32(0) + u32(ifo_sectors))  # no menu; title VOBS behind the IFO
-    put(mat, 200, u32(1) + u32(2) + u32(0) + u32(0) + u32(0) + u32(0) + u32(3) + u32(4))
+    put(mat, 192, u32(0) + u32(title_vobs))  # no menu
+    put(mat, 200, u32(parts) + u32(pgcs) + u32(0) + u32(0) + u32(0) + u32(0) + u32(cells) + u32(vobus))
     put(mat, 512, VIDEO_ATTRIBUTES)
-    tables[0] = bytes(mat)
-    return b"".join(pad_to_sector(table) for table in tables)
+    return mat
+
+
+# --- the title --------------------------------------------------------------
 
 
 def write(path, data):
@@ -233,33 +297,109 @@ def write(path, data):
         out.write(data)
 
 
-def make_video_ts(folder, title_packs=4, menu_packs=2):
+def title_set_files(number, title_packs, gap, fault):
+    """VTS_nn_0.IFO, VTS_nn_1.VOB and VTS_nn_0.BUP of one title of one
+    program chain and one cell; the title VOBS lie right behind the IFO and
+    the set declares `gap` sectors between them and the BUP. Returns the
+    files in player order, each (name, data, start within the set), and the
+    set's last sector."""
+    tables = title_set_tables(title_packs)
+    pointers, ifo_sectors = table_sectors(tables)
+    last_sector = 2 * ifo_sectors + title_packs - 1 + gap
+    title_vobs = ifo_sectors - 1 if fault == "overlap" else ifo_sectors
+    mat = title_set_mat(pointers, ifo_sectors, last_sector, title_vobs)
+    if fault == "identifier":
+        put(mat, 0, bytes(12))
+    ifo = information_file(mat, tables)
+    prefix = "VTS_%02d_" % number
+    return [(prefix + "0.IFO", ifo, 0), (prefix + "1.VOB", video_object_set(title_packs), ifo_sectors),
+            (prefix + "0.BUP", ifo, last_sector - ifo_sectors + 1)], last_sector
+
+
+def video_manager_files(menu_packs, title_sets, set_starts, manager_last, fault):
+    """VIDEO_TS.IFO, VIDEO_TS.VOB and VIDEO_TS.BUP, each (name, data, start),
+    and the manager's last sector, where the BUP ends (`manager_last`, or
+    None: right behind the menu VOBS). `set_starts(manager_last)` gives the
+    first sector of each title set."""
+    titles = [(n + 1, 0) for n in range(title_sets)]
+    if fault == "unnamed":
+        titles.pop()
+    pointers, ifo_sectors = table_sectors(manager_tables(menu_packs, titles, title_sets))
+    contiguous = 2 * ifo_sectors + menu_packs - 1
+    if manager_last is None:
+        manager_last = contiguous
+    if manager_last < contiguous:
+        raise ValueError("the video manager needs sectors 0 to %d" % contiguous)
+    starts = set_starts(manager_last)
+    if fault == "order":
+        starts[1] -= 1  # inside title set 1
+    titles = [(number, starts[number - 1]) for number, _ in titles]
+    tables = manager_tables(menu_packs, titles, title_sets)
+    mat = manager_mat(pointers, ifo_sectors, manager_last, title_sets)
+    if fault == "short":
+        put(mat, 196, u32(ifo_sectors))  # the first sector past the IFO
+    ifo = information_file(mat, tables)
+    return [("VIDEO_TS.IFO", ifo, 0), ("VIDEO_TS.VOB", video_object_set(menu_packs), ifo_sectors),
+            ("VIDEO_TS.BUP", ifo, manager_last - ifo_sectors + 1)], manager_last
+
+
+def make_video_ts(folder, title_packs=4, menu_packs=2, sets=1, manager_last=None, set_gap=0,
+                  fault=None, layout=None):
+    """Writes FOLDER/VIDEO_TS and returns its path; with `layout`, also the
+    JSON list of where the information tables place each file. A `fault`
+    of BREAKS breaks the tables, not that list."""
     if title_packs < 2 or menu_packs < 2:
         raise ValueError("a cell spans at least two sectors")
+    if not 1 <= sets <= 99 or set_gap < 0:
+        raise ValueError("1 to 99 title sets, a gap of 0 or more sectors")
+    if fault in ("order", "unnamed") and sets < 2:
+        raise ValueError("--break %s needs two title sets or more" % fault)
+    sets_files, set_lasts = [], []
+    for number in range(1, sets + 1):
+        files, last_sector = title_set_files(number, title_packs, set_gap, fault if number == 1 else None)
+        sets_files.append(files)
+        set_lasts.append(last_sector)
+
+    def set_starts(manager_last):
+        starts = [manager_last + 1]
+        for last_sector in set_lasts[:-1]:
+            starts.append(starts[-1] + last_sector + 1)
+        return starts
+
+    placed, manager_last = video_manager_files(menu_packs, sets, set_starts, manager_last, fault)
+    starts = set_starts(manager_last)
+    for start, files in zip(starts, sets_files):
+        placed += [(name, data, start + offset) for name, data, offset in files]
+
     video_ts = os.path.join(folder, "VIDEO_TS")
     os.makedirs(video_ts, exist_ok=True)
-    vts_ifo = title_set(title_packs)
-    vmg_ifo = video_manager(menu_packs, lambda ifo_sectors: 2 * ifo_sectors + menu_packs)
-    files = {
-        "VIDEO_TS.IFO": vmg_ifo,
-        "VIDEO_TS.VOB": video_object_set(menu_packs),
-        "VIDEO_TS.BUP": vmg_ifo,
-        "VTS_01_0.IFO": vts_ifo,
-        "VTS_01_1.VOB": video_object_set(title_packs),
-        "VTS_01_0.BUP": vts_ifo,
-    }
-    for name, data in files.items():
+    for name, data, _ in placed:
         write(os.path.join(video_ts, name), data)
+    if layout:
+        end = starts[-1] + set_lasts[-1] + 1
+        files = [{"name": name, "start": start, "sectors": sectors(data)} for name, data, start in placed]
+        write(layout, (json.dumps({"files": files, "end": end}, indent=1) + "\n").encode())
     return video_ts
 
 
 def main(argv):
     parser = argparse.ArgumentParser(description="Writes a synthetic DVD-Video title into FOLDER/VIDEO_TS.")
     parser.add_argument("folder")
-    parser.add_argument("--title-packs", type=int, default=4, help="navigation packs of VTS_01_1.VOB")
+    parser.add_argument("--title-packs", type=int, default=4, help="navigation packs of each VTS_nn_1.VOB")
     parser.add_argument("--menu-packs", type=int, default=2, help="navigation packs of VIDEO_TS.VOB")
+    parser.add_argument("--sets", type=int, default=1, help="title sets, one title each")
+    parser.add_argument("--manager-last", type=int, metavar="S",
+                        help="last sector of the video manager; the BUP ends there, title set 1 starts at S+1")
+    parser.add_argument("--set-gap", type=int, default=0, metavar="G",
+                        help="sectors each title set declares between its title VOBS and its BUP")
+    parser.add_argument("--layout", metavar="FILE", help="writes where the tables place each file, as JSON")
+    parser.add_argument("--break", dest="fault", choices=BREAKS, help="makes one fault in the tables")
     args = parser.parse_args(argv)
-    print(make_video_ts(args.folder, args.title_packs, args.menu_packs))
+    try:
+        print(make_video_ts(args.folder, args.title_packs, args.menu_packs, args.sets, args.manager_last,
+                            args.set_gap, args.fault, args.layout))
+    except ValueError as error:
+        parser.error(str(error))
     return 0
 
 

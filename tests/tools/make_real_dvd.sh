@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Writes a real DVD-Video title into OUTDIR/VIDEO_TS (and an empty
+# OUTDIR/AUDIO_TS): two NTSC clips of about two seconds, a test pattern with a
+# tone, encoded by ffmpeg and authored by dvdauthor as two title sets of one
+# title each, without menus. The information files are dvdauthor's own, so
+# their sector layout is another tool's reading of DVD-Video, not ours.
+#
+# Usage: make_real_dvd.sh OUTDIR
+# Exit status 77 (skip) when ffmpeg or dvdauthor is not installed.
+set -euo pipefail
+
+if [ $# -ne 1 ]; then
+  echo "usage: $0 OUTDIR" >&2
+  exit 2
+fi
+for tool in ffmpeg dvdauthor; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "$0: $tool is not installed" >&2
+    exit 77
+  fi
+done
+
+out=$1
+if [ -e "$out/VIDEO_TS" ]; then
+  echo "$0: $out/VIDEO_TS exists already" >&2
+  exit 1
+fi
+mkdir -p "$out"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# One clip per title set; a different pattern and tone each so the two
+# title sets differ. A low bit rate keeps the VOBs at a few hundred sectors.
+clip() {
+  ffmpeg -nostdin -loglevel error -threads 1 \
+    -f lavfi -i "testsrc=size=720x480:rate=30000/1001:duration=2,hue=h=$2" \
+    -f lavfi -i "sine=frequency=$3:sample_rate=48000:duration=2" \
+    -target ntsc-dvd -aspect 4:3 -b:v 1500k -maxrate 1500k -b:a 128k -shortest "$work/$1"
+}
+clip title1.mpg 0 440
+clip title2.mpg 120 660
+
+cat >"$work/dvd.xml" <<EOF
+<dvdauthor dest="$out">
+  <vmgm />
+  <titleset>
+    <titles>
+      <video format="ntsc" aspect="4:3" />
+      <pgc><vob file="$work/title1.mpg" /></pgc>
+    </titles>
+  </titleset>
+  <titleset>
+    <titles>
+      <video format="ntsc" aspect="4:3" />
+      <pgc><vob file="$work/title2.mpg" /></pgc>
+    </titles>
+  </titleset>
+</dvdauthor>
+EOF
+VIDEO_FORMAT=NTSC dvdauthor -x "$work/dvd.xml" >"$work/dvdauthor.log" 2>&1 || {
+  cat "$work/dvdauthor.log" >&2
+  exit 1
+}
+echo "$out/VIDEO_TS"
