@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/runtime.h"
 #include "support/test_support.h"
 
 namespace pravel {
@@ -99,6 +100,32 @@ class DvdVideoImageTest : public ::testing::Test {
                  " -p=" + Quoted(root_ / "title"));
   }
 
+  // Replaces the synthetic VIDEO_TS with one made by `tool` and its arguments.
+  Outcome Remake(const std::string& tool, const std::string& arguments) const {
+    fs::remove_all(root_ / "dvd");
+    return Shell(tool + " " + Quoted(root_ / "dvd") + " " + arguments);
+  }
+
+  // The zone read back through the image's own tables, every reader's extent
+  // compared with them; then lsdvd lists and dvdbackup copies the image.
+  void ExpectPlayableAsItsTablesSay(int titles, const std::string& name) {
+    Outcome layout = Shell("/usr/bin/python3 " + Quoted(testing::ToolPath("check_dvd_layout.py")) + " " +
+                           Quoted(Image()) + " " + Quoted(VideoTs()));
+    EXPECT_EQ(layout.status, 0) << layout.output;
+    EXPECT_TRUE(Contains(layout.output, "zone as its tables say")) << layout.output;
+    Outcome listed = Shell("lsdvd " + Quoted(Image()));
+    EXPECT_EQ(listed.status, 0) << listed.output;
+    EXPECT_TRUE(Contains(listed.output, Format("Title: %02d,", titles))) << listed.output;
+    EXPECT_FALSE(Contains(listed.output, "CHECK_VALUE")) << listed.output;
+    const std::string copies = root_ / "copies";
+    Outcome copied = Shell("dvdbackup -M -n " + name + " -i " + Quoted(Image()) + " -o " + Quoted(copies));
+    EXPECT_EQ(copied.status, 0) << copied.output;
+    for (const auto& entry : fs::directory_iterator(VideoTs())) {
+      const std::string file = entry.path().filename().string();
+      EXPECT_EQ(ReadFile(copies + "/" + name + "/VIDEO_TS/" + file), ReadFile(entry.path().string())) << file;
+    }
+  }
+
   TempDir root_;
 };
 
@@ -136,6 +163,52 @@ TEST_F(DvdVideoImageTest, ZoneLiesFirstInPlayerOrderAndReadersPlayIt) {
     for (const std::string& name : kZoneOrder) {
       EXPECT_EQ(ReadFile(copies + "/SYNTHETIC/VIDEO_TS/" + name), ReadFile(VideoTs() + "/" + name)) << name;
     }
+  }
+}
+
+// A video manager declared to end at sector 31 with its BUP behind a gap,
+// two title sets whose backups lie behind gaps of their own.
+TEST_F(DvdVideoImageTest, DeclaredGapsAreKeptAndEveryFileLiesAtItsTableSector) {
+  Outcome made = Remake("/usr/bin/python3 " + Quoted(testing::ToolPath("make_video_ts.py")),
+                        "--sets 2 --manager-last 31 --set-gap 4");
+  ASSERT_EQ(made.status, 0) << made.output;
+  Outcome run = Premaster();
+  ASSERT_EQ(run.status, 0) << run.output;
+  ExpectPlayableAsItsTablesSay(2, "GAPS");
+}
+
+// Two title sets authored from encoded clips by a DVD authoring tool.
+TEST_F(DvdVideoImageTest, TitleOfAnAuthoringToolPlaysFromItsTableSectors) {
+  Outcome made = Remake("bash " + Quoted(testing::ToolPath("make_real_dvd.sh")), "");
+  if (made.status == 77) GTEST_SKIP() << "the encoder or the authoring tool is not installed";
+  ASSERT_EQ(made.status, 0) << made.output;
+  Outcome run = Premaster();
+  ASSERT_EQ(run.status, 0) << run.output;
+  ExpectPlayableAsItsTablesSay(2, "AUTHORED");
+}
+
+// Tables that put a file where it can not lie stop the run before any file
+// data is written, naming the file; the sources stay as they were.
+TEST_F(DvdVideoImageTest, TablesThatCanNotBePlacedAreRefused) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"overlap", "VTS_01_1.VOB"}, {"order", "VTS_02_0.IFO"},    {"unnamed", "VTS_02_0.IFO"},
+      {"identifier", "VTS_01_0.IFO"}, {"short", "VIDEO_TS.IFO"}};
+  for (const auto& [fault, named] : cases) {
+    SCOPED_TRACE(fault);
+    Outcome made = Remake("/usr/bin/python3 " + Quoted(testing::ToolPath("make_video_ts.py")),
+                          "--sets 2 --break " + fault);
+    ASSERT_EQ(made.status, 0) << made.output;
+    std::string before;
+    for (const auto& entry : fs::directory_iterator(VideoTs())) before += ReadFile(entry.path().string());
+    fs::remove(Marker());
+    Outcome run = Premaster();
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(Exists(Marker()));
+    EXPECT_TRUE(Contains(run.output, std::string(kContentCaption) + ": ")) << run.output;
+    EXPECT_TRUE(Contains(run.output, VideoTs() + "/" + named)) << run.output;
+    std::string after;
+    for (const auto& entry : fs::directory_iterator(VideoTs())) after += ReadFile(entry.path().string());
+    EXPECT_EQ(after, before);
   }
 }
 
