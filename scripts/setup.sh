@@ -6,6 +6,7 @@ packages=(
   build-essential cmake libgtest-dev libgmock-dev   # compiler, build, tests
   genisoimage xorriso p7zip-full udftools python3-pycdlib  # independent image readers
   lsdvd dvdbackup time bc                           # DVD-Video readers, benchmarks
+  tzdata                                            # time zones of the date tests
 )
 
 missing=()
