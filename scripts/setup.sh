@@ -7,6 +7,7 @@ packages=(
   genisoimage xorriso p7zip-full udftools python3-pycdlib  # independent image readers
   lsdvd dvdbackup time bc                           # DVD-Video readers, benchmarks
   dvdauthor ffmpeg                                  # a real DVD-Video title to read
+  tzdata                                            # time zones of the date tests
 )
 
 missing=()

@@ -1,18 +1,20 @@
 #include "iso/directory_records.h"
 
 #include "iso/byte_fields.h"
+#include "iso/iso_dates.h"
 #include "iso/sector_writer.h"
 
 namespace pravel {
 
 void PutRecordingDate(uint8_t* at, const platform::LocalTime& date, bool withSecond) {
-  at[0] = static_cast<uint8_t>(date.year - 1900);
-  at[1] = static_cast<uint8_t>(date.month);
-  at[2] = static_cast<uint8_t>(date.day);
-  at[3] = static_cast<uint8_t>(date.hour);
-  at[4] = static_cast<uint8_t>(date.minute);
-  at[5] = static_cast<uint8_t>(withSecond ? date.second : 0);
-  at[6] = 0;  // offset from Greenwich
+  const platform::LocalTime zoned = InIsoZone(date);
+  at[0] = static_cast<uint8_t>(zoned.year - 1900);
+  at[1] = static_cast<uint8_t>(zoned.month);
+  at[2] = static_cast<uint8_t>(zoned.day);
+  at[3] = static_cast<uint8_t>(zoned.hour);
+  at[4] = static_cast<uint8_t>(zoned.minute);
+  at[5] = static_cast<uint8_t>(withSecond ? zoned.second : 0);
+  at[6] = IsoZoneByte(zoned);
 }
 
 std::vector<uint8_t> MakeDirectoryRecord(const std::vector<uint8_t>& identifier, uint32_t extent,

@@ -30,7 +30,8 @@ inline constexpr size_t kMaxRecord = 255;
 }  // namespace dir_record
 
 // The 7-byte recording date: years since 1900, month, day, hour, minute,
-// second (or 0), zone offset 0.
+// second (or 0), then the offset from UTC in quarter hours (the date taken
+// to UTC when that offset can not be recorded).
 void PutRecordingDate(uint8_t* at, const platform::LocalTime& date, bool withSecond);
 
 // A record in on-disc form: 33 bytes, the identifier, a padding byte when the

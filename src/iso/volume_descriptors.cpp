@@ -1,16 +1,17 @@
 #include "iso/volume_descriptors.h"
 
-#include <utility>
-
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "app/runtime.h"
 #include "intake/name_rules.h"
 #include "iso/byte_fields.h"
 #include "iso/directory_records.h"
+#include "iso/iso_dates.h"
 #include "iso/sector_writer.h"
 
 namespace pravel {
@@ -50,7 +51,7 @@ inline constexpr size_t kFileStructureVersion = 881;
 inline constexpr size_t kShortIdSize = 32;
 inline constexpr size_t kLongIdSize = 128;
 inline constexpr size_t kFileIdSize = 37;
-inline constexpr size_t kDateDigits = 16;  // then one byte of zone offset, 0
+inline constexpr size_t kDateDigits = 16;  // then one byte of zone offset
 }  // namespace vd_field
 
 constexpr uint8_t kPrimaryType = 1;
@@ -60,7 +61,7 @@ constexpr std::string_view kStandardId = "CD001";
 constexpr uint8_t kDescriptorVersion = 1;
 constexpr uint8_t kStructureVersion = 1;
 constexpr uint8_t kJolietEscape[3] = {0x25, 0x2F, 0x45};  // UCS-2 Level 3
-constexpr std::string_view kNoExpiration = "0000000000000000";
+constexpr std::string_view kNoDate = "0000000000000000";
 
 // The fields that differ between the ISO 9660 and the Joliet descriptor.
 struct TreeView {
@@ -85,11 +86,6 @@ void PutIdentifier(Job& job, uint8_t* field, const std::string& text, size_t siz
   WriteIdentifierField(job, field, text, size, form, isPath);
 }
 
-std::string BuildDateText(const platform::LocalTime& date) {
-  return Format("%04d%02d%02d%02d%02d%02d00", date.year, date.month, date.day, date.hour, date.minute,
-                date.second);
-}
-
 // A date of the format descriptor counts when it does not begin with '0'.
 // A text of fewer than 16 characters can not name a date; it counts as not
 // given, as the loader treats a short creation date.
@@ -97,20 +93,76 @@ bool IsGivenDate(const std::string& text) {
   return text.size() >= vd_field::kDateDigits && text[0] != '0';
 }
 
-// The 17-byte date form: 16 characters, then the zone offset byte 0. The
-// texts are copied as they are, never upper-cased.
-void PutDate(uint8_t* field, const std::string& text, std::string_view otherwise) {
-  const std::string_view digits = IsGivenDate(text) ? std::string_view(text) : otherwise;
-  PutText(field, digits.substr(0, vd_field::kDateDigits));
+int DigitsAt(std::string_view text, size_t at, size_t count) {
+  int value = 0;
+  for (char c : text.substr(at, count)) value = value * 10 + (c - '0');
+  return value;
+}
+
+// The 16 digits YYYYMMDDhhmmsscc as a date and time, when they are digits
+// and name a month.
+std::optional<platform::LocalTime> ParseDateDigits(std::string_view digits) {
+  if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
+  platform::LocalTime time;
+  time.year = DigitsAt(digits, 0, 4);
+  time.month = DigitsAt(digits, 4, 2);
+  time.day = DigitsAt(digits, 6, 2);
+  time.hour = DigitsAt(digits, 8, 2);
+  time.minute = DigitsAt(digits, 10, 2);
+  time.second = DigitsAt(digits, 12, 2);
+  time.hundredths = DigitsAt(digits, 14, 2);
+  if (time.month < 1 || time.month > 12) return std::nullopt;
+  return time;
+}
+
+// The 17-byte date form: 16 digits, then the offset from UTC in quarter hours.
+void PutDate(uint8_t* field, const platform::LocalTime& time) {
+  const platform::LocalTime zoned = InIsoZone(time);
+  PutText(field, Format("%04d%02d%02d%02d%02d%02d%02d", zoned.year, zoned.month, zoned.day, zoned.hour, zoned.minute,
+                        zoned.second, zoned.hundredths));
+  PutU8(field + vd_field::kDateDigits, IsoZoneByte(zoned));
+}
+
+// Sixteen '0' digits and offset 0: no date.
+void PutNoDate(uint8_t* field) {
+  PutText(field, kNoDate);
   PutU8(field + vd_field::kDateDigits, 0);
 }
 
+// A date the operator gave is a wall-clock time of the local zone and takes
+// the offset that zone had at that time. Its digits go in as they are, never
+// upper-cased (as UTC only when the offset can not be recorded); a text that
+// is no date carries offset 0.
+void PutGivenDate(Job& job, uint8_t* field, const std::string& text) {
+  const std::string_view digits = std::string_view(text).substr(0, vd_field::kDateDigits);
+  std::optional<platform::LocalTime> wallClock = ParseDateDigits(digits);
+  if (!wallClock) {
+    PutText(field, digits);
+    PutU8(field + vd_field::kDateDigits, 0);
+    return;
+  }
+  wallClock->utcOffsetMinutes = job.clock->UtcOffsetAt(*wallClock);
+  PutDate(field, *wallClock);
+}
+
 void PutDates(Job& job, const VolumeLayout& layout, uint8_t* sector) {
-  const std::string built = BuildDateText(layout.buildDate);
-  PutDate(sector + vd_field::kCreationDate, job.creationDate, built);
-  PutDate(sector + vd_field::kModificationDate, job.modificationDate, built);
-  PutDate(sector + vd_field::kExpirationDate, job.expirationDate, kNoExpiration);
-  PutDate(sector + vd_field::kEffectiveDate, job.effectiveDate, built);
+  using namespace vd_field;
+  platform::LocalTime built = layout.buildDate;
+  built.hundredths = 0;  // the build date is written to the second
+  for (auto [offset, text] : {std::pair{kCreationDate, &job.creationDate},
+                              std::pair{kModificationDate, &job.modificationDate},
+                              std::pair{kEffectiveDate, &job.effectiveDate}}) {
+    if (IsGivenDate(*text)) {
+      PutGivenDate(job, sector + offset, *text);
+    } else {
+      PutDate(sector + offset, built);
+    }
+  }
+  if (IsGivenDate(job.expirationDate)) {
+    PutGivenDate(job, sector + kExpirationDate, job.expirationDate);
+  } else {
+    PutNoDate(sector + kExpirationDate);
+  }
 }
 
 void PutIdentifiers(Job& job, uint8_t* sector, FieldForm form) {

@@ -16,6 +16,25 @@ std::optional<int64_t> SourceDateEpoch() {
   return static_cast<int64_t>(seconds);
 }
 
+LocalTime ToUtc(const LocalTime& time) {
+  using namespace std::chrono;
+  const sys_days day{year{time.year} / month{static_cast<unsigned>(time.month)} / static_cast<unsigned>(time.day)};
+  const sys_seconds instant = day + hours{time.hour} + minutes{time.minute - time.utcOffsetMinutes} +
+                              seconds{time.second};
+  const sys_days utcDay = floor<days>(instant);
+  const year_month_day date{utcDay};
+  const hh_mm_ss<seconds> clock{instant - utcDay};
+  LocalTime utc;
+  utc.year = static_cast<int>(date.year());
+  utc.month = static_cast<int>(static_cast<unsigned>(date.month()));
+  utc.day = static_cast<int>(static_cast<unsigned>(date.day()));
+  utc.hour = static_cast<int>(clock.hours().count());
+  utc.minute = static_cast<int>(clock.minutes().count());
+  utc.second = static_cast<int>(clock.seconds().count());
+  utc.hundredths = time.hundredths;
+  return utc;
+}
+
 static LocalTime FromTm(const std::tm& tm, int hundredths) {
   LocalTime t;
   t.year = tm.tm_year + 1900;
@@ -25,6 +44,7 @@ static LocalTime FromTm(const std::tm& tm, int hundredths) {
   t.minute = tm.tm_min;
   t.second = tm.tm_sec;
   t.hundredths = hundredths;
+  t.utcOffsetMinutes = static_cast<int>(tm.tm_gmtoff / 60);
   return t;
 }
 
@@ -40,6 +60,20 @@ LocalTime SystemClock::Now() {
   std::time_t seconds = static_cast<std::time_t>(millis / 1000);
   localtime_r(&seconds, &tm);
   return FromTm(tm, static_cast<int>((millis % 1000) / 10));
+}
+
+int SystemClock::UtcOffsetAt(const LocalTime& wallClock) {
+  if (SourceDateEpoch()) return 0;
+  std::tm tm{};
+  tm.tm_year = wallClock.year - 1900;
+  tm.tm_mon = wallClock.month - 1;
+  tm.tm_mday = wallClock.day;
+  tm.tm_hour = wallClock.hour;
+  tm.tm_min = wallClock.minute;
+  tm.tm_sec = wallClock.second;
+  tm.tm_isdst = -1;  // whether summer time was in force then is the zone's to say
+  if (mktime(&tm) == static_cast<std::time_t>(-1)) return Now().utcOffsetMinutes;
+  return static_cast<int>(tm.tm_gmtoff / 60);
 }
 
 uint32_t SystemClock::TickCount() {

@@ -44,7 +44,8 @@ void PutCharspec(uint8_t* at) {
 }
 
 void PutTimestamp(uint8_t* at, const platform::LocalTime& time) {
-  PutLe16(at, kTimestampTypeAndZone);
+  const auto zone = static_cast<uint16_t>(time.utcOffsetMinutes) & kTimestampZoneBits;
+  PutLe16(at, static_cast<uint16_t>(kTimestampLocalTime | zone));
   PutLe16(at + 2, static_cast<uint16_t>(time.year));
   at[4] = static_cast<uint8_t>(time.month);
   at[5] = static_cast<uint8_t>(time.day);

@@ -49,9 +49,11 @@ void PutMarkedEntityId(uint8_t* at, std::string_view text, const EntitySuffix& s
 // volume's dstrings.
 void PutCharspec(uint8_t* at);
 
-// Timestamp: type 1 (local time) with the time zone unspecified (0x1801),
-// then the date and time of day down to the hundredths.
-inline constexpr uint16_t kTimestampTypeAndZone = 0x1801;
+// Timestamp: type 1 (local time) in the top four bits of Type and Timezone,
+// the offset from UTC in minutes in the low twelve (two's complement), then
+// the date and time of day down to the hundredths.
+inline constexpr uint16_t kTimestampLocalTime = 0x1000;
+inline constexpr uint16_t kTimestampZoneBits = 0x0FFF;
 void PutTimestamp(uint8_t* at, const platform::LocalTime& time);
 
 // A name in OSTA CS0: the compression byte (8 when every character is at

@@ -1,7 +1,8 @@
 // Whole batch runs of build/pravel on generated title trees: the exit status,
 // the error marker, the temporary directory afterwards, the image files'
-// sizes, control data and closing anchor, and the volume as independent
-// readers (tests/tools/check_image.py) give it back.
+// sizes, control data and closing anchor, the volume as independent readers
+// (tests/tools/check_image.py) give it back, and its dates and their zone
+// (tests/tools/check_dates.py).
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -60,12 +61,11 @@ class Installation {
   std::string Title() const { return root / "title"; }
   std::string Marker() const { return root / "template/_cdferr"; }
 
-  // Runs the program with the build date fixed; `input` is its standard input.
+  // Runs the program in `environment`; `input` is its standard input.
   Outcome Run(const std::string& arguments, const std::string& input = "") const {
     WriteFile(root / "stdin.txt", input);
-    std::string command = "SOURCE_DATE_EPOCH=" + std::string(kSourceDateEpoch) + " KESTRAND_HOME=" +
-                          Quoted(Home()) + " " + Quoted(PravelBinary()) + " " + arguments + " <" +
-                          Quoted(root / "stdin.txt");
+    std::string command = environment + " KESTRAND_HOME=" + Quoted(Home()) + " " + Quoted(PravelBinary()) + " " +
+                          arguments + " <" + Quoted(root / "stdin.txt");
     return RunShell(command, root / "output.txt");
   }
 
@@ -74,6 +74,9 @@ class Installation {
   }
 
   TempDir root;
+  // Variables the program runs with: the build date fixed, unless a test
+  // says otherwise.
+  std::string environment = "SOURCE_DATE_EPOCH=" + std::string(kSourceDateEpoch);
 };
 
 // Bytes that differ from file to file, so that a file placed or read at the
@@ -210,6 +213,21 @@ Outcome CheckImage(const Installation& install, const std::vector<std::string>& 
   return RunShell(command, install.root / "check.txt");
 }
 
+// Runs tests/tools/check_dates.py: every date on the volume is the local time
+// of `zone` with its offset, an instant between `from` and `to` (seconds
+// since 1970).
+Outcome CheckDates(const Installation& install, const std::string& image, const std::string& zone, int64_t from,
+                   int64_t to) {
+  return RunShell("/usr/bin/python3 " + Quoted(testing::ToolPath("check_dates.py")) + " " + Quoted(image) +
+                      " --zone " + zone + " --from " + std::to_string(from) + " --to " + std::to_string(to),
+                  install.root / "dates.txt");
+}
+
+int64_t SecondsNow() {
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
 uint64_t FreeBytes(const std::string& path) { return static_cast<uint64_t>(fs::space(path).available); }
 
 TEST(BatchRun, GeneratedTreeComesBackFromEveryReaderTheSameTwice) {
@@ -253,6 +271,30 @@ TEST(BatchRun, GeneratedTreeComesBackFromEveryReaderTheSameTwice) {
       << "LAYER01.IMG differs first at byte " << (mismatch.first - firstLayer.begin());
   EXPECT_TRUE(ReadFile(install.Images() + "/CONTROL.IMG") == firstControl) << "CONTROL.IMG differs";
   EXPECT_EQ(secondLayer.substr(16 * kSector + 813, 16), "2026010100000000");  // the primary's creation date
+  // The fixed build date is UTC, whatever zone the run is in.
+  const int64_t epoch = std::stoll(kSourceDateEpoch);
+  Outcome dates = CheckDates(install, layer1, "UTC", epoch, epoch);
+  EXPECT_EQ(dates.status, 0) << dates.output;
+}
+
+// Without SOURCE_DATE_EPOCH every date on the volume is the local time of the
+// run with its zone's offset from UTC.
+TEST(BatchRun, DatesAreTheLocalTimeOfTheRunWithItsOffset) {
+  for (const std::string zone : {"America/New_York", "Asia/Kolkata"}) {
+    SCOPED_TRACE(zone);
+    Installation install;
+    install.environment = "env -u SOURCE_DATE_EPOCH TZ=" + zone;
+    MakeFile(install.Title() + "/README.TXT", 100);
+    MakeFile(install.Title() + "/SUB/DATA.BIN", 3000);
+
+    const int64_t from = SecondsNow();
+    Outcome run = install.RunBatch();
+    const int64_t to = SecondsNow();
+
+    ASSERT_EQ(run.status, 0) << run.output;
+    Outcome dates = CheckDates(install, install.Images() + "/LAYER01.IMG", zone, from, to);
+    EXPECT_EQ(dates.status, 0) << dates.output;
+  }
 }
 
 // A DVD-Video folder is the first source, yet its folder sorts behind sixty

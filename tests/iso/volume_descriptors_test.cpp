@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
-
 #include <string>
 #include <vector>
 
@@ -106,13 +106,17 @@ void ExpectCommonFields(const std::vector<uint8_t>& sector, uint32_t rootExtent,
                                      {25, 1, 2}, {26, 2, 0}, BothOrders(28, 2, 1), {32, 1, 1}, {33, 1, 0}});
 }
 
+// The four 17-byte dates: their digits and zone bytes, in the order creation,
+// modification, expiration, effective.
 void ExpectDates(const std::vector<uint8_t>& sector, const std::string& creation, const std::string& modification,
-                 const std::string& expiration, const std::string& effective) {
+                 const std::string& expiration, const std::string& effective,
+                 const std::array<uint8_t, 4>& zones = {}) {
   EXPECT_EQ(Text(sector, 813, 16), creation);
   EXPECT_EQ(Text(sector, 830, 16), modification);
   EXPECT_EQ(Text(sector, 847, 16), expiration);
   EXPECT_EQ(Text(sector, 864, 16), effective);
-  for (size_t offset : {829, 846, 863, 880}) EXPECT_EQ(sector[offset], 0) << "zone byte " << offset;
+  const std::array<uint8_t, 4> written = {sector[829], sector[846], sector[863], sector[880]};
+  EXPECT_EQ(written, zones) << "zone bytes";
 }
 
 TEST_F(VolumeDescriptors, PrimaryFieldsFollowTheTable) {
@@ -171,6 +175,34 @@ TEST_F(VolumeDescriptors, DatesTakeTheBuildDateOrStayWithinTheirFields) {
     for (const std::vector<uint8_t>& sector : {Primary(), Supplementary()}) {
       ExpectDates(sector, c.written[0], c.written[1], c.written[2], c.written[3]);
       EXPECT_EQ(sector[881], 1);
+    }
+  }
+}
+
+// The offset from UTC in quarter hours (ECMA-119 8.4.26.1): the build date
+// carries the clock's, a date of the format descriptor the one its zone had
+// then (the test clock's zone keeps one offset); the build date and a given
+// date go to UTC when the offset lies beyond +52. No date, and a text that is
+// no date, keep offset 0.
+TEST_F(VolumeDescriptors, DatesCarryTheirOffsetFromUtc) {
+  struct Case {
+    int offsetMinutes;
+    std::string built, given;
+    uint8_t zone;
+  };
+  for (const Case& c : {Case{-300, "2026030405060700", "2002030405060700", 0xEC},
+                        Case{330, "2026030405060700", "2002030405060700", 22},
+                        Case{840, "2026030315060700", "2002030315060700", 0}}) {
+    SCOPED_TRACE(c.offsetMinutes);
+    test.clock.Set({2026, 3, 4, 5, 6, 7, 8, c.offsetMinutes});
+    layout.buildDate = test.clock.Now();
+    test.job.creationDate = "0000000000000000";
+    test.job.modificationDate = "2002030405060700";
+    test.job.expirationDate = "0000000000000000";
+    test.job.effectiveDate = "2003AB0506070800";
+    for (const std::vector<uint8_t>& sector : {Primary(), Supplementary()}) {
+      ExpectDates(sector, c.built, c.given, "0000000000000000", "2003AB0506070800", {c.zone, c.zone, 0, 0});
+      EXPECT_EQ(sector[156 + 18 + 6], c.zone) << "the root record's zone byte";
     }
   }
 }

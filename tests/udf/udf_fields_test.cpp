@@ -34,12 +34,22 @@ TEST(Charspec, Cs0AndTheOstaTextZeroFilled) {
   EXPECT_EQ(Text(field.data(), 64), ("\x00OSTA Compressed Unicode"s + std::string(40, '\0')));
 }
 
-TEST(Timestamp, LocalTimeWithTheZoneUnspecified) {
-  std::array<uint8_t, 12> field{};
-  field.fill(0xEE);
-  PutTimestamp(field.data(), platform::LocalTime{2026, 3, 4, 5, 6, 7, 8});
-  const std::array<uint8_t, 12> expected = {0x01, 0x18, 0xEA, 0x07, 3, 4, 5, 6, 7, 8, 0, 0};
-  EXPECT_EQ(field, expected);  // type 1, zone unspecified (-2047)
+// Type 1 in the top four bits of Type and Timezone, the offset in minutes as
+// a 12-bit two's complement number in the low twelve (ECMA-167 1/7.3.1).
+TEST(Timestamp, LocalTimeWithItsOffsetFromUtc) {
+  struct Case {
+    int offsetMinutes;
+    uint8_t low, high;
+  };
+  for (const Case& c : {Case{0, 0x00, 0x10}, Case{330, 0x4A, 0x11}, Case{-300, 0xD4, 0x1E}, Case{-720, 0x30, 0x1D},
+                        Case{840, 0x48, 0x13}}) {
+    SCOPED_TRACE(c.offsetMinutes);
+    std::array<uint8_t, 12> field{};
+    field.fill(0xEE);
+    PutTimestamp(field.data(), platform::LocalTime{2026, 3, 4, 5, 6, 7, 8, c.offsetMinutes});
+    const std::array<uint8_t, 12> expected = {c.low, c.high, 0xEA, 0x07, 3, 4, 5, 6, 7, 8, 0, 0};
+    EXPECT_EQ(field, expected);
+  }
 }
 
 TEST(Dstring, Cs0WithTheLengthInTheLastByte) {

@@ -17,7 +17,7 @@ using testing::TagIsValid;
 using testing::Text;
 using testing::ZerosFrom;
 
-const std::string kNow = "\x01\x18\xEA\x07\x03\x04\x05\x06\x07\x08\x00\x00"s;
+const std::string kNow = "\x00\x10\xEA\x07\x03\x04\x05\x06\x07\x08\x00\x00"s;  // type 1, offset 0
 
 std::vector<uint8_t> Ucs2(const std::u16string& text) {
   std::vector<uint8_t> bytes;

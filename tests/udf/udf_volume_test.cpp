@@ -59,7 +59,7 @@ class VolumeStructuresTest : public ::testing::Test {
 };
 
 const std::string kCharspec = "\x00OSTA Compressed Unicode"s + std::string(40, '\0');
-const std::string kBuildTime = "\x01\x18\xEA\x07\x03\x04\x05\x06\x07\x08\x00\x00"s;
+const std::string kBuildTime = "\x00\x10\xEA\x07\x03\x04\x05\x06\x07\x08\x00\x00"s;  // type 1, offset 0
 
 void ExpectPrimary(const uint8_t* d, uint32_t location, const std::string& volumeId) {
   EXPECT_TRUE(TagIsValid(d, 1, location, 496));

@@ -1,0 +1,112 @@
+#!/usr/bin/python3
+"""Reads the dates of a premastered volume with pycdlib and checks that each
+is the local time of a time zone with that zone's offset from UTC, naming an
+instant of the run that made the volume.
+
+    check_dates.py IMAGE --zone ZONE --from SECONDS --to SECONDS
+
+ZONE is a time zone name (America/New_York, UTC); SECONDS count from 1970, the
+moments before and after the run. The dates read: the creation, modification
+and effective dates of the primary and the Joliet volume descriptor (the
+expiration date must say "no date": sixteen zeros, offset 0), their root
+directory records and every ISO 9660 and Joliet directory record, and the UDF
+timestamps of the primary volume descriptor, the integrity descriptor, the
+file set descriptor and every file entry (type 1, local time). Directory
+records hold no seconds, so an instant may lie up to two minutes before
+--from.
+
+Exit status 0 when every date fits, 1 otherwise (with the dates that do not).
+"""
+
+import argparse
+import datetime
+import sys
+import zoneinfo
+
+import pycdlib
+
+EARLY = datetime.timedelta(minutes=2)
+LATE = datetime.timedelta(seconds=5)
+UDF_LOCAL_TIME = 1
+
+
+def volume_dates(descriptor, name):
+    for field in ("creation", "modification", "effective"):
+        d = getattr(descriptor, "volume_%s_date" % field)
+        yield ("%s %s date" % (name, field), (d.year, d.month, d.dayofmonth, d.hour, d.minute, d.second),
+               d.gmtoffset * 15)
+
+
+def record_date(where, record):
+    d = record.date
+    return (where, (1900 + d.years_since_1900, d.month, d.day_of_month, d.hour, d.minute, d.second),
+            d.gmtoffset * 15)
+
+
+def directory_dates(iso, path_kind, name):
+    for folder, dirs, files in iso.walk(**{path_kind: "/"}):
+        for entry in dirs + files:
+            path = folder.rstrip("/") + "/" + entry
+            yield record_date("%s record %s" % (name, path), iso.get_record(**{path_kind: path}))
+
+
+def udf_timestamp(where, t, problems):
+    if t.timetype != UDF_LOCAL_TIME:
+        problems.append("%s: timestamp type %d" % (where, t.timetype))
+    return (where, (t.year, t.month, t.day, t.hour, t.minute, t.second), t.tz)
+
+
+def udf_dates(iso, problems):
+    yield udf_timestamp("UDF primary volume descriptor", iso.udf_main_descs.pvds[0].recording_date, problems)
+    yield udf_timestamp("UDF integrity descriptor", iso.udf_logical_volume_integrity.recording_date, problems)
+    yield udf_timestamp("UDF file set descriptor", iso.udf_file_set.recording_date, problems)
+    paths = ["/"] + [folder.rstrip("/") + "/" + entry
+                     for folder, dirs, files in iso.walk(udf_path="/") for entry in dirs + files]
+    for path in paths:
+        record = iso.get_record(udf_path=path)
+        for field in ("access_time", "mod_time", "attr_time"):
+            yield udf_timestamp("UDF %s of %s" % (field, path), getattr(record, field), problems)
+
+
+def check(dates, zone, start, end, problems):
+    offsets = {int(zone.utcoffset(moment).total_seconds()) // 60 for moment in (start, end)}
+    for where, fields, offset in dates:
+        if offset not in offsets:
+            problems.append("%s: offset %+d minutes, the zone's is %s" % (where, offset, sorted(offsets)))
+            continue
+        instant = datetime.datetime(*fields, tzinfo=datetime.timezone(datetime.timedelta(minutes=offset)))
+        if not start - EARLY <= instant <= end + LATE:
+            problems.append("%s: %s is not a moment of the run (%s to %s)" % (where, instant, start, end))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("image")
+    parser.add_argument("--zone", required=True)
+    parser.add_argument("--from", dest="start", type=int, required=True)
+    parser.add_argument("--to", dest="end", type=int, required=True)
+    args = parser.parse_args()
+    start = datetime.datetime.fromtimestamp(args.start, datetime.timezone.utc)
+    end = datetime.datetime.fromtimestamp(args.end, datetime.timezone.utc)
+
+    iso = pycdlib.PyCdlib()
+    iso.open(args.image)
+    problems = []
+    dates = list(volume_dates(iso.pvd, "primary")) + list(volume_dates(iso.joliet_vd, "Joliet"))
+    for name, descriptor in (("primary", iso.pvd), ("Joliet", iso.joliet_vd)):
+        dates.append(record_date("%s root record" % name, descriptor.root_dir_record))
+        expiration = descriptor.volume_expiration_date
+        if expiration.date_str[:16] != b"0" * 16 or expiration.gmtoffset != 0:
+            problems.append("%s expiration date: %r offset %d" % (name, expiration.date_str[:16], expiration.gmtoffset))
+    dates += list(directory_dates(iso, "iso_path", "ISO 9660")) + list(directory_dates(iso, "joliet_path", "Joliet"))
+    dates += list(udf_dates(iso, problems))
+    check(dates, zoneinfo.ZoneInfo(args.zone), start, end, problems)
+    iso.close()
+
+    for problem in problems:
+        print(problem)
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
