@@ -109,11 +109,26 @@ std::string LastComponent(const std::string& path) {
   return trimmed.substr(slash + 1);
 }
 
+bool TakesShortName(const Job& job, const std::string& component, size_t capacity, bool asciiOnly) {
+  if (job.isoLevel1Names) return true;
+  return CharacterCount(component) > capacity || (asciiOnly && !IsAscii(component));
+}
+
 std::string IsoName(Job& job, const std::string& path, size_t capacity, bool asciiOnly) {
   const std::string component = LastComponent(path);
-  const bool fits = CharacterCount(component) <= capacity;
-  if (!job.isoLevel1Names && fits && (!asciiOnly || IsAscii(component))) return component;
+  if (!TakesShortName(job, component, capacity, asciiOnly)) return component;
   return ShortPathName(job, path);
+}
+
+void SetDiscRootEntries(Job& job, const std::vector<std::string>& lines) {
+  std::vector<RootEntry> entries;
+  entries.reserve(lines.size());
+  for (const std::string& line : lines) {
+    const bool folder = !line.empty() && line.back() == '/';
+    const size_t capacity = folder ? name_limits::kDirectoryIdentifier : name_limits::kFileIdentifier;
+    entries.push_back({line, !TakesShortName(job, LastComponent(line), capacity, true)});
+  }
+  SetRootEntries(job, entries);
 }
 
 size_t WriteIdentifierField(Job& job, uint8_t* field, const std::string& text, size_t size,

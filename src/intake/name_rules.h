@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/job.h"
 
@@ -66,6 +67,15 @@ std::string LastComponent(const std::string& path);
 // holds no character outside ASCII); otherwise the component's 8.3 short
 // name, "" when the path names no existing file.
 std::string IsoName(Job& job, const std::string& path, size_t capacity, bool asciiOnly);
+
+// True when the ISO name rule gives a last component its short name in a
+// field of `capacity` characters (see IsoName).
+bool TakesShortName(const Job& job, const std::string& component, size_t capacity, bool asciiOnly);
+
+// Tells the short names which entries stand in the root of the disc, from
+// their tree listing lines (a folder's with its trailing '/'), and which of
+// them keep their own names in the ISO directory records.
+void SetDiscRootEntries(Job& job, const std::vector<std::string>& lines);
 
 // Writes an identifier into a field of `size` bytes prepared by FillField and
 // returns the number of bytes written; the bytes behind it keep their fill.

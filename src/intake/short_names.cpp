@@ -62,9 +62,13 @@ struct PathParts {
   std::string name;
 };
 
+std::string WithoutTrailingSlash(const std::string& path) {
+  if (!path.empty() && path.back() == '/') return path.substr(0, path.size() - 1);
+  return path;
+}
+
 PathParts SplitPath(const std::string& path) {
-  std::string trimmed = path;
-  if (!trimmed.empty() && trimmed.back() == '/') trimmed.pop_back();
+  const std::string trimmed = WithoutTrailingSlash(path);
   const size_t slash = trimmed.rfind('/');
   if (slash == std::string::npos) return {".", trimmed};
   if (slash == 0) return {"/", trimmed.substr(1)};
@@ -83,13 +87,43 @@ bool IsShortName(const std::string& name) {
 std::string ShortNameTable::ShortName(const std::string& path) {
   const PathParts parts = SplitPath(path);
   if (parts.name.empty()) return "";
-  Directory& directory = Listed(parts.directory);
-  auto found = directory.shortOf.find(parts.name);
+  if (!rootNames_.empty()) {
+    auto root = rootNames_.find(WithoutTrailingSlash(path));
+    if (root != rootNames_.end()) {
+      if (!rootSettled_) SettleRootClashes();
+      return root->second;
+    }
+  }
+  return FolderShortName(parts.directory, parts.name);
+}
+
+std::string ShortNameTable::FolderShortName(const std::string& folder, const std::string& name) {
+  Directory& directory = Listed(folder);
+  auto found = directory.shortOf.find(name);
   if (found != directory.shortOf.end()) return found->second;
   // Created since the directory was listed, or not there at all.
-  AddNewNames(parts.directory, directory);
-  found = directory.shortOf.find(parts.name);
+  AddNewNames(folder, directory);
+  found = directory.shortOf.find(name);
   return found != directory.shortOf.end() ? found->second : "";
+}
+
+void ShortNameTable::SetRootEntries(const std::vector<RootEntry>& entries) {
+  rootNames_.clear();
+  rootOwnNames_.clear();
+  rootSettled_ = false;
+  if (entries.empty()) return;
+  const std::string firstFolder = SplitPath(entries.front().path).directory;
+  const bool oneFolder = std::all_of(entries.begin(), entries.end(), [&firstFolder](const RootEntry& entry) {
+    return SplitPath(entry.path).directory == firstFolder;
+  });
+  if (oneFolder) return;
+  for (const RootEntry& entry : entries) {
+    if (entry.keepsOwnName) {
+      rootOwnNames_.push_back(AsciiUpper(SplitPath(entry.path).name));
+    } else {
+      rootNames_.emplace(WithoutTrailingSlash(entry.path), "");
+    }
+  }
 }
 
 ShortNameTable::Directory& ShortNameTable::Listed(const std::string& directory) {
@@ -136,6 +170,20 @@ std::string Generate(const std::string& name, std::set<std::string>& used,
   return "";
 }
 
+// A root entry's claim on the name its own folder gave it.
+struct RootClaim {
+  bool ownName;  // the entry's name, upper-cased, is the short name itself
+  std::string name;
+  const std::string* path;
+  std::string* shortName;
+};
+
+bool ClaimsBefore(const RootClaim& a, const RootClaim& b) {
+  if (a.ownName != b.ownName) return a.ownName;
+  if (a.name != b.name) return a.name < b.name;
+  return *a.path < *b.path;
+}
+
 }  // namespace
 
 void ShortNameTable::AddNewNames(const std::string& directory, Directory& entry) {
@@ -163,9 +211,40 @@ void ShortNameTable::AddNewNames(const std::string& directory, Directory& entry)
   }
 }
 
-std::string ShortPathName(Job& job, const std::string& path) {
-  if (!job.shortNames) job.shortNames = std::make_shared<ShortNameTable>();
-  return job.shortNames->ShortName(path);
+void ShortNameTable::SettleRootClashes() {
+  rootSettled_ = true;
+  std::vector<RootClaim> claims;
+  claims.reserve(rootNames_.size());
+  for (auto& [path, shortName] : rootNames_) {
+    const PathParts parts = SplitPath(path);
+    shortName = FolderShortName(parts.directory, parts.name);
+    if (shortName.empty()) continue;
+    claims.push_back({AsciiUpper(parts.name) == shortName, parts.name, &path, &shortName});
+  }
+  std::sort(claims.begin(), claims.end(), ClaimsBefore);
+  std::set<std::string> used(rootOwnNames_.begin(), rootOwnNames_.end());
+  std::vector<const RootClaim*> outdone;
+  for (const RootClaim& claim : claims) {
+    if (!used.insert(*claim.shortName).second) outdone.push_back(&claim);
+  }
+  std::map<std::string, unsigned> nextTail;
+  for (const RootClaim* claim : outdone) {
+    *claim->shortName = Generate(claim->name, used, nextTail);
+    if (!claim->shortName->empty()) used.insert(*claim->shortName);
+  }
 }
+
+namespace {
+
+ShortNameTable& TableOf(Job& job) {
+  if (!job.shortNames) job.shortNames = std::make_shared<ShortNameTable>();
+  return *job.shortNames;
+}
+
+}  // namespace
+
+std::string ShortPathName(Job& job, const std::string& path) { return TableOf(job).ShortName(path); }
+
+void SetRootEntries(Job& job, const std::vector<RootEntry>& entries) { TableOf(job).SetRootEntries(entries); }
 
 }  // namespace pravel

@@ -25,6 +25,22 @@
 // A directory is listed once and its short names kept; a later lookup of a
 // name the listing did not hold lists the directory again and adds the new
 // names without changing any name already given.
+//
+// The root of the disc gathers entries from several source folders: the
+// selected entries, wherever they lie, and the contents of a selected folder
+// that is the parent of another selected one. Each is first named among its
+// own folder's entries as above, so two of them can come out with one name.
+// Once told the root's entries, the table settles such a clash among the
+// names the disc shows:
+// - an entry that keeps its own name on the disc (ISO Level 2) holds that
+//   name, upper-cased, and no short name may take it;
+// - of the entries whose short names clash, the name stays with one whose
+//   own name, upper-cased, is that 8.3 name, and otherwise with the one
+//   first in byte order of the entries' names (the full paths decide between
+//   equal names);
+// - every other entry of the clash gets a new name from rule 2 or 3,
+//   stepping around every name the root shows.
+// An entry without a clash keeps the name its folder gave it.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +48,7 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "app/job.h"
 
@@ -40,12 +57,24 @@ namespace pravel {
 // True when the text is a name of the 8.3 form above (upper case only).
 bool IsShortName(const std::string& name);
 
+// An entry of the disc's root: its full source path (a folder's trailing '/'
+// may stay), and whether the disc shows its own name rather than a short one.
+struct RootEntry {
+  std::string path;
+  bool keepsOwnName = false;
+};
+
 class ShortNameTable {
  public:
   // The short name of the last component of `path` (a trailing '/' is
   // ignored); "" when the directory holds no such entry. A path without '/'
   // names an entry of the current directory.
   std::string ShortName(const std::string& path);
+
+  // The entries of the disc's root, replacing those given before. Entries
+  // that all come from one source folder need nothing more than that
+  // folder's names.
+  void SetRootEntries(const std::vector<RootEntry>& entries);
 
   // How many times a directory has been listed (for tests and benchmarks).
   size_t ListingCount() const { return listings_; }
@@ -66,8 +95,15 @@ class ShortNameTable {
   Directory& Listed(const std::string& directory);
   void AddNewNames(const std::string& directory, Directory& entry);
   void ForgetLeastRecentlyUsed();
+  std::string FolderShortName(const std::string& directory, const std::string& name);
+  void SettleRootClashes();
 
   std::unordered_map<std::string, Directory> directories_;
+  // Root entries gathered from several source folders that show a short
+  // name: path -> short name, settled on the first lookup of any of them.
+  std::unordered_map<std::string, std::string> rootNames_;
+  std::vector<std::string> rootOwnNames_;  // upper-cased, of the other entries
+  bool rootSettled_ = false;
   size_t listings_ = 0;
   uint64_t uses_ = 0;
 };
@@ -75,5 +111,9 @@ class ShortNameTable {
 // The short form of the last component of `path`, "" if there is none; the
 // job's table (job.shortNames) is created on first use.
 std::string ShortPathName(Job& job, const std::string& path);
+
+// Tells the job's table (made here when there is none yet) the entries of the
+// disc's root.
+void SetRootEntries(Job& job, const std::vector<RootEntry>& entries);
 
 }  // namespace pravel

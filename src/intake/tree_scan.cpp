@@ -202,7 +202,7 @@ class TreeScan {
     CollectWorkFolders();
     if (job_.autorunEnabled && !WriteAutorunInf(job_)) return false;
     selectedCount_ = job_.sourceCount;
-    if (!ExamineSelection() || !CollectBases() || !PlaceSelectionInRoot()) return false;
+    if (!ExamineSelection() || !CollectBases() || !MeasureSelection() || !PlaceSelectionInRoot()) return false;
     if (!ExpandFolders() || !CheckSelectedFilesPlaced() || !BuildDirectoryList()) return false;
     StartAliasFiles(job_);
     return WriteTreeListing();
@@ -290,6 +290,18 @@ class TreeScan {
     std::stable_sort(job_.sourceBases.begin(), job_.sourceBases.end(),
                      [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
     job_.sourceBaseCount = static_cast<uint32_t>(job_.sourceBases.size());
+    return true;
+  }
+
+  // A selected entry's name reaches the disc as every name the walk finds
+  // does, and is measured the same way; a selected folder that is a source
+  // base puts only its contents on the disc.
+  bool MeasureSelection() {
+    for (uint32_t i = 0; i < selectedCount_; ++i) {
+      const std::string& path = job_.sourcePaths[i];
+      if (entries_[i].duplicate || (entries_[i].isFolder && IsBase(path))) continue;
+      if (IsNameTooLong(job_, path)) return ShowNameTooLong(job_, path);
+    }
     return true;
   }
 

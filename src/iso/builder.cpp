@@ -144,12 +144,16 @@ bool Builder::Run() {
   return udf_.PatchVolumeDescriptors(job_, writer_);
 }
 
-// Every directory line of the tree listing is a directory of the disc.
+// Every directory line of the tree listing is a directory of the disc. The
+// short names learn which entries share the root, whatever folder they come
+// from, before the path tables or any directory ask for one.
 bool Builder::ReadDirectoryTable() {
   ListReader reader;
   if (!reader.Open(job_.treeListPath)) return Fail(Format("3 Can not open %s", job_.treeListPath.c_str()));
   std::string line;
+  std::vector<std::string> rootEntries;  // lines, a folder's with its '/'
   while (reader.ReadListLine(line)) {
+    if (IsRootListingLine(job_, line)) rootEntries.push_back(line);
     if (!EndsWithSlash(line)) continue;
     if (table_.entries.size() + 1 >= kMaxDirectories) {
       return Fail(Format("The maximum number of sub-directories by this release is %d. This limit has been exceed",
@@ -166,6 +170,7 @@ bool Builder::ReadDirectoryTable() {
     return false;
   }
   table_.Index();
+  SetDiscRootEntries(job_, rootEntries);
   return true;
 }
 

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -205,11 +207,14 @@ std::vector<std::string> LeftoverTemporaryFiles(const std::string& tempDir) {
 }
 
 // Runs the independent readers over the images; their complaints on failure.
+// `source` holds what the root of the disc should hold, the title folder
+// unless given.
 Outcome CheckImage(const Installation& install, const std::vector<std::string>& images,
-                   const std::string& extraArguments = "") {
+                   const std::string& extraArguments = "", const std::string& source = "") {
   std::string command = "/usr/bin/python3 " + Quoted(CheckImageScript());
   for (const std::string& image : images) command += " " + Quoted(image);
-  command += " " + Quoted(install.Title()) + " --work-dir " + Quoted(install.root.path()) + " " + extraArguments;
+  command += " " + Quoted(source.empty() ? install.Title() : source) + " --work-dir " + Quoted(install.root.path()) +
+             " " + extraArguments;
   return RunShell(command, install.root / "check.txt");
 }
 
@@ -226,6 +231,75 @@ Outcome CheckDates(const Installation& install, const std::string& image, const 
 int64_t SecondsNow() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
       .count();
+}
+
+// A folder holding, as hard links, the entries the root of the disc should
+// hold when they come from several folders.
+std::string ExpectedRoot(const Installation& install, const std::vector<std::string>& entries) {
+  const std::string expected = install.root / "expected";
+  MakeDirs(expected);
+  for (const std::string& entry : entries) {
+    fs::copy(entry, expected + "/" + fs::path(entry).filename().string(),
+             fs::copy_options::recursive | fs::copy_options::create_hard_links);
+  }
+  return expected;
+}
+
+// The records of the ISO tree's root as isoinfo lists them, (identifier,
+// extent) in byte order of the identifiers.
+std::vector<std::pair<std::string, uint32_t>> IsoRootRecords(const Installation& install, const std::string& image) {
+  Outcome listed = RunShell("isoinfo -l -i " + Quoted(image), install.root / "isoinfo.txt");
+  EXPECT_EQ(listed.status, 0) << listed.output;
+  std::vector<std::pair<std::string, uint32_t>> records;
+  std::istringstream lines(listed.output);
+  bool inRoot = false;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("Directory listing of ", 0) == 0) inRoot = line == "Directory listing of /";
+    const size_t open = line.find('['), close = line.find(']');
+    if (!inRoot || open == std::string::npos || close == std::string::npos) continue;
+    std::string name = line.substr(line.find_first_not_of(' ', close + 1));
+    name.erase(name.find_last_not_of(' ') + 1);
+    if (name == "." || name == "..") continue;
+    records.emplace_back(name, static_cast<uint32_t>(std::stoul(line.substr(open + 1))));
+  }
+  std::sort(records.begin(), records.end());
+  return records;
+}
+
+// The folders of the root as isoinfo reads them from the path table:
+// identifier -> extent.
+std::map<std::string, uint32_t> PathTableRootFolders(const Installation& install, const std::string& image) {
+  Outcome listed = RunShell("isoinfo -p -i " + Quoted(image), install.root / "isoinfo.txt");
+  EXPECT_EQ(listed.status, 0) << listed.output;
+  std::map<std::string, uint32_t> folders;
+  std::istringstream lines(listed.output);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    unsigned number = 0, parent = 0;
+    char colon = 0;
+    std::string extent, name;
+    if (!(fields >> number >> colon >> parent >> extent >> name) || colon != ':') continue;
+    if (number > 1 && parent == 1) folders[name] = static_cast<uint32_t>(std::stoul(extent, nullptr, 16));
+  }
+  return folders;
+}
+
+// The root of the image holds the identifiers `names`, no two alike; the path
+// table names each root folder (an identifier without a version) as the
+// root's records do; and the readers find the `entries` there.
+void ExpectRootOf(const Installation& install, const std::vector<std::string>& names,
+                  const std::vector<std::string>& entries) {
+  const std::string layer1 = install.Images() + "/LAYER01.IMG";
+  std::vector<std::string> found;
+  std::map<std::string, uint32_t> folders;
+  for (const auto& [name, extent] : IsoRootRecords(install, layer1)) {
+    found.push_back(name);
+    if (name.find(';') == std::string::npos) folders[name] = extent;
+  }
+  EXPECT_EQ(found, names);
+  EXPECT_EQ(PathTableRootFolders(install, layer1), folders);
+  Outcome check = CheckImage(install, {layer1}, "", ExpectedRoot(install, entries));
+  EXPECT_EQ(check.status, 0) << check.output;
 }
 
 uint64_t FreeBytes(const std::string& path) { return static_cast<uint64_t>(fs::space(path).available); }
@@ -346,6 +420,58 @@ TEST(BatchRun, NoToTheSummaryFailsTheRun) {
   EXPECT_EQ(run.status, 1) << run.output;
   EXPECT_TRUE(Contains(run.output, "Continue?")) << run.output;
   EXPECT_TRUE(Exists(install.Marker()));
+  EXPECT_EQ(LeftoverTemporaryFiles(install.Tmp()), std::vector<std::string>{});
+}
+
+// The DVD-Video folder comes from outside the project and its long name
+// shares a prefix with a folder of the project: their 8.3 names differ, and
+// the path table and the root's records give each folder the same name.
+TEST(BatchRun, ProjectAndDvdVideoFoldersOfOnePrefixGetDistinctRootNames) {
+  Installation install;
+  MakeFile(install.Title() + "/LONGFOLDERNAME_A/INSIDE.TXT", 3000);
+  MakeFile(install.Title() + "/README.TXT", 100);
+  const std::string video = install.root / "video/LONGFOLDERNAME_B";
+  MakeFile(video + "/OTHER.TXT", 5000);
+
+  Outcome run = install.RunBatch("-dvdv=" + Quoted(video));
+
+  ASSERT_EQ(run.status, 0) << run.output;
+  ExpectRootOf(install, {"LONGFO_1", "LONGFO_2", "README.TXT;1"},
+               {install.Title() + "/LONGFOLDERNAME_A", install.Title() + "/README.TXT", video});
+}
+
+// The project holds the DVD-Video folder's parent, so that folder gives its
+// contents to the root beside the project's: files of two folders with
+// long names of one prefix meet there.
+TEST(BatchRun, FilesOfTheProjectAndOfTheDvdVideoFoldersParentGetDistinctRootNames) {
+  Installation install;
+  const std::string disc = install.Title() + "/DISC";
+  Outcome made = RunShell("/usr/bin/python3 " + Quoted(testing::ToolPath("make_video_ts.py")) + " " + Quoted(disc),
+                          install.root / "made.txt");
+  ASSERT_EQ(made.status, 0) << made.output;
+  MakeFile(install.Title() + "/LONGFILENAME_A.TXT", 3000);
+  MakeFile(disc + "/LONGFILENAME_B.TXT", 4000);
+
+  Outcome run = install.RunBatch("-dvdv=" + Quoted(disc + "/VIDEO_TS"));
+
+  ASSERT_EQ(run.status, 0) << run.output;
+  ExpectRootOf(install, {"LONGFI_1.TXT;1", "LONGFI_2.TXT;1", "VIDEO_TS"},
+               {install.Title() + "/LONGFILENAME_A.TXT", disc + "/LONGFILENAME_B.TXT", disc + "/VIDEO_TS"});
+}
+
+TEST(BatchRun, ADvdVideoFolderNamedWithMoreThan64CharactersIsRefused) {
+  Installation install;
+  MakeFile(install.Title() + "/README.TXT", 100);
+  const std::string video = install.root / ("video/" + std::string(65, 'V'));
+  MakeFile(video + "/A.TXT", 10);
+
+  Outcome run = install.RunBatch("-dvdv=" + Quoted(video));
+
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_TRUE(Contains(run.output, "Format error, aborting")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "[" + video + "] exceeds the maximum file name length")) << run.output;
+  EXPECT_TRUE(Exists(install.Marker()));
+  EXPECT_FALSE(Exists(install.Images() + "/LAYER01.IMG"));
   EXPECT_EQ(LeftoverTemporaryFiles(install.Tmp()), std::vector<std::string>{});
 }
 

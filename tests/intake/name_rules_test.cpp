@@ -13,6 +13,7 @@ namespace pravel {
 namespace {
 
 using platform::Answer;
+using testing::MakeDirs;
 using testing::TempDir;
 using testing::TestJob;
 using testing::WriteFile;
@@ -198,6 +199,32 @@ TEST(IdentifierField, IsoNamesKeepWhatFitsAtLevel2AndTakeTheShortNameOtherwise) 
     EXPECT_EQ(text, c.expected);
     const Bytes blank = Field(c.size, c.form, ' ');
     EXPECT_TRUE(std::equal(field.begin() + written, field.end(), blank.begin() + written)) << "the rest keeps its fill";
+  }
+}
+
+// Root entries from two folders: under ISO Level 2 a name that fits is
+// shown as it is, so only the short names the disc shows can clash.
+TEST(IdentifierField, TheRootSettlesClashesAmongTheNamesTheDiscShows) {
+  const std::string longer = "LONGFOLDERNAME_B and many more characters";
+  struct Case {
+    int level1;
+    std::vector<std::string> lines;  // under the test folder
+    std::vector<std::string> shown;
+  };
+  for (const Case& c : {Case{1, {"P/LONGFOLDERNAME_A/", "V/" + longer + "/"}, {"LONGFO_1", "LONGFO_2"}},
+                        Case{0, {"P/LONGFOLDERNAME_A/", "V/" + longer + "/"}, {"LONGFOLDERNAME_A", "LONGFO_1"}},
+                        Case{0, {"P/LONGFO_1/", "V/" + longer + "/"}, {"LONGFO_1", "LONGFO_2"}}}) {
+    SCOPED_TRACE(c.lines.front() + (c.level1 ? " at Level 1" : " at Level 2"));
+    TempDir dir;
+    TestJob t;
+    t.job.isoLevel1Names = c.level1;
+    std::vector<std::string> lines;
+    for (const std::string& line : c.lines) {
+      MakeDirs(dir / line);
+      lines.push_back(dir / line);
+    }
+    SetDiscRootEntries(t.job, lines);
+    for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(IsoName(t.job, lines[i], 31, true), c.shown[i]);
   }
 }
 

@@ -29,7 +29,12 @@ struct Refusal {
 };
 
 TEST(ScanRefusals, EachRefusedSourceEndsTheScanWithOneMessageNamingIt) {
+  const std::string name65 = std::string(61, 'n') + ".txt";
   const std::vector<Refusal> cases = {
+      {"selected folder named with 65 characters", {"d D/" + name65, "d T/F", "s T/F", "s D/" + name65},
+       {"[src/D/" + name65 + "] exceeds"}, kFormat},
+      {"selected file of a listed folder named with 65 characters", {"f T/F/" + name65, "s T/F", "s T/F/" + name65},
+       {"[src/T/F/" + name65 + "] exceeds"}, kFormat},
       {"link back into its own ancestry", {"d T/F/sub", "l T/F/sub/up -> ../..", "s T/F"},
        {"src/T/F/sub/up", "[src/T]"}, kFormat},
       {"links leading to each other's folders", {"l A/to-b -> ../B", "l B/to-a -> ../A", "s A"},

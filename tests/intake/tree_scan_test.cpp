@@ -209,6 +209,16 @@ TEST(TreeListing, ANameTooLongEndsTheScan) {
   scan.ExpectOneMessage({TooLongMessage(scan.Src("T/F/" + name))}, "Format error, aborting");
 }
 
+// A selected folder that is the parent of another selection puts only its
+// contents on the disc, so its own name is not measured.
+TEST(TreeListing, ASelectedFolderGivingOnlyItsContentsMayHaveALongName) {
+  ScanFixture scan;
+  const std::string name = std::string(70, 'p');
+  scan.Make({"f T/" + name + "/A.TXT", "d T/" + name + "/X", "s T/" + name, "s T/" + name + "/X"});
+  ASSERT_TRUE(BuildTreeListing(scan.job));
+  EXPECT_TRUE(scan.Messages().empty());
+}
+
 TEST(TreeListing, TheCharacterCheckAsksOnceAndOnlyNoEndsTheScan) {
   for (const platform::Answer answer : {platform::Answer::kNo, platform::Answer::kYes}) {
     ScanFixture scan;

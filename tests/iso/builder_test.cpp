@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "intake/tree_scan.h"
 #include "iso/byte_fields.h"
@@ -158,6 +159,37 @@ TEST_F(BuilderTest, RecordsOfBothTreesAgreeAndDotDotPointsToTheParent) {
   EXPECT_EQ(isoSub[2].extent, jolietSub[2].extent);
   EXPECT_EQ(isoSub[2].length, 5u);
   EXPECT_EQ(jolietSub[2].length, 5u);
+}
+
+// Folders and files selected from two parents meet in the root: the root's
+// records and the path table name each folder alike, and no two alike.
+TEST_F(BuilderTest, RootEntriesFromTwoParentsGetDistinctNamesInRecordsAndPathTable) {
+  t.job.isoLevel1Names = 1;
+  for (const char* folder : {"P/LONGFOLDERNAME_A", "V/LONGFOLDERNAME_B"}) {
+    MakeDirs(dir / folder);
+    t.job.AddSource(dir / folder);
+  }
+  for (const char* file : {"P/LONGFILENAME_A.TXT", "V/LONGFILENAME_B.TXT"}) {
+    WriteFile(dir / file, file);
+    t.job.AddSource(dir / file);
+  }
+  ASSERT_TRUE(BuildTreeListing(t.job));
+  ASSERT_TRUE(Build()) << t.ui.messages.back().text;
+
+  const uint8_t* primary = SectorAt(16);
+  std::map<std::string, uint32_t> recorded;  // identifier -> extent
+  for (const Record& record : RecordsAt(GetLe32(primary + 158), GetLe32(primary + 166))) {
+    if (record.identifier.size() > 1) recorded[record.identifier] = record.extent;
+  }
+  EXPECT_EQ(recorded.size(), 4u);
+  EXPECT_TRUE(recorded.contains("LONGFI_1.TXT;1") && recorded.contains("LONGFI_2.TXT;1"));
+  std::map<std::string, uint32_t> tabled;
+  const uint8_t* table = SectorAt(GetLe32(primary + 140));
+  for (size_t at = 0; at < GetLe32(primary + 132); at += 8 + table[at] + table[at] % 2) {
+    if (at > 0) tabled[std::string(reinterpret_cast<const char*>(table + at + 8), table[at])] = GetLe32(table + at + 2);
+  }
+  EXPECT_EQ(tabled, (std::map<std::string, uint32_t>{{"LONGFO_1", recorded["LONGFO_1"]},
+                                                      {"LONGFO_2", recorded["LONGFO_2"]}}));
 }
 
 TEST(DirectoryRecords, SizesAndPadding) {
