@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "intake/alias_files.h"
 #include "intake/directory_listing.h"
 #include "intake/tree_scan.h"

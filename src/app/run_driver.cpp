@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "config/format_descriptor.h"
 #include "platform/files.h"
 #include "platform/ui.h"

@@ -3,7 +3,7 @@
 // message and the clean-up. Every run ends the program.
 #pragma once
 
-#include "app/job.h"
+#include "job/job.h"
 #include "app/stages.h"
 
 namespace pravel {

@@ -1,6 +1,6 @@
 #include "app/stages.h"
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "intake/alias_files.h"
 #include "intake/tree_scan.h"
 #include "output/image_output.h"

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "app/job.h"
+#include "job/job.h"
 
 namespace pravel {
 

@@ -1,6 +1,6 @@
 #include "app/startup.h"
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "config/format_descriptor.h"
 #include "config/install_config.h"
 #include "platform/interrupt.h"

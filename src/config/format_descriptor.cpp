@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "config/install_config.h"
 #include "platform/clock.h"
 #include "platform/profile.h"

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "app/job.h"
+#include "job/job.h"
 
 namespace pravel {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/job.h"
+#include "job/job.h"
 
 namespace pravel {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "intake/directory_listing.h"
 #include "intake/tree_scan.h"
 #include "platform/files.h"

@@ -15,7 +15,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
 
 namespace pravel {
 

@@ -1,6 +1,6 @@
 #include "intake/autorun.h"
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "intake/tree_scan.h"
 #include "platform/files.h"
 

@@ -3,7 +3,7 @@
 // of the disc.
 #pragma once
 
-#include "app/job.h"
+#include "job/job.h"
 
 namespace pravel {
 

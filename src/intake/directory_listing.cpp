@@ -2,7 +2,7 @@
 
 #include <unordered_map>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "intake/tree_scan.h"
 #include "intake/utf8.h"
 

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "platform/files.h"
 
 namespace pravel {

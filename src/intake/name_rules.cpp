@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "intake/short_names.h"
 #include "intake/utf8.h"
 

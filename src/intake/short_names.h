@@ -50,7 +50,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
 
 namespace pravel {
 

@@ -7,7 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "intake/alias_files.h"
 #include "intake/autorun.h"
 #include "intake/directory_listing.h"

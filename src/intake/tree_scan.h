@@ -19,7 +19,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/job.h"
+#include "job/job.h"
 
 namespace pravel {
 

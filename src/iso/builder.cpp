@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "intake/alias_files.h"
 #include "intake/directory_listing.h"
 #include "intake/name_rules.h"

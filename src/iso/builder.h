@@ -3,7 +3,7 @@
 // content; it leaves job.fileDataList for the output stage.
 #pragma once
 
-#include "app/job.h"
+#include "job/job.h"
 #include "iso/sector_writer.h"
 #include "iso/udf_stage.h"
 

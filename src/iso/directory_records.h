@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "platform/clock.h"
 
 namespace pravel {

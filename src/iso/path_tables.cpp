@@ -4,7 +4,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "intake/name_rules.h"
 #include "intake/utf8.h"
 #include "iso/byte_fields.h"

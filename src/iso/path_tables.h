@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "iso/directory_table.h"
 #include "iso/sector_writer.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 
 namespace pravel {
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "iso/directory_table.h"
 #include "iso/path_tables.h"
 #include "iso/sector_writer.h"

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "intake/name_rules.h"
 #include "iso/byte_fields.h"
 #include "iso/directory_records.h"

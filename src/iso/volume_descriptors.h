@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "iso/path_tables.h"
 #include "platform/clock.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/job.h"
+#include "job/job.h"
 
 namespace pravel {
 

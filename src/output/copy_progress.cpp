@@ -1,6 +1,6 @@
 #include "output/copy_progress.h"
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 
 namespace pravel {
 namespace {

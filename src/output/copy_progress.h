@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "platform/clock.h"
 
 namespace pravel {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "iso/sector_writer.h"
 #include "output/copy_progress.h"
 #include "output/output_files.h"

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <limits>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "intake/alias_files.h"
 #include "iso/builder.h"
 #include "output/control_data.h"

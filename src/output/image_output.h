@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "iso/sector_writer.h"
 
 namespace pravel {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "iso/sector_writer.h"
 
 namespace pravel {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "platform/files.h"
 
 namespace pravel {

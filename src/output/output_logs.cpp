@@ -1,6 +1,6 @@
 #include "output/output_logs.h"
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "iso/sector_writer.h"
 #include "output/output_files.h"
 #include "platform/files.h"

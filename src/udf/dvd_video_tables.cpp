@@ -3,7 +3,7 @@
 #include <cstring>
 #include <optional>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "iso/byte_fields.h"
 #include "platform/files.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "intake/tree_scan.h"
 #include "intake/utf8.h"
 #include "iso/list_reader.h"

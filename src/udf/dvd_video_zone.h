@@ -9,7 +9,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "iso/udf_stage.h"
 
 namespace pravel {

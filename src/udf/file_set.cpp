@@ -4,7 +4,7 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "iso/byte_fields.h"
 #include "intake/utf8.h"
 #include "iso/directory_records.h"

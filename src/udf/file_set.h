@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "iso/directory_table.h"
 #include "iso/path_tables.h"
 #include "iso/sector_writer.h"

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "intake/utf8.h"
 #include "iso/byte_fields.h"
 #include "platform/clock.h"

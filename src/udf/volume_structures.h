@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "iso/sector_writer.h"
 
 namespace pravel {

@@ -17,7 +17,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "support/descriptor_checks.h"
 #include "support/test_support.h"
 

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "support/test_support.h"
 
 namespace pravel::testing {

@@ -7,7 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "iso/byte_fields.h"
 #include "platform/files.h"
 #include "support/test_support.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "output/image_output.h"
 #include "support/test_support.h"
 

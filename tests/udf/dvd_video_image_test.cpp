@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "support/test_support.h"
 
 namespace pravel {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "intake/utf8.h"
 #include "support/test_support.h"
 

@@ -11,7 +11,7 @@
 #include <functional>
 #include <map>
 
-#include "app/runtime.h"
+#include "job/runtime.h"
 #include "intake/tree_scan.h"
 #include "iso/builder.h"
 #include "iso/byte_fields.h"

@@ -1,4 +1,4 @@
-#include "app/runtime.h"
+#include "job/runtime.h"
 
 #include <cstdio>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "app/job.h"
+#include "job/job.h"
 
 namespace pravel {
 

@@ -5,7 +5,7 @@
 #include <cstdarg>
 #include <string>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "platform/ui.h"
 
 namespace pravel {
