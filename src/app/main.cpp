@@ -8,6 +8,7 @@
 #include "app/startup.h"
 #include "platform/clock.h"
 #include "platform/console_ui.h"
+#include "platform/interrupt.h"
 
 int main(int argc, char** argv) {
   using namespace pravel;
@@ -33,5 +34,9 @@ int main(int argc, char** argv) {
   job.clock = &clock;
   auto stages = MakeProductionStages();
   Driver driver(job, *stages);
-  return RunProgram(driver);
+  const int status = RunProgram(driver);
+  // An interruption from here on waits for the process to end instead of
+  // cleaning up after a run whose objects are going away.
+  platform::EndInterruptHandling();
+  return status;
 }

@@ -20,6 +20,7 @@ class ProductionStages final : public Stages {
   bool BuildImageAndOutput(Job& job) override { return pravel::BuildImageAndOutput(job); }
   void RemoveAliasFiles(Job& job) override { pravel::RemoveAliasFiles(job); }
   void RemoveTreeListingFiles(Job& job) override { pravel::RemoveTreeListingFiles(job); }
+  void RemoveUnfinishedImages(Job& job) override { pravel::RemoveUnfinishedImages(job); }
   void EraseTape(Job& job) override { ShowNotYetBuilt(job, "erasing a tape"); }
 };
 

@@ -31,12 +31,16 @@ void ArmInterruptCleanup(Driver& driver) {
   snapshot.tempDir = driver.job.tempDir;
   snapshot.tempDirPlain = driver.job.tempDir.substr(0, driver.job.tempDir.size() - 1);
   snapshot.templateDir = driver.job.templateDir;
+  snapshot.imagePath1 = driver.job.imagePath1;
+  snapshot.imagePath2 = driver.job.imagePath2;
+  snapshot.imagePath3 = driver.job.imagePath3;
   Stages* stages = &driver.stages;
   platform::OnInterrupt(
       [snapshot, stages]() mutable {
         CreateErrorMarker(snapshot);
         stages->RemoveAliasFiles(snapshot);
         stages->RemoveTreeListingFiles(snapshot);
+        stages->RemoveUnfinishedImages(snapshot);
       },
       kExitInterrupted);
 }

@@ -7,7 +7,7 @@
 namespace pravel {
 namespace {
 
-constexpr uint32_t kControlZeroSectors = kBlockSectors - 1;
+constexpr uint32_t kControlZeroSectors = kControlImageSectors - 1;
 
 }  // namespace
 
@@ -28,15 +28,16 @@ void BuildPhysicalFormatSector(const Job& job, uint8_t* sector) {
 }
 
 bool WriteControlImage(Job& job) {
-  auto file = OpenOutputFile(job, job.imagePath1);
+  const std::string path = UnfinishedImagePath(job.imagePath1);
+  auto file = OpenOutputFile(job, path);
   if (!file) return false;
   Sector sector{};
   BuildPhysicalFormatSector(job, sector.data());
-  SectorWriter writer(job, *file, job.imagePath1);
+  SectorWriter writer(job, *file, path);
   if (!writer.AppendImageSector(sector.data())) return false;
   if (!writer.AppendZeroSectors(kControlZeroSectors)) return false;
   if (!writer.FlushImageSectors()) return false;
-  return CloseOutputFile(job, *file, job.imagePath1);
+  return CloseOutputFile(job, *file, path);
 }
 
 }  // namespace pravel

@@ -8,6 +8,7 @@
 
 namespace pravel {
 
+inline constexpr uint32_t kControlImageSectors = 16;  // CONTROL.IMG: one block
 inline constexpr uint32_t kDataAreaStart = 0x30000;  // first physical sector of the data area
 
 // Fills a zeroed 2048-byte sector from dualLayer, totalSectors,

@@ -79,7 +79,7 @@ VolumeImageWriter::VolumeImageWriter(Job& job, uint64_t layerCapacitySectors)
     : job_(job), boundary_(SectorBytes(layerCapacitySectors)), buffer_(kCopyBlockSize) {}
 
 bool VolumeImageWriter::Open(uint64_t sector) {
-  path_ = job_.imagePath2;
+  path_ = UnfinishedImagePath(job_.imagePath2);
   file_ = OpenOutputFile(job_, path_);
   if (!file_) return false;
   position_ = SectorBytes(sector);
@@ -135,7 +135,7 @@ bool VolumeImageWriter::Close() {
 
 bool VolumeImageWriter::SwitchToLayer2() {
   if (!Close()) return false;
-  path_ = job_.imagePath3;
+  path_ = job_.imagePath3.empty() ? std::string() : UnfinishedImagePath(job_.imagePath3);
   onLayer2_ = true;
   if (!path_.empty() && CreateFileChecked(path_)) {
     file_ = platform::File::Open(path_, platform::File::Mode::kReadWrite);

@@ -55,16 +55,43 @@ bool RefuseImageFile(Job& job, const std::string& path) {
   return false;
 }
 
-// CONTROL.IMG and LAYER01.IMG empty; a LAYER02.IMG of an earlier run must
-// not remain beside the new set.
-bool CreateImageFiles(Job& job) {
-  if (!CreateFileChecked(job.imagePath1)) return RefuseImageFile(job, job.imagePath1);
-  if (!CreateFileChecked(job.imagePath2)) return RefuseImageFile(job, job.imagePath2);
-  const std::string& layer2 = job.imagePath3;
-  if (layer2.empty() || platform::KindOf(layer2) != platform::EntryKind::kFile) return true;
-  if (platform::RemoveFile(layer2)) return true;
-  ShowIoError(job, "delete", layer2, platform::LastErrorText());
+// The image files of a run, in the order they are written.
+std::vector<std::string> ImagePaths(const Job& job) {
+  std::vector<std::string> paths = {job.imagePath1, job.imagePath2};
+  if (!job.imagePath3.empty()) paths.push_back(job.imagePath3);
+  return paths;
+}
+
+bool RemoveIfPresent(Job& job, const std::string& path) {
+  if (platform::KindOf(path) != platform::EntryKind::kFile || platform::RemoveFile(path)) return true;
+  ShowIoError(job, "delete", path, platform::LastErrorText());
   return false;
+}
+
+// The images of an earlier run go before the new ones are written, so that
+// no older image stands beside a newer one; CONTROL.IMG and LAYER01.IMG are
+// created empty under their unfinished names.
+bool CreateImageFiles(Job& job) {
+  for (const std::string& path : ImagePaths(job)) {
+    if (!RemoveIfPresent(job, path) || !RemoveIfPresent(job, UnfinishedImagePath(path))) return false;
+  }
+  for (const std::string* path : {&job.imagePath1, &job.imagePath2}) {
+    const std::string unfinished = UnfinishedImagePath(*path);
+    if (!CreateFileChecked(unfinished)) return RefuseImageFile(job, unfinished);
+  }
+  return true;
+}
+
+// The whole run went well: every image written takes its own name.
+bool NameFinishedImages(Job& job) {
+  for (const std::string& path : ImagePaths(job)) {
+    const std::string unfinished = UnfinishedImagePath(path);
+    if (platform::KindOf(unfinished) != platform::EntryKind::kFile) continue;
+    if (platform::RenameFile(unfinished, path)) continue;
+    ShowIoError(job, "rename", unfinished, platform::LastErrorText());
+    return false;
+  }
+  return true;
 }
 
 void CleanUpBuilderFiles(Job& job) {
@@ -74,16 +101,17 @@ void CleanUpBuilderFiles(Job& job) {
 
 // Has the builder write the metadata image into LAYER01.IMG.
 bool RunBuilder(Job& job, const FileSystemBuilder& build) {
-  auto image = platform::File::Open(job.imagePath2, platform::File::Mode::kReadWrite);
-  if (!image) return RefuseImageFile(job, job.imagePath2);
+  const std::string path = UnfinishedImagePath(job.imagePath2);
+  auto image = platform::File::Open(path, platform::File::Mode::kReadWrite);
+  if (!image) return RefuseImageFile(job, path);
   FreeFileDataList(job);
-  SectorWriter writer(job, *image, job.imagePath2);
+  SectorWriter writer(job, *image, path);
   if (!build(job, writer)) {
     image->Close();
     CleanUpBuilderFiles(job);
     return FailRun(job);
   }
-  bool written = writer.FlushImageSectors() && CloseOutputFile(job, *image, job.imagePath2);
+  bool written = writer.FlushImageSectors() && CloseOutputFile(job, *image, path);
   CleanUpBuilderFiles(job);
   return written || FailRun(job);
 }
@@ -109,24 +137,25 @@ void SortFileDataList(Job& job) {
 
 // Zero sectors up to fileDataStart; the image's length afterwards.
 bool PadMetadataImage(Job& job, uint64_t& metadataLength) {
-  auto image = OpenOutputFile(job, job.imagePath2);
+  const std::string path = UnfinishedImagePath(job.imagePath2);
+  auto image = OpenOutputFile(job, path);
   if (!image) return false;
   auto length = image->Size();
   if (!length) {
-    ShowIoError(job, "measure", job.imagePath2, platform::LastErrorText());
+    ShowIoError(job, "measure", path, platform::LastErrorText());
     return false;
   }
   uint64_t wanted = uint64_t{job.fileDataStart} * kSectorSize;
   metadataLength = *length;
   if (metadataLength < wanted) {
     if (!image->SeekEnd()) {
-      ShowIoError(job, "seek in", job.imagePath2, image->LastError());
+      ShowIoError(job, "seek in", path, image->LastError());
       return false;
     }
-    if (!WriteZeroBytes(job, *image, job.imagePath2, wanted - metadataLength)) return false;
+    if (!WriteZeroBytes(job, *image, path, wanted - metadataLength)) return false;
     metadataLength = wanted;
   }
-  return CloseOutputFile(job, *image, job.imagePath2);
+  return CloseOutputFile(job, *image, path);
 }
 
 // The metadata sectors and every file's sectors, in whole blocks; never less
@@ -148,9 +177,9 @@ bool CheckDualLayerFreeSpace(Job& job, uint64_t total) {
   uint64_t capacity = job.layerCapacity;
   uint64_t free1 = job.freeSectors1;
   uint64_t free2 = job.freeSectors2;
-  bool enough = free1 >= capacity && free2 >= total - capacity;
+  bool enough = free1 >= capacity + kControlImageSectors && free2 >= total - capacity;
   // Two directories on one file system draw on the same free space.
-  if (enough && ImageDirectoriesShareFileSystem(job)) enough = free1 >= total;
+  if (enough && ImageDirectoriesShareFileSystem(job)) enough = free1 >= total + kControlImageSectors;
   if (enough) return true;
   ShowMessage(job,
               "Amount of disk free space for a dual layer DVD title is insufficient. Increase each hard disk "
@@ -166,7 +195,7 @@ bool CheckDualLayerFreeSpace(Job& job, uint64_t total) {
 
 bool CheckSingleLayerFreeSpace(Job& job, uint64_t total) {
   uint64_t free1 = job.freeSectors1;
-  if (free1 >= total) return true;
+  if (free1 >= total + kControlImageSectors) return true;
   ShowMessage(job,
               Format("Amount of disk free space for a single layer DVD title is insufficient. Increase hard disk "
                      "partition for layer 1 to %lluK byte size and free space.",
@@ -279,10 +308,9 @@ void ShowTapeNotAvailable(Job& job) {
 
 }  // namespace
 
-bool BuildImageAndOutput(Job& job, const FileSystemBuilder& build) {
-  PrepareTemporaryPaths(job);
-  RemoveBuilderFiles(job);
-  ShowMakingLabel(job);
+namespace {
+
+bool WriteImageSet(Job& job, const FileSystemBuilder& build) {
   if (!CreateImageFiles(job)) return false;
   if (!RunBuilder(job, build)) return false;
   if (!CheckRecordLimit(job)) return FailRun(job);
@@ -300,6 +328,27 @@ bool BuildImageAndOutput(Job& job, const FileSystemBuilder& build) {
   }
   if (!CopyFileData(job)) return FailRun(job);
   FreeFileDataList(job);
+  return NameFinishedImages(job) || FailRun(job);
+}
+
+}  // namespace
+
+void RemoveUnfinishedImages(Job& job) {
+  for (const std::string& path : ImagePaths(job)) {
+    const std::string unfinished = UnfinishedImagePath(path);
+    if (platform::KindOf(unfinished) == platform::EntryKind::kFile) platform::RemoveFile(unfinished);
+  }
+}
+
+bool BuildImageAndOutput(Job& job, const FileSystemBuilder& build) {
+  PrepareTemporaryPaths(job);
+  RemoveBuilderFiles(job);
+  ShowMakingLabel(job);
+  if (!WriteImageSet(job, build)) {
+    // No image that looks finished is left behind a failed run.
+    RemoveUnfinishedImages(job);
+    return false;
+  }
   RemoveErrorMarker(job);
   return true;
 }

@@ -20,4 +20,8 @@ bool BuildImageAndOutput(Job& job, const FileSystemBuilder& build);
 // MakeUdfStage().
 bool BuildImageAndOutput(Job& job);
 
+// Removes the image files of a run that did not finish (they are written
+// under unfinished names and renamed only when the whole run succeeded).
+void RemoveUnfinishedImages(Job& job);
+
 }  // namespace pravel

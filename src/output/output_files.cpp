@@ -49,6 +49,8 @@ bool WriteZeroBytes(Job& job, platform::File& file, const std::string& path, uin
   return true;
 }
 
+std::string UnfinishedImagePath(const std::string& imagePath) { return imagePath + ".part"; }
+
 std::string DirectoryOf(const std::string& path) {
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";

@@ -22,6 +22,10 @@ bool CloseOutputFile(Job& job, platform::File& file, const std::string& path);
 // Writes `count` zero bytes at the file's current position.
 bool WriteZeroBytes(Job& job, platform::File& file, const std::string& path, uint64_t count);
 
+// The name an image file has while it is being written; it takes its own
+// name only when the whole run has succeeded.
+std::string UnfinishedImagePath(const std::string& imagePath);
+
 // The directory part of a path (up to its last '/').
 std::string DirectoryOf(const std::string& path);
 // The part of a path after its last '/'.

@@ -39,6 +39,8 @@ bool IsDirectory(const std::string& path);
 EntryKind KindOf(const std::string& path);
 // Deletes a file; a missing file counts as failure but is harmless to callers.
 bool RemoveFile(const std::string& path);
+// Gives a file another name in the same file system, replacing a file of that name.
+bool RenameFile(const std::string& from, const std::string& to);
 std::optional<uint64_t> FileLength(const std::string& path);
 // Bytes available to an unprivileged writer on the file system holding `path`.
 std::optional<uint64_t> FreeBytes(const std::string& path);

@@ -45,9 +45,13 @@ void OnInterrupt(std::function<void()> cleanup, int exitStatus) {
   gInstalled = true;
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&set, signal);
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  // A console that went away loses its text and a file that outgrows its
+  // limit fails its write: the run goes on and reports the truth by its exit
+  // status and its marker, not by dying of the signal.
+  ::signal(SIGPIPE, SIG_IGN);
+  ::signal(SIGXFSZ, SIG_IGN);
   std::thread(Watch, set).detach();
 }
 
@@ -56,6 +60,11 @@ bool RunUninterrupted(const std::function<void()>& action) {
   if (gInterrupted) return false;
   action();
   return true;
+}
+
+void EndInterruptHandling() {
+  // Never released: the process ends while holding it.
+  gExclusive.lock();
 }
 
 bool HasDisplay() {

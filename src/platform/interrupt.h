@@ -1,6 +1,7 @@
-// Interruption of a run (SIGINT, SIGTERM on POSIX): a watcher runs the given
-// clean-up outside any signal context and then ends the process with
-// `exitStatus`.
+// Interruption of a run (SIGINT, SIGTERM, SIGHUP and SIGQUIT on POSIX): a
+// watcher runs the given clean-up outside any signal context and then ends
+// the process with `exitStatus`. A closed console (SIGPIPE) and a file size
+// limit (SIGXFSZ) do not end the process: the write that meets them fails.
 #pragma once
 
 #include <functional>
@@ -15,6 +16,10 @@ void OnInterrupt(std::function<void()> cleanup, int exitStatus);
 // race the clean-up (removing the error marker of a run that went well)
 // either happens before it or not at all. False when it did not run.
 bool RunUninterrupted(const std::function<void()>& action);
+
+// Called once the program is about to end: a clean-up already running is
+// waited for (it ends the process); no clean-up starts afterwards.
+void EndInterruptHandling();
 
 // Whether a display for the desktop window is available.
 bool HasDisplay();

@@ -36,6 +36,7 @@ class FakeStages : public Stages {
   }
   void RemoveAliasFiles(Job&) override { calls.push_back("remove-alias"); }
   void RemoveTreeListingFiles(Job&) override { calls.push_back("remove-tree"); }
+  void RemoveUnfinishedImages(Job&) override { calls.push_back("remove-images"); }
   void EraseTape(Job&) override { calls.push_back("erase"); }
 
   bool loadOk = true, treeOk = true, outputOk = true;

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "job/runtime.h"
+#include "e2e/installation.h"
 #include "support/descriptor_checks.h"
 #include "support/test_support.h"
 
@@ -36,7 +37,6 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
-constexpr const char* kSourceDateEpoch = "1767225600";  // 2026-01-01 00:00:00 UTC
 constexpr uint64_t kSector = 2048;
 constexpr uint64_t kSingleLayerCapacity = 2294912;
 constexpr uint64_t kDualLayerLayerCapacity = 2084960;
@@ -44,42 +44,6 @@ constexpr uint64_t kDataAreaStart = 0x30000;
 
 std::string CheckImageScript() { return testing::ToolPath("check_image.py"); }
 
-// An installation with its own temporary, template and image directories,
-// and a title folder to premaster.
-class Installation {
- public:
-  explicit Installation(bool secondImageDirectory = false) {
-    for (const char* sub : {"home", "tmp", "template", "images", "images2", "title"}) MakeDirs(root / sub);
-    std::string imageDirs = Images() + (secondImageDirectory ? ";" + Images2() : "");
-    WriteFile(root / "home/kestrand.ini", "[kestrand]\r\ntempdir=" + Tmp() + "\r\ntemplate=" + Template() +
-                                              "\r\nimagedir=" + imageDirs + "\r\n");
-  }
-
-  std::string Home() const { return root / "home"; }
-  std::string Tmp() const { return root / "tmp"; }
-  std::string Template() const { return root / "template"; }
-  std::string Images() const { return root / "images"; }
-  std::string Images2() const { return root / "images2"; }
-  std::string Title() const { return root / "title"; }
-  std::string Marker() const { return root / "template/_cdferr"; }
-
-  // Runs the program in `environment`; `input` is its standard input.
-  Outcome Run(const std::string& arguments, const std::string& input = "") const {
-    WriteFile(root / "stdin.txt", input);
-    std::string command = environment + " KESTRAND_HOME=" + Quoted(Home()) + " " + Quoted(PravelBinary()) + " " +
-                          arguments + " <" + Quoted(root / "stdin.txt");
-    return RunShell(command, root / "output.txt");
-  }
-
-  Outcome RunBatch(const std::string& extra = "") const {
-    return Run("--console --yes " + extra + (extra.empty() ? "" : " ") + "-p=" + Quoted(Title()));
-  }
-
-  TempDir root;
-  // Variables the program runs with: the build date fixed, unless a test
-  // says otherwise.
-  std::string environment = "SOURCE_DATE_EPOCH=" + std::string(kSourceDateEpoch);
-};
 
 // Bytes that differ from file to file, so that a file placed or read at the
 // wrong sectors shows.

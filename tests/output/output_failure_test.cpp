@@ -16,10 +16,13 @@ using testing::ReadFile;
 
 class OutputFailureTest : public OutputTest {
  protected:
-  // The image as the builder left it: metadata padded to fileDataStart.
-  void ExpectNoFileDataWritten() {
-    EXPECT_EQ(std::filesystem::file_size(job.imagePath2), uint64_t{kDataStart} * kSector);
-    EXPECT_EQ(std::filesystem::file_size(job.imagePath1), 0u);
+  // A failed run leaves no image file, finished or not.
+  void ExpectNoImageLeft() {
+    for (const std::string& path : {job.imagePath1, job.imagePath2, job.imagePath3}) {
+      if (path.empty()) continue;
+      EXPECT_FALSE(Exists(path)) << path;
+      EXPECT_FALSE(Exists(path + ".part")) << path;
+    }
     EXPECT_TRUE(job.fileDataList.empty());
   }
 };
@@ -60,7 +63,7 @@ TEST_F(OutputFailureTest, TitlesOverTheCapacityAreRefused) {
     EXPECT_EQ(t.ui.messages[0].caption, c.caption);
     EXPECT_TRUE(testing::Contains(t.ui.messages[0].text, c.text)) << t.ui.messages[0].text;
     EXPECT_TRUE(MarkerExists());
-    ExpectNoFileDataWritten();
+    ExpectNoImageLeft();
   }
 }
 
@@ -84,6 +87,8 @@ TEST_F(OutputFailureTest, FreeSpaceIsCheckedBeforeAnyFileData) {
         "The title requires 192K bytes, 128K in layer 1 and 64K in layer 2. Layer 1 disk partition has "
         "8000000000K available and Layer 2 disk parition has 62K available."}},
       {true, 80, 80, {}},
+      // Exactly the title's sectors: CONTROL.IMG's sectors do not fit beside it.
+      {false, 64, 4000000000u, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.free1);
@@ -98,7 +103,7 @@ TEST_F(OutputFailureTest, FreeSpaceIsCheckedBeforeAnyFileData) {
       EXPECT_EQ(MessageTexts(), c.texts);
     }
     EXPECT_TRUE(MarkerExists());
-    ExpectNoFileDataWritten();
+    ExpectNoImageLeft();
   }
 }
 
@@ -109,8 +114,8 @@ TEST_F(OutputFailureTest, FreeSpaceIsNotCheckedForTape) {
   ASSERT_EQ(t.ui.messages.size(), 1u);
   EXPECT_EQ(t.ui.messages[0].caption, "Not available");
   EXPECT_EQ(t.ui.messages[0].text, "This build of Pravel can not do that yet: writing to tape.");
-  EXPECT_EQ(ReadFile(job.imagePath1).size(), 32768u);
   EXPECT_TRUE(MarkerExists());
+  ExpectNoImageLeft();
 }
 
 TEST_F(OutputFailureTest, NoToTheSummaryFailsWithoutAnotherMessage) {
@@ -124,7 +129,7 @@ TEST_F(OutputFailureTest, NoToTheSummaryFailsWithoutAnotherMessage) {
             "This is a single layer DVD disc title with 64 sectors. The title is comprised of 3 Directory Folders "
             "and 5 Files");
   EXPECT_TRUE(MarkerExists());
-  ExpectNoFileDataWritten();
+  ExpectNoImageLeft();
 }
 
 TEST_F(OutputFailureTest, SourceChangedOrRemovedBeforeTheCopyIsNamed) {
@@ -147,17 +152,21 @@ TEST_F(OutputFailureTest, SourceChangedOrRemovedBeforeTheCopyIsNamed) {
   }
 }
 
-// Layer 2 on a full disk (writes to /dev/full fail with "No space left on
-// device") or in a directory that does not exist.
+// Layer 2 on a full disk (its unfinished file a link to /dev/full, where
+// writes fail with "No space left on device") or in a directory that does
+// not exist: layer 1 is not left behind either.
 TEST_F(OutputFailureTest, LayerTwoThatCanNotBeWritten) {
   struct Case {
     std::string path, caption, text;
   };
-  const std::string missing = dir / "missing/LAYER02.IMG";
-  for (const Case& c : {Case{"/dev/full", "Fatal IO error!", "Can not write to /dev/full: No space left on device"},
-                        Case{missing, "Disc Image Builder Error!", "Can not create Layer 2 Disc Image file " + missing}}) {
+  testing::MakeDirs(dir / "full");
+  const std::string full = dir / "full/LAYER02.IMG", missing = dir / "missing/LAYER02.IMG";
+  for (const Case& c :
+       {Case{full, "Fatal IO error!", "Can not write to " + full + ".part: No space left on device"},
+        Case{missing, "Disc Image Builder Error!", "Can not create Layer 2 Disc Image file " + missing + ".part"}}) {
     SCOPED_TRACE(c.path);
     ClearOutcome();
+    std::filesystem::create_symlink("/dev/full", full + ".part");
     job.imagePath3 = c.path;
     job.layerCapacity = 64;
     job.singleLayer = 0;
@@ -166,7 +175,9 @@ TEST_F(OutputFailureTest, LayerTwoThatCanNotBeWritten) {
     EXPECT_EQ(t.ui.messages[0].caption, c.caption);
     EXPECT_EQ(t.ui.messages[0].text, c.text);
     EXPECT_TRUE(MarkerExists());
-    EXPECT_EQ(std::filesystem::file_size(job.imagePath2), 64u * kSector);
+    EXPECT_FALSE(Exists(job.imagePath1));
+    EXPECT_FALSE(Exists(job.imagePath2));
+    std::filesystem::remove(full + ".part");
   }
   EXPECT_TRUE(Exists("/dev/full"));
 }
@@ -178,7 +189,7 @@ TEST_F(OutputFailureTest, ImageFilesThatCanNotBeCreatedLeaveTheMarkerToTheDriver
   EXPECT_FALSE(built);
   ASSERT_EQ(t.ui.messages.size(), 1u);
   EXPECT_EQ(t.ui.messages[0].caption, "Disc Image Builder Error!");
-  EXPECT_EQ(t.ui.messages[0].text, "Can not create Disc Image file " + job.imagePath1);
+  EXPECT_EQ(t.ui.messages[0].text, "Can not create Disc Image file " + job.imagePath1 + ".part");
   EXPECT_FALSE(MarkerExists());
 }
 
@@ -218,8 +229,7 @@ TEST_F(OutputFailureTest, ImpossibleLayoutsAreRefusedBeforeWriting) {
     }
     EXPECT_TRUE(MarkerExists());
   }
-  ExpectNoFileDataWritten();  // of the last layout
-  EXPECT_EQ(static_cast<uint8_t>(ReadFile(job.imagePath2)[20 * kSector]), MetadataByte(20));
+  ExpectNoImageLeft();
 }
 
 TEST(CopyProgressText, NamesTheFileBytesRateAndTimeLeft) {
