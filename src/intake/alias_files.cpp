@@ -146,14 +146,20 @@ void WriteAliasEntry(Job& job, const std::string& path, bool secondSection) {
 }
 
 void NextAliasFileIfFull(Job& job) {
-  // Measured by its attributes: this runs once per file of the title.
-  const auto status = platform::StatusOf(job.paliasPath);
-  if (!status) return;
-  if (status->kind != platform::EntryKind::kFile) {
-    ShowMessage(job, kCanNotCreate, kListingCaption);
-    return;
+  // This runs once per file of the title: the length the last write left
+  // is taken from the profile layer, which holds the file, without a look
+  // at the file system; a file it does not hold is measured.
+  std::optional<uint64_t> length = platform::HeldProfileLength(job.paliasPath);
+  if (!length) {
+    const auto status = platform::StatusOf(job.paliasPath);
+    if (!status) return;
+    if (status->kind != platform::EntryKind::kFile) {
+      ShowMessage(job, kCanNotCreate, kListingCaption);
+      return;
+    }
+    length = status->length;
   }
-  if (status->length <= kFullAliasFileBytes) return;
+  if (*length <= kFullAliasFileBytes) return;
   // Nothing more is written to the full file: its cached copy is let go.
   platform::WritePrivateProfileString(nullptr, nullptr, nullptr, job.paliasPath);
   job.paliasPath = AliasFilePath(job, job.paliasCount);

@@ -156,11 +156,12 @@ std::optional<File> File::Open(const std::string& path, Mode mode) {
     case Mode::kAppend: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
   }
   // A reader never waits for a pipe's writer: a source replaced by a FIFO
-  // opens at once (and reads as what it is) instead of hanging the run.
+  // opens at once and reads as what it is (nothing) instead of hanging the
+  // run. The flag stays: it changes nothing for regular files, and clearing
+  // it would cost two calls per file.
   if (mode == Mode::kRead) flags |= O_NONBLOCK;
   int fd = ::open(path.c_str(), flags, 0666);
   if (fd < 0) return std::nullopt;
-  if (mode == Mode::kRead) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   File file;
   file.fd_ = fd;
   return file;

@@ -488,6 +488,12 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
   return std::string(result.substr(0, bufferSize - 1));
 }
 
+std::optional<uint64_t> HeldProfileLength(const std::string& path) {
+  auto it = TheCache().find(path);
+  if (it == TheCache().end()) return std::nullopt;
+  return it->second->stamp.size;
+}
+
 bool WritePrivateProfileString(const char* section, const char* key, const char* value,
                                const std::string& path) {
   if (!section && !key && !value) {

@@ -13,6 +13,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace pravel::platform {
@@ -25,5 +27,10 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 // not be written.
 bool WritePrivateProfileString(const char* section, const char* key, const char* value,
                                const std::string& path);
+
+// The length of a profile file this process holds in its cache, as its last
+// read or write left it (no look at the file system); nullopt when the file
+// is not held. For files only this process writes.
+std::optional<uint64_t> HeldProfileLength(const std::string& path);
 
 }  // namespace pravel::platform
