@@ -27,40 +27,44 @@ std::string ChangedReason(const std::string& detail) {
   return "the file has changed since the file system was built (" + detail + ")";
 }
 
-// Copies exactly the record's byteLength bytes of the source and fills the
-// rest of its sectors with zeros.
-bool CopyRecord(Job& job, const FileDataRecord& record, VolumeImageWriter& image, std::vector<uint8_t>& block,
-                CopyProgress& progress) {
-  auto source = platform::File::Open(record.path, platform::File::Mode::kRead);
-  if (!source) return RefuseSource(job, record.path, platform::LastErrorText());
-  auto size = source->Size();
-  if (!size) return RefuseSource(job, record.path, platform::LastErrorText());
-  if (*size != record.byteLength) {
+// A source that no longer holds the bytes the file system was built with;
+// its length now, when that differs, says the most.
+bool RefuseChanged(Job& job, const FileDataRecord& record, platform::File& source, const std::string& detail) {
+  auto size = source.Size();
+  if (size && *size != record.byteLength) {
     return RefuseSource(job, record.path,
                         ChangedReason(Format("%llu bytes now, %llu bytes then", static_cast<ull>(*size),
                                              static_cast<ull>(record.byteLength))));
   }
+  return RefuseSource(job, record.path, ChangedReason(detail));
+}
+
+// Copies exactly the record's byteLength bytes of the source and fills the
+// rest of its sectors with zeros. The last read asks for one byte more than
+// is left: a source that grew shows without a call of its own.
+bool CopyRecord(Job& job, const FileDataRecord& record, VolumeImageWriter& image, std::vector<uint8_t>& block,
+                CopyProgress& progress) {
+  auto source = platform::File::Open(record.path, platform::File::Mode::kRead);
+  if (!source) return RefuseSource(job, record.path, platform::LastErrorText());
   uint64_t remaining = record.byteLength;
-  while (remaining > 0) {
-    size_t want = static_cast<size_t>(std::min<uint64_t>(remaining, block.size()));
+  for (;;) {
+    const bool last = remaining < block.size();
+    const size_t want = last ? static_cast<size_t>(remaining) + 1 : block.size();
     auto got = source->Read(block.data(), want);
     if (!got) return RefuseSource(job, record.path, source->LastError());
-    if (*got < want) {
-      uint64_t done = record.byteLength - remaining + *got;
-      return RefuseSource(job, record.path,
-                          ChangedReason(Format("it ended after %llu of %llu bytes", static_cast<ull>(done),
-                                               static_cast<ull>(record.byteLength))));
+    if (*got > remaining) {
+      return RefuseChanged(job, record, *source, Format("it grew past %llu bytes", static_cast<ull>(record.byteLength)));
     }
-    if (!image.Append(block.data(), want)) return false;
-    progress.Advance(want);
-    remaining -= want;
-  }
-  uint8_t probe = 0;
-  auto beyond = source->Read(&probe, 1);
-  if (!beyond) return RefuseSource(job, record.path, source->LastError());
-  if (*beyond != 0) {
-    return RefuseSource(job, record.path,
-                        ChangedReason(Format("it grew past %llu bytes", static_cast<ull>(record.byteLength))));
+    if (*got < std::min<uint64_t>(want, remaining)) {
+      const uint64_t done = record.byteLength - remaining + *got;
+      return RefuseChanged(job, record, *source,
+                           Format("it ended after %llu of %llu bytes", static_cast<ull>(done),
+                                  static_cast<ull>(record.byteLength)));
+    }
+    if (*got > 0 && !image.Append(block.data(), *got)) return false;
+    progress.Advance(*got);
+    remaining -= *got;
+    if (last) break;
   }
   return image.AppendZeros(SectorBytes(record.sectorCount) - record.byteLength);
 }
