@@ -48,14 +48,12 @@ TEST(Program, AMissingInstallationFileOrTempdirStatementEndsStartUp) {
   Outcome outcome = RunPravel(home.path(), "--console -p=/any", home);
   EXPECT_EQ(outcome.status, 2);
   EXPECT_TRUE(Contains(outcome.output, "Installation error?")) << outcome.output;
-  EXPECT_TRUE(Contains(outcome.output,
-                       "Can not locate the " + home.path() + "/kestrand.ini file. Please check your installation."))
-      << outcome.output;
+  EXPECT_TRUE(Contains(outcome.output, home.path() + "/kestrand.ini")) << outcome.output;
 
   WriteFile(home / "kestrand.ini", "[kestrand]\r\nimagedir=/tmp\r\n");
   outcome = RunPravel(home.path(), "--console -p=/any", home);
   EXPECT_EQ(outcome.status, 2);
-  EXPECT_TRUE(Contains(outcome.output, "The tempdir= statement is missing in KESTRAND.INI file.")) << outcome.output;
+  EXPECT_TRUE(Contains(outcome.output, "tempdir=")) << outcome.output;
 }
 
 // Without DVDFROM.INI only the volume_id default draws a warning; a title
@@ -65,8 +63,7 @@ TEST(Program, FailedBatchRunShowsOnlyTheVolumeIdWarningLeavesTheMarkerAndExitsOn
   WriteFile(install.root / "title/ONLY.TXT", "x");
   Outcome outcome = RunPravel(install.Home(), "--console -p=" + (install.root / "title"), install.root);
   EXPECT_EQ(outcome.status, 1) << outcome.output;
-  EXPECT_TRUE(Contains(outcome.output, "Warning: Illegal volume_id DVD-ROM specified in DVDF**.INI file."))
-      << outcome.output;
+  EXPECT_TRUE(Contains(outcome.output, "Illegal volume_id DVD-ROM")) << outcome.output;
   EXPECT_FALSE(Contains(outcome.output, "Illegal Pre"));
   EXPECT_FALSE(Contains(outcome.output, "Illegal system"));
   EXPECT_TRUE(Exists(install.root / "template/_cdferr"));

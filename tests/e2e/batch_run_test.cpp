@@ -423,22 +423,6 @@ TEST(BatchRun, FilesOfTheProjectAndOfTheDvdVideoFoldersParentGetDistinctRootName
                {install.Title() + "/LONGFILENAME_A.TXT", disc + "/LONGFILENAME_B.TXT", disc + "/VIDEO_TS"});
 }
 
-TEST(BatchRun, ADvdVideoFolderNamedWithMoreThan64CharactersIsRefused) {
-  Installation install;
-  MakeFile(install.Title() + "/README.TXT", 100);
-  const std::string video = install.root / ("video/" + std::string(65, 'V'));
-  MakeFile(video + "/A.TXT", 10);
-
-  Outcome run = install.RunBatch("-dvdv=" + Quoted(video));
-
-  EXPECT_EQ(run.status, 1) << run.output;
-  EXPECT_TRUE(Contains(run.output, "Format error, aborting")) << run.output;
-  EXPECT_TRUE(Contains(run.output, "[" + video + "] exceeds the maximum file name length")) << run.output;
-  EXPECT_TRUE(Exists(install.Marker()));
-  EXPECT_FALSE(Exists(install.Images() + "/LAYER01.IMG"));
-  EXPECT_EQ(LeftoverTemporaryFiles(install.Tmp()), std::vector<std::string>{});
-}
-
 // Titles refused before file data is written (sparse sources): over the
 // single-layer capacity (2 x 2.4 GB), over the dual-layer capacity with
 // --layers=2 (3 x 3 GB), and a file of 4 GiB (named, before any sector).

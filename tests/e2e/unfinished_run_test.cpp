@@ -53,7 +53,8 @@ std::string BatchCommand(const Installation& install) {
 }
 
 // Runs a batch run without --yes whose standard input is a pipe: once the
-// summary question shows (earlier questions are answered Yes),
+// summary question shows (earlier questions are answered Yes; one reading
+// of the output decides both, so the summary is never answered early),
 // `atQuestion` (shell commands; $pid is the run, descriptor 3 its input)
 // runs; then its input closes. The exit status of the run is printed last as "status=N".
 Outcome RunWithQuestion(const Installation& install, const std::string& atQuestion) {
@@ -62,9 +63,9 @@ Outcome RunWithQuestion(const Installation& install, const std::string& atQuesti
       "mkfifo " + Quoted(fifo) + "\n" + install.environment + " KESTRAND_HOME=" + Quoted(install.Home()) + " " +
       Quoted(testing::PravelBinary()) + " --console -p=" + Quoted(install.Title()) + " <" + Quoted(fifo) + " >" +
       Quoted(output) + " 2>&1 &\npid=$!\nexec 3>" + Quoted(fifo) +
-      "\nanswered=0\nfor i in $(seq 400); do\n  grep -q 'Continue?' " + Quoted(output) +
-      " && break\n  kill -0 $pid || break\n  asked=$(grep -o '\\[y/n\\]' " + Quoted(output) +
-      " | wc -l)\n  if [ \"$asked\" -gt \"$answered\" ]; then echo y >&3; answered=$asked; fi\n  sleep 0.05\ndone\n" +
+      "\nanswered=0\nfor i in $(seq 400); do\n  seen=$(cat " + Quoted(output) +
+      ")\n  case \"$seen\" in *Continue?*) break;; esac\n  kill -0 $pid || break\n"
+      "  asked=$(printf '%s' \"$seen\" | grep -o '\\[y/n\\]' | wc -l)\n  if [ \"$asked\" -gt \"$answered\" ]; then echo y >&3; answered=$asked; fi\n  sleep 0.05\ndone\n" +
       atQuestion + "\nexec 3>&-\nwait $pid\nstatus=$?\ncat " + Quoted(output) + "\necho status=$status\n";
   return RunScript(install, script);
 }

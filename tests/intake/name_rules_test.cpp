@@ -113,16 +113,6 @@ TEST(PathCharacters, ASpaceAboveTheSelectionAsksAndYesSilencesTheRun) {
   EXPECT_EQ(t.ui.messages.size(), 1u);
 }
 
-TEST(PathCharacters, AHyphenAsksAndNoFailsLowerCasePasses) {
-  TestJob t;
-  EXPECT_TRUE(CheckPathCharacters(t.job, "/TITLE/readme.txt"));
-  EXPECT_TRUE(t.ui.messages.empty());
-  t.ui.QueueAnswers({Answer::kNo});
-  EXPECT_FALSE(CheckPathCharacters(t.job, "/TITLE/read-me.txt"));
-  EXPECT_EQ(t.ui.messages.size(), 1u);
-  EXPECT_EQ(t.job.noWarningMessages, 0);
-}
-
 TEST(NameEncoding, InvalidUtf8IsRefusedNamingThePath) {
   TestJob t;
   EXPECT_TRUE(CheckNameEncoding(t.job, "/title/" + kOmega + "mega.txt"));

@@ -177,16 +177,5 @@ TEST(ShortNames, OnlyTheRootLastGivenIsSettled) {
   EXPECT_EQ(ShortPathName(t.job, dir / "V/LONGFOLDERNAME_B"), "LONGFO_1");
 }
 
-TEST(ShortNames, JobTableIsMadeOnFirstUse) {
-  TempDir dir;
-  MakeDirs(dir / "Some Folder");
-  testing::TestJob t;
-  EXPECT_EQ(t.job.shortNames, nullptr);
-  EXPECT_EQ(ShortPathName(t.job, dir / "Some Folder/"), "SOME_F_1");
-  ASSERT_NE(t.job.shortNames, nullptr);
-  EXPECT_EQ(ShortPathName(t.job, dir / "Some Folder"), "SOME_F_1");
-  EXPECT_EQ(t.job.shortNames->ListingCount(), 1u);
-}
-
 }  // namespace
 }  // namespace pravel

@@ -200,15 +200,6 @@ TEST(TreeListing, OnlyFilesSelectedIsAUsageErrorAndAnEmptyFolderIsEnough) {
   EXPECT_TRUE(none.Messages().empty());
 }
 
-TEST(TreeListing, ANameTooLongEndsTheScan) {
-  ScanFixture scan;
-  const std::string name = std::string(61, 'n') + ".txt";  // 65 characters
-  WriteFile(scan.Src("T/F/" + name), "x");
-  scan.Select("T/F");
-  EXPECT_FALSE(BuildTreeListing(scan.job));
-  scan.ExpectOneMessage({TooLongMessage(scan.Src("T/F/" + name))}, "Format error, aborting");
-}
-
 // A selected folder that is the parent of another selection puts only its
 // contents on the disc, so its own name is not measured.
 TEST(TreeListing, ASelectedFolderGivingOnlyItsContentsMayHaveALongName) {

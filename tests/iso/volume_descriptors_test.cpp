@@ -275,14 +275,5 @@ TEST_F(VolumeDescriptors, ABareFileIdentifierIsWrittenAsItStandsWhereverPravelRu
   EXPECT_EQ(here, elsewhere);
 }
 
-TEST(VolumeDescriptorSetTerminator, HoldsTypeStandardIdentifierAndVersionOnly) {
-  std::vector<uint8_t> sector(2048, 0);
-  BuildVolumeDescriptorSetTerminator(sector.data());
-  EXPECT_EQ(sector[0], 255);
-  EXPECT_EQ(Text(sector, 1, 5), "CD001");
-  EXPECT_EQ(sector[6], 1);
-  for (size_t i = 7; i < sector.size(); ++i) ASSERT_EQ(sector[i], 0) << "byte " << i;
-}
-
 }  // namespace
 }  // namespace pravel

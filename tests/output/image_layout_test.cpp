@@ -11,12 +11,6 @@ namespace {
 using testing::Exists;
 using testing::ReadFile;
 
-uint32_t Be32(const std::string& bytes, size_t at) {
-  uint32_t value = 0;
-  for (int i = 0; i < 4; ++i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
-  return value;
-}
-
 // The anchor in sector `sector` of `image`, naming `location`.
 ::testing::AssertionResult AnchorAt(const std::string& image, uint64_t sector, uint32_t location) {
   if (image.size() < (sector + 1) * kSector) return ::testing::AssertionFailure() << "image too short";
@@ -64,19 +58,6 @@ TEST_F(ImageLayoutTest, SingleLayerImageHoldsMetadataFilesAnchorAndControlData) 
             std::vector<uint32_t>({64, 64, 0, 0}));
   EXPECT_EQ(job.dualLayer, 0);
   EXPECT_TRUE(job.fileDataList.empty());
-}
-
-TEST_F(ImageLayoutTest, VolumeEndingOnABlockKeepsItsSixteenExtraSectors) {
-  // 48 + 16 = 64 is a multiple of 16: the builder ends the volume at 80.
-  Layout layout = BackToBack({AddSource("block.bin", 16 * kSector)});
-  ASSERT_EQ(layout.volumeSectors, 80u);
-  ASSERT_TRUE(Run(layout));
-
-  std::string image = ReadFile(job.imagePath2);
-  ASSERT_EQ(image.size(), 80u * kSector);
-  EXPECT_TRUE(AnchorAt(image, 79, 79));
-  EXPECT_EQ(job.totalSectors, 80u);
-  EXPECT_EQ(Be32(ReadFile(job.imagePath1), 8), 80u + 0x2FFFF);
 }
 
 TEST_F(ImageLayoutTest, DualLayerSplitJoinsToTheSingleLayerVolume) {

@@ -309,6 +309,19 @@ def latin1_form(text):
     return bytes(ord(c) if ord(c) < 256 else ord("_") for c in text)
 
 
+def isoinfo_tree(image, options, label, problems):
+    """isoinfo's listing of one tree, or None with its complaint added."""
+    result = run(["isoinfo"] + options + ["-l", "-i", image])
+    if result.returncode or result.stderr.strip():
+        problems.add("isoinfo", label + ": " + said(result))
+        return None
+    try:
+        return isoinfo_listing(result.stdout)
+    except ValueError as error:
+        problems.add("isoinfo", "%s: %s" % (label, error))
+        return None
+
+
 def check_isoinfo(image, tree, problems, options):
     reader = "isoinfo"
     result = run(["isoinfo", "-d", "-i", image])
@@ -326,27 +339,10 @@ def check_isoinfo(image, tree, problems, options):
             problems.add(reader, "-d: volume size beyond the image: " + said(result))
 
     # The ISO tree: its shape and sizes match the source, its names are ISO names.
-    result = run(["isoinfo", "-l", "-i", image])
-    iso = None
-    if result.returncode or result.stderr.strip():
-        problems.add(reader, "-l: " + said(result))
-    else:
-        try:
-            iso = isoinfo_listing(result.stdout)
-        except ValueError as error:
-            problems.add(reader, "-l: %s" % error)
+    iso = isoinfo_tree(image, [], "-l", problems)
     if iso is not None:
         check_iso_names(reader + " -l", iso, problems, options)
-
-    result = run(["isoinfo", "-J", "-j", "iso8859-1", "-l", "-i", image])
-    joliet = None
-    if result.returncode or result.stderr.strip():
-        problems.add(reader, "-J -l: " + said(result))
-    else:
-        try:
-            joliet = isoinfo_listing(result.stdout)
-        except ValueError as error:
-            problems.add(reader, "-J -l: %s" % error)
+    joliet = isoinfo_tree(image, ["-J", "-j", "iso8859-1"], "-J -l", problems)
     if joliet is None:
         return
     found = {}

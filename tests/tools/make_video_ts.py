@@ -14,26 +14,16 @@ sector of VIDEO_TS.IFO. By default they describe the files laid end to end;
 --manager-last and --set-gap declare gaps, as authoring tools often do, that
 an image must keep: the video manager's BUP ends at the declared last sector,
 each title set's BUP ends at the set's declared last sector, and the next
-title set starts right behind. --layout writes that placement as JSON:
-
-  {"files": [{"name": "VIDEO_TS.IFO", "start": 0, "sectors": 6}, ...],
-   "end": 28}
-
-with the files in player order and "end" the first sector behind the last
-title set. --break makes one fault in the tables, for refusal tests; the
-layout file still gives the placement of the unbroken title:
+title set starts right behind. --break makes one fault in the tables, for
+refusal tests:
   overlap     VTS_01_0.IFO's title VOBS start on its own last IFO sector
-  order       title set 2 starts on the last sector of title set 1
-  unnamed     no title names the last title set
-  identifier  VTS_01_0.IFO (and its BUP) lack "DVDVIDEO-VTS"
   short       VIDEO_TS.IFO's title search table lies one sector past its end
 
 Usage: make_video_ts.py FOLDER [--title-packs N] [--menu-packs N] [--sets N]
-           [--manager-last S] [--set-gap G] [--layout FILE] [--break KIND]
+           [--manager-last S] [--set-gap G] [--break KIND]
 """
 
 import argparse
-import json
 import os
 import struct
 import sys
@@ -183,7 +173,7 @@ def video_object_set(packs, vob_id=1):
 # --- information files ------------------------------------------------------
 
 # The faults --break makes, each alone in an otherwise valid title.
-BREAKS = ("overlap", "order", "unnamed", "identifier", "short")
+BREAKS = ("overlap", "short")
 
 
 def sectors(data):
@@ -308,8 +298,6 @@ def title_set_files(number, title_packs, gap, fault):
     last_sector = 2 * ifo_sectors + title_packs - 1 + gap
     title_vobs = ifo_sectors - 1 if fault == "overlap" else ifo_sectors
     mat = title_set_mat(pointers, ifo_sectors, last_sector, title_vobs)
-    if fault == "identifier":
-        put(mat, 0, bytes(12))
     ifo = information_file(mat, tables)
     prefix = "VTS_%02d_" % number
     return [(prefix + "0.IFO", ifo, 0), (prefix + "1.VOB", video_object_set(title_packs), ifo_sectors),
@@ -322,8 +310,6 @@ def video_manager_files(menu_packs, title_sets, set_starts, manager_last, fault)
     None: right behind the menu VOBS). `set_starts(manager_last)` gives the
     first sector of each title set."""
     titles = [(n + 1, 0) for n in range(title_sets)]
-    if fault == "unnamed":
-        titles.pop()
     pointers, ifo_sectors = table_sectors(manager_tables(menu_packs, titles, title_sets))
     contiguous = 2 * ifo_sectors + menu_packs - 1
     if manager_last is None:
@@ -331,8 +317,6 @@ def video_manager_files(menu_packs, title_sets, set_starts, manager_last, fault)
     if manager_last < contiguous:
         raise ValueError("the video manager needs sectors 0 to %d" % contiguous)
     starts = set_starts(manager_last)
-    if fault == "order":
-        starts[1] -= 1  # inside title set 1
     titles = [(number, starts[number - 1]) for number, _ in titles]
     tables = manager_tables(menu_packs, titles, title_sets)
     mat = manager_mat(pointers, ifo_sectors, manager_last, title_sets)
@@ -343,17 +327,13 @@ def video_manager_files(menu_packs, title_sets, set_starts, manager_last, fault)
             ("VIDEO_TS.BUP", ifo, manager_last - ifo_sectors + 1)], manager_last
 
 
-def make_video_ts(folder, title_packs=4, menu_packs=2, sets=1, manager_last=None, set_gap=0,
-                  fault=None, layout=None):
-    """Writes FOLDER/VIDEO_TS and returns its path; with `layout`, also the
-    JSON list of where the information tables place each file. A `fault`
-    of BREAKS breaks the tables, not that list."""
+def make_video_ts(folder, title_packs=4, menu_packs=2, sets=1, manager_last=None, set_gap=0, fault=None):
+    """Writes FOLDER/VIDEO_TS and returns its path; a `fault` of BREAKS breaks
+    the tables."""
     if title_packs < 2 or menu_packs < 2:
         raise ValueError("a cell spans at least two sectors")
     if not 1 <= sets <= 99 or set_gap < 0:
         raise ValueError("1 to 99 title sets, a gap of 0 or more sectors")
-    if fault in ("order", "unnamed") and sets < 2:
-        raise ValueError("--break %s needs two title sets or more" % fault)
     sets_files, set_lasts = [], []
     for number in range(1, sets + 1):
         files, last_sector = title_set_files(number, title_packs, set_gap, fault if number == 1 else None)
@@ -375,10 +355,6 @@ def make_video_ts(folder, title_packs=4, menu_packs=2, sets=1, manager_last=None
     os.makedirs(video_ts, exist_ok=True)
     for name, data, _ in placed:
         write(os.path.join(video_ts, name), data)
-    if layout:
-        end = starts[-1] + set_lasts[-1] + 1
-        files = [{"name": name, "start": start, "sectors": sectors(data)} for name, data, start in placed]
-        write(layout, (json.dumps({"files": files, "end": end}, indent=1) + "\n").encode())
     return video_ts
 
 
@@ -392,12 +368,11 @@ def main(argv):
                         help="last sector of the video manager; the BUP ends there, title set 1 starts at S+1")
     parser.add_argument("--set-gap", type=int, default=0, metavar="G",
                         help="sectors each title set declares between its title VOBS and its BUP")
-    parser.add_argument("--layout", metavar="FILE", help="writes where the tables place each file, as JSON")
     parser.add_argument("--break", dest="fault", choices=BREAKS, help="makes one fault in the tables")
     args = parser.parse_args(argv)
     try:
         print(make_video_ts(args.folder, args.title_packs, args.menu_packs, args.sets, args.manager_last,
-                            args.set_gap, args.fault, args.layout))
+                            args.set_gap, args.fault))
     except ValueError as error:
         parser.error(str(error))
     return 0
