@@ -211,7 +211,10 @@ TEST_F(InstallConfigTest, UnusableImageDirectoryIsNamedInTheMessage) {
 
 TEST_F(InstallConfigTest, ImageDirectoryOfTheLongestLengthIsAccepted) {
   std::string longest = root.path();
-  while (longest.size() < 243) longest += "/" + std::string(std::min<size_t>(60, 242 - longest.size()), 'l');
+  while (longest.size() < 243) {
+    const size_t letters = std::min<size_t>(60, 242 - longest.size());
+    longest.append(1, '/').append(letters, 'l');
+  }
   ASSERT_EQ(longest.size(), 243u);
   MakeDirs(longest);
   WriteConfig("imagedir=" + longest + "\r\n");

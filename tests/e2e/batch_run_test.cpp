@@ -176,7 +176,7 @@ std::vector<std::string> LeftoverTemporaryFiles(const std::string& tempDir) {
 Outcome CheckImage(const Installation& install, const std::vector<std::string>& images,
                    const std::string& extraArguments = "", const std::string& source = "") {
   std::string command = "/usr/bin/python3 " + Quoted(CheckImageScript());
-  for (const std::string& image : images) command += " " + Quoted(image);
+  for (const std::string& image : images) command.append(1, ' ').append(Quoted(image));
   command += " " + Quoted(source.empty() ? install.Title() : source) + " --work-dir " + Quoted(install.root.path()) +
              " " + extraArguments;
   return RunShell(command, install.root / "check.txt");

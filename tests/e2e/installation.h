@@ -14,7 +14,8 @@ class Installation {
  public:
   explicit Installation(bool secondImageDirectory = false) {
     for (const char* sub : {"home", "tmp", "template", "images", "images2", "title"}) testing::MakeDirs(root / sub);
-    std::string imageDirs = Images() + (secondImageDirectory ? ";" + Images2() : "");
+    std::string imageDirs = Images();
+    if (secondImageDirectory) imageDirs.append(1, ';').append(Images2());
     testing::WriteFile(root / "home/kestrand.ini", "[kestrand]\r\ntempdir=" + Tmp() + "\r\ntemplate=" + Template() +
                                                        "\r\nimagedir=" + imageDirs + "\r\n");
   }

@@ -91,7 +91,7 @@ TEST(ScanRefusals, AFolderThatCanNotBeListedEndsTheScan) {
   fs::permissions(scan.Src("T/F/locked"), fs::perms::none);
   if (::access(scan.Src("T/F/locked").c_str(), R_OK) == 0) GTEST_SKIP() << "running with the right to read any folder";
   EXPECT_FALSE(BuildTreeListing(scan.job));
-  scan.ExpectOneMessage({"[" + scan.Src("T/F/locked") + "]"}, kIo);
+  scan.ExpectOneMessage({std::string(1, '[').append(scan.Src("T/F/locked")).append(1, ']')}, kIo);
 }
 
 TEST(ScanRefusals, TheSourceListRefusesAnEntryBeyondItsRoom) {
@@ -117,7 +117,7 @@ TEST(ScanRefusals, AProjectPathThatIsNoFolderIsNamed) {
   scan.job.projectPath = scan.Src("file");
   EXPECT_FALSE(LoadProjectSources(scan.job));
   ASSERT_EQ(scan.Messages().size(), 1u);
-  EXPECT_TRUE(testing::Contains(scan.Messages()[0].text, "[" + scan.Src("file") + "]"));
+  EXPECT_TRUE(testing::Contains(scan.Messages()[0].text, std::string(1, '[').append(scan.Src("file")).append(1, ']')));
 }
 
 // A title holding the run's own image or temporary directory would put the

@@ -193,8 +193,9 @@ TEST_F(BuilderTest, RootEntriesFromTwoParentsGetDistinctNamesInRecordsAndPathTab
 }
 
 TEST(DirectoryRecords, SizesAndPadding) {
-  std::vector<uint8_t> twelve(12, 'A');
-  twelve.insert(twelve.end(), {';', '1'});
+  std::vector<uint8_t> twelve(14, 'A');
+  twelve[12] = ';';
+  twelve[13] = '1';
   EXPECT_EQ(MakeDirectoryRecord(twelve, 0, 0, false, nullptr).size(), 48u);  // even identifier pads
   EXPECT_EQ(MakeDirectoryRecord({0x00}, 0, 0, true, nullptr).size(), 34u);
   std::vector<uint8_t> joliet(26, 0);

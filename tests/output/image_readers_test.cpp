@@ -53,9 +53,9 @@ class ImageReadersTest : public ::testing::Test {
   // title back file for file from the images, joined when there are two.
   void ExpectReadable(const std::vector<std::string>& images, const std::string& name) {
     std::string command = "/usr/bin/python3 " + testing::Quoted(testing::ToolPath("check_image.py"));
-    for (const std::string& image : images) command += " " + testing::Quoted(image);
+    for (const std::string& image : images) command.append(1, ' ').append(testing::Quoted(image));
     testing::MakeDirs(dir / name);
-    command += " " + testing::Quoted(dir / "title") + " --work-dir " + testing::Quoted(dir / name);
+    command.append(1, ' ').append(testing::Quoted(dir / "title")).append(" --work-dir ").append(testing::Quoted(dir / name));
     testing::Outcome check = testing::RunShell(command, dir / (name + ".txt"));
     EXPECT_EQ(check.status, 0) << check.output;
     EXPECT_TRUE(testing::Contains(check.output, "agree in isoinfo, osirrox, 7z, pycdlib")) << check.output;

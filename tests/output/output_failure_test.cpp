@@ -253,7 +253,7 @@ class SteppingClock final : public platform::Clock {
 
 TEST_F(OutputFailureTest, ProgressIsShownAtMostTenTimesASecond) {
   std::vector<std::string> sources;
-  for (int i = 0; i < 12; ++i) sources.push_back(AddSource("f" + std::to_string(i), 100));
+  for (int i = 0; i < 12; ++i) sources.push_back(AddSource(std::string(1, 'f').append(std::to_string(i)), 100));
   Layout layout = BackToBack(sources);
   SteppingClock clock;
   job.clock = &clock;
