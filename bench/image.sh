@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Benchmark of a whole batch premaster against the floor: for each of two
-# titles (250,000 small files in 2,000 folders; four files of 1 GiB) it runs
-# a batch premaster into image files and, side by side, the floor: every
-# source concatenated into one file on the same file system, then sync.
-# Reports wall time, the ratio to the floor and the peak memory (maximum
-# resident set size) of the premaster. A benchmark, not a test.
+# Benchmark of a whole batch premaster against the floor and a peer: for each
+# title (20,000 files of 1-4 KB in 400 folders and two of 100 MiB; 250,000
+# small files in 2,000 folders; four files of 1 GiB) it runs, alternating and
+# ROUNDS times (default 3), a batch premaster into image files, the floor
+# (every source concatenated into one file on the same file system) and
+# `genisoimage -J -udf` into one image, each followed by sync. Reports the
+# median wall times, the ratios, the bytes each side wrote and the peak memory
+# (maximum resident set size) of the premaster. A benchmark, not a test.
 #
-# Usage: bench/image.sh [work directory]
+# Usage: bench/image.sh [work directory]   (TITLES="mixed small large" picks titles)
 #   The titles are generated under the work directory (kept and reused when it
 #   is given; a new one under $TMPDIR or /var/tmp is made and removed
 #   otherwise). It needs about 13 GB free. BUILD_DIR selects the build
@@ -48,6 +50,29 @@ PY
   touch "$dir.done"
 }
 
+generate_mixed() {
+  local dir="$1"
+  [[ -e "$dir.done" ]] && return
+  echo "generating 20,000 files of 1-4 KB in 400 folders and two of 100 MiB under $dir ..."
+  python3 - "$dir" <<'PY'
+import os, random, sys
+root = sys.argv[1]
+rng = random.Random(2)
+payload = bytes(rng.getrandbits(8) for _ in range(4096))
+for f in range(400):
+    folder = os.path.join(root, "SET_%02d" % (f // 40), "FOLDER_%03d" % f)
+    os.makedirs(folder, exist_ok=True)
+    for i in range(50):
+        with open(os.path.join(folder, "FILE_%03d.DAT" % i), "wb") as out:
+            out.write(payload[:rng.randint(1024, 4096)])
+os.makedirs(os.path.join(root, "BIG"), exist_ok=True)
+for i in range(2):
+    with open(os.path.join(root, "BIG", "PART_%d.BIN" % i), "wb") as out:
+        out.write(os.urandom(100 << 20))
+PY
+  touch "$dir.done"
+}
+
 generate_large() {
   local dir="$1"
   [[ -e "$dir.done" ]] && return
@@ -80,6 +105,15 @@ premaster() {
     "$build/pravel" --console --yes -nw -p="$title" >"$install/output.txt" 2>&1
 }
 
+peer() {
+  local title="$1" out="$2"
+  genisoimage -quiet -J -udf -o "$out" "$title" 2>/dev/null
+}
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+bytes_of() { du -cb "$@" 2>/dev/null | tail -n 1 | cut -f 1; }
+
 run_title() {
   local name="$1" title="$2"
   local install="$work/install-$name"
@@ -87,24 +121,41 @@ run_title() {
   mkdir -p "$install/tmp" "$work/images"
   printf '[kestrand]\r\ntempdir=%s/tmp\r\nimagedir=%s/images\r\n' "$install" "$work" > "$install/kestrand.ini"
   printf '[cdformat]\r\nvolume_id=BENCH\r\n' > "$install/DVDFROM.INI"
-  # Both sides read the sources from the page cache, so that neither pays
-  # for reading them from disk first.
+  # Every side reads the sources from the page cache, so that none pays for
+  # reading them from disk first.
   floor "$title" /dev/null
   sync
-  local floor_s premaster_s
-  floor_s=$(wall floor "$title" "$work/floor.bin")
-  rm -f "$work/floor.bin"
-  sync
-  premaster_s=$(wall premaster "$title" "$install") || {
-    echo "$name: the premaster failed:"; cat "$install/output.txt"; return 1; }
-  local rss_kb
+  local floors=() premasters=() peers=() round floor_bytes pravel_bytes peer_bytes
+  for ((round = 0; round < ${ROUNDS:-3}; round++)); do
+    floors+=("$(wall floor "$title" "$work/floor.bin")")
+    floor_bytes=$(bytes_of "$work/floor.bin")
+    rm -f "$work/floor.bin"
+    premasters+=("$(wall premaster "$title" "$install")") || {
+      echo "$name: the premaster failed:"; cat "$install/output.txt"; return 1; }
+    pravel_bytes=$(bytes_of "$work/images/CONTROL.IMG" "$work/images/LAYER01.IMG")
+    rm -rf "$work/images"; mkdir -p "$work/images"; sync
+    if command -v genisoimage >/dev/null; then
+      peers+=("$(wall peer "$title" "$work/peer.iso")")
+      peer_bytes=$(bytes_of "$work/peer.iso")
+      rm -f "$work/peer.iso"; sync
+    fi
+  done
+  local floor_s premaster_s peer_s rss_kb
+  floor_s=$(printf '%s\n' "${floors[@]}" | median)
+  premaster_s=$(printf '%s\n' "${premasters[@]}" | median)
   rss_kb=$(cat "$install/rss")
-  printf '%-6s premaster %8.2f s   floor %8.2f s   ratio %5.2f   peak RSS %6.1f MB\n' \
-    "$name" "$premaster_s" "$floor_s" "$(echo "$premaster_s / $floor_s" | bc -l)" "$(echo "$rss_kb / 1024" | bc -l)"
+  printf '%-6s premaster %7.2f s (%s bytes)   floor %7.2f s (%s bytes)   premaster/floor %5.2f   peak RSS %6.1f MB\n' \
+    "$name" "$premaster_s" "$pravel_bytes" "$floor_s" "$floor_bytes" "$(echo "$premaster_s / $floor_s" | bc -l)" \
+    "$(echo "$rss_kb / 1024" | bc -l)"
+  if [[ ${#peers[@]} -gt 0 ]]; then
+    peer_s=$(printf '%s\n' "${peers[@]}" | median)
+    printf '%-6s genisoimage -J -udf %7.2f s (%s bytes)   premaster/genisoimage %5.2f\n' \
+      "" "$peer_s" "$peer_bytes" "$(echo "$premaster_s / $peer_s" | bc -l)"
+  fi
   rm -rf "$work/images"
 }
 
-generate_small "$work/small"
-generate_large "$work/large"
-run_title small "$work/small"
-run_title large "$work/large"
+for name in ${TITLES:-mixed small large}; do
+  "generate_$name" "$work/$name"
+  run_title "$name" "$work/$name"
+done
