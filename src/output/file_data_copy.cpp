@@ -41,7 +41,7 @@ bool RefuseChanged(Job& job, const FileDataRecord& record, platform::File& sourc
 
 // Copies exactly the record's byteLength bytes of the source and fills the
 // rest of its sectors with zeros. The last read asks for one byte more than
-// is left: a source that grew shows without a call of its own.
+// is left: a source that grew, or its end, shows without a call of its own.
 bool CopyRecord(Job& job, const FileDataRecord& record, VolumeImageWriter& image, std::vector<uint8_t>& block,
                 CopyProgress& progress) {
   auto source = platform::File::Open(record.path, platform::File::Mode::kRead);
@@ -50,7 +50,7 @@ bool CopyRecord(Job& job, const FileDataRecord& record, VolumeImageWriter& image
   for (;;) {
     const bool last = remaining < block.size();
     const size_t want = last ? static_cast<size_t>(remaining) + 1 : block.size();
-    auto got = source->Read(block.data(), want);
+    auto got = last ? source->ReadUpTo(block.data(), want) : source->Read(block.data(), want);
     if (!got) return RefuseSource(job, record.path, source->LastError());
     if (*got > remaining) {
       return RefuseChanged(job, record, *source, Format("it grew past %llu bytes", static_cast<ull>(record.byteLength)));

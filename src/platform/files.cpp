@@ -182,6 +182,16 @@ bool File::Write(const void* data, size_t size) {
   return true;
 }
 
+std::optional<size_t> File::ReadUpTo(void* data, size_t size) {
+  for (;;) {
+    ssize_t n = ::read(fd_, data, size);
+    if (n >= 0) return static_cast<size_t>(n);
+    if (errno == EINTR) continue;
+    error_ = LastErrorText();
+    return std::nullopt;
+  }
+}
+
 std::optional<size_t> File::Read(void* data, size_t size) {
   char* bytes = static_cast<char*>(data);
   size_t done = 0;

@@ -84,6 +84,10 @@ class File {
   // Reads up to `size` bytes, repeating short reads; returns the count read
   // (less than `size` only at end of file), or nullopt on an error.
   std::optional<size_t> Read(void* data, size_t size);
+  // Reads up to `size` bytes and stops at the first short read, which a
+  // regular file gives only at its end: asked for one byte more than it has
+  // left, it tells its end without a read of its own.
+  std::optional<size_t> ReadUpTo(void* data, size_t size);
   bool Seek(uint64_t offset);
   bool SeekEnd();
   std::optional<uint64_t> Size() const;
