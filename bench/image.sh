@@ -129,7 +129,7 @@ run_title() {
   for ((round = 0; round < ${ROUNDS:-3}; round++)); do
     floors+=("$(wall floor "$title" "$work/floor.bin")")
     floor_bytes=$(bytes_of "$work/floor.bin")
-    rm -f "$work/floor.bin"
+    rm -f "$work/floor.bin"; sync
     premasters+=("$(wall premaster "$title" "$install")") || {
       echo "$name: the premaster failed:"; cat "$install/output.txt"; return 1; }
     pravel_bytes=$(bytes_of "$work/images/CONTROL.IMG" "$work/images/LAYER01.IMG")
