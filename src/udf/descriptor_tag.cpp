@@ -9,24 +9,42 @@ namespace {
 
 constexpr uint16_t kCrcPolynomial = 0x1021;
 
-constexpr std::array<uint16_t, 256> MakeCrcTable() {
-  std::array<uint16_t, 256> table{};
+using CrcTable = std::array<uint16_t, 256>;
+
+// kCrcTables[0][b] is the CRC of the byte b; kCrcTables[k][b] the CRC of b
+// followed by k zero bytes. A descriptor is taken eight bytes at a time: the
+// CRC register stands for the next two bytes of the data, and the CRC of
+// eight bytes is the sum of each byte's CRC with the zeros that follow it.
+constexpr std::array<CrcTable, 8> MakeCrcTables() {
+  std::array<CrcTable, 8> tables{};
   for (unsigned byte = 0; byte < 256; ++byte) {
     unsigned crc = byte << 8;
     for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x8000) ? (crc << 1) ^ kCrcPolynomial : crc << 1;
-    table[byte] = static_cast<uint16_t>(crc);
+    tables[0][byte] = static_cast<uint16_t>(crc);
   }
-  return table;
+  for (size_t k = 1; k < tables.size(); ++k) {
+    for (unsigned byte = 0; byte < 256; ++byte) {
+      const uint16_t previous = tables[k - 1][byte];
+      tables[k][byte] = static_cast<uint16_t>(tables[0][previous >> 8] ^ (previous << 8));
+    }
+  }
+  return tables;
 }
 
-constexpr std::array<uint16_t, 256> kCrcTable = MakeCrcTable();
+constexpr std::array<CrcTable, 8> kCrcTables = MakeCrcTables();
 
 }  // namespace
 
 uint16_t DescriptorCrc(const uint8_t* data, size_t length) {
+  const auto& t = kCrcTables;
   uint16_t crc = 0;
-  for (size_t i = 0; i < length; ++i)
-    crc = static_cast<uint16_t>(kCrcTable[((crc >> 8) ^ data[i]) & 0xFF] ^ (crc << 8));
+  size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    const uint8_t* d = data + i;
+    crc = static_cast<uint16_t>(t[7][d[0] ^ (crc >> 8)] ^ t[6][d[1] ^ (crc & 0xFF)] ^ t[5][d[2]] ^ t[4][d[3]] ^
+                                t[3][d[4]] ^ t[2][d[5]] ^ t[1][d[6]] ^ t[0][d[7]]);
+  }
+  for (; i < length; ++i) crc = static_cast<uint16_t>(t[0][((crc >> 8) ^ data[i]) & 0xFF] ^ (crc << 8));
   return crc;
 }
 

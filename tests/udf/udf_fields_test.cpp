@@ -21,7 +21,10 @@ TEST(DescriptorCrc, MatchesTheStandardsExampleAndABitwiseCrc) {
   EXPECT_EQ(DescriptorCrc(example, 0), 0);
   std::vector<uint8_t> bytes(2032);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 37 + (i >> 8));
-  EXPECT_EQ(DescriptorCrc(bytes.data(), bytes.size()), testing::BitwiseCrc(bytes.data(), bytes.size()));
+  // Every length up to two blocks of eight and beyond, so that each tail is taken.
+  for (size_t length : {1, 2, 5, 7, 8, 9, 15, 16, 17, 2031, 2032}) {
+    EXPECT_EQ(DescriptorCrc(bytes.data(), length), testing::BitwiseCrc(bytes.data(), length)) << length;
+  }
 }
 
 // A tag refreshed over an old checksum: the old one must not count.
