@@ -92,6 +92,19 @@ class PathTablesTest : public ::testing::Test {
     return parents;
   }
 
+  // The final tables written into an image that held `before`; the image afterwards.
+  std::string WriteFinalOver(const std::string& before, const PathTableSlots& slots) {
+    const std::string imagePath = dir / "image";
+    WriteFile(imagePath, before);
+    auto image = platform::File::Open(imagePath, platform::File::Mode::kReadWrite);
+    EXPECT_TRUE(image);
+    if (!image) return "";
+    SectorWriter writer(job, *image, imagePath);
+    EXPECT_TRUE(tables.WriteFinal(job, writer, slots));
+    EXPECT_TRUE(image->Close());
+    return ReadFile(imagePath);
+  }
+
   TempDir dir;
   TestJob t;
   Job& job = t.job;
@@ -196,15 +209,8 @@ TEST_F(PathTablesTest, RecordsCrossSectorsWhileTheSlotFollowsTheSizeRule) {
   }
 
   // The slot gets the full 10 sectors, the last one zero.
-  const std::string imagePath = dir / "image";
-  WriteFile(imagePath, "");
-  auto image = platform::File::Open(imagePath, platform::File::Mode::kReadWrite);
-  ASSERT_TRUE(image);
-  SectorWriter writer(job, *image, imagePath);
   const PathTableSlots slots = MakePathTableSlots(tables.IsoSize().sectors, tables.JolietSize().sectors);
-  ASSERT_TRUE(tables.WriteFinal(job, writer, slots));
-  ASSERT_TRUE(image->Close());
-  const std::string written = ReadFile(imagePath);
+  const std::string written = WriteFinalOver("", slots);
   EXPECT_EQ(written.size(), static_cast<size_t>(slots.rootIsoExtent) * kSectorSize);
   const std::vector<uint8_t> jolietM = tables.JolietTable(true);
   EXPECT_EQ(written.compare(size_t{slots.jolietMCopy} * kSectorSize, jolietM.size(),
@@ -250,15 +256,8 @@ TEST_F(PathTablesTest, SlotsAreSizedInTheFinalOrderHoldTheirTablesAndNoNeighbour
     EXPECT_EQ(tables.JolietSize().sectors, c.jolietSectors);
     tables.Finalize(table);
 
-    const std::string imagePath = dir / "image";
-    WriteFile(imagePath, std::string(600 * kSectorSize, '\xEE'));
-    auto image = platform::File::Open(imagePath, platform::File::Mode::kReadWrite);
-    ASSERT_TRUE(image);
-    SectorWriter writer(job, *image, imagePath);
     const PathTableSlots slots = MakePathTableSlots(tables.IsoSize().sectors, tables.JolietSize().sectors);
-    ASSERT_TRUE(tables.WriteFinal(job, writer, slots));
-    ASSERT_TRUE(image->Close());
-    const std::string written = ReadFile(imagePath);
+    const std::string written = WriteFinalOver(std::string(600 * kSectorSize, '\xEE'), slots);
     // Every slot holds its table and zeros to its end; nothing else changed.
     EXPECT_EQ(written.substr(0, size_t{kFirstPathTableSector} * kSectorSize),
               std::string(size_t{kFirstPathTableSector} * kSectorSize, '\xEE'));
