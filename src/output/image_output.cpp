@@ -8,6 +8,7 @@
 #include "intake/alias_files.h"
 #include "iso/builder.h"
 #include "output/control_data.h"
+#include "platform/interrupt.h"
 #include "output/file_data_copy.h"
 #include "output/output_files.h"
 #include "output/output_logs.h"
@@ -82,16 +83,30 @@ bool CreateImageFiles(Job& job) {
   return true;
 }
 
-// The whole run went well: every image written takes its own name.
-bool NameFinishedImages(Job& job) {
+// Every image written takes its own name, or none does: when a rename
+// fails, the images already renamed are removed again.
+bool RenameImages(Job& job) {
+  std::vector<std::string> named;
   for (const std::string& path : ImagePaths(job)) {
     const std::string unfinished = UnfinishedImagePath(path);
     if (platform::KindOf(unfinished) != platform::EntryKind::kFile) continue;
-    if (platform::RenameFile(unfinished, path)) continue;
+    if (platform::RenameFile(unfinished, path)) {
+      named.push_back(path);
+      continue;
+    }
     ShowIoError(job, "rename", unfinished, platform::LastErrorText());
+    for (const std::string& done : named) platform::RemoveFile(done);
     return false;
   }
   return true;
+}
+
+// The whole run went well: the images take their own names, and an
+// interruption waits until all of them have (or comes first, and they keep
+// their unfinished names for its clean-up).
+bool NameFinishedImages(Job& job) {
+  bool named = false;
+  return platform::RunUninterrupted([&] { named = RenameImages(job); }) && named;
 }
 
 void CleanUpBuilderFiles(Job& job) {

@@ -38,13 +38,9 @@ class InformationFile {
                      static_cast<unsigned long long>(length_), static_cast<unsigned long long>(offset + size));
       return false;
     }
-    size_t done = 0;
     if (!file_.Seek(offset)) return ReadFailed(fault);
-    while (done < size) {
-      std::optional<size_t> count = file_.Read(data + done, size - done);
-      if (!count || *count == 0) return ReadFailed(fault);
-      done += *count;
-    }
+    std::optional<size_t> count = file_.Read(data, size);
+    if (!count || *count != size) return ReadFailed(fault);
     return true;
   }
 

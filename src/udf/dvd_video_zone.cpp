@@ -249,8 +249,8 @@ class ZonePlanner {
             uint32_t& zoneSectors) {
     ManagerTables manager;
     if (!ReadTables(ReadManagerTables, information.path, manager)) return false;
-    if (!Measure(information, false) || !PlaceAt(information, 0)) return false;
-    if (!menu.path.empty() && !(Measure(menu, true) && PlaceAt(menu, manager.menuStart))) return false;
+    if (!Measure(information) || !PlaceAt(information, 0)) return false;
+    if (!menu.path.empty() && !PlaceObject(menu, manager.menuStart)) return false;
     if (!PlaceBackup(backup, manager.lastSector)) return false;
     int64_t end = int64_t{manager.lastSector} + 1;
     for (size_t i = 0; i < sets.size() && !sets[i].information.path.empty(); ++i) {
@@ -280,16 +280,24 @@ class ZonePlanner {
     return false;
   }
 
-  bool Measure(ZoneFile& zoneFile, bool isObject) {
+  // An information or backup file is measured here; an object file was
+  // measured (and its size checked) as the listing was read.
+  bool Measure(ZoneFile& zoneFile) {
     std::optional<platform::File> file = platform::File::Open(zoneFile.path, platform::File::Mode::kRead);
     std::optional<uint64_t> length = file ? file->Size() : std::nullopt;
     if (!length) return Refuse(Format(kCanNotOpenZoneFile, zoneFile.path.c_str()), kContentCaption);
-    if (isObject && *length > kMaxVideoObjectBytes) {
-      return Refuse(Format(kObjectTooLarge, zoneFile.path.c_str()), kContentCaption);
-    }
     zoneFile.length = *length;
-    zoneFile.sectorCount = static_cast<uint32_t>((*length + kSectorBytes - 1) / kSectorBytes);
+    CountSectors(zoneFile);
     return true;
+  }
+
+  static void CountSectors(ZoneFile& zoneFile) {
+    zoneFile.sectorCount = static_cast<uint32_t>((zoneFile.length + kSectorBytes - 1) / kSectorBytes);
+  }
+
+  bool PlaceObject(ZoneFile& object, int64_t start) {
+    CountSectors(object);
+    return PlaceAt(object, start);
   }
 
   // `start` counts from VIDEO_TS.IFO; a start inside the file ahead is refused.
@@ -337,12 +345,12 @@ class ZonePlanner {
     TitleSetTables tables;
     if (!ReadTables(ReadTitleSetTables, set.information.path, tables)) return false;
     const int64_t base = setStart;
-    if (!Measure(set.information, false) || !PlaceAt(set.information, base)) return false;
+    if (!Measure(set.information) || !PlaceAt(set.information, base)) return false;
     ZoneFile& menu = set.objects[0];
-    if (!menu.path.empty() && !(Measure(menu, true) && PlaceAt(menu, base + tables.menuStart))) return false;
+    if (!menu.path.empty() && !PlaceObject(menu, base + tables.menuStart)) return false;
     int64_t next = base + tables.titleStart;
     for (size_t i = 1; i < set.objects.size() && !set.objects[i].path.empty(); ++i) {
-      if (!Measure(set.objects[i], true) || !PlaceAt(set.objects[i], next)) return false;
+      if (!PlaceObject(set.objects[i], next)) return false;
       next = previousEnd_;
     }
     return PlaceBackup(set.backup, base + tables.lastSector);
@@ -350,7 +358,7 @@ class ZonePlanner {
 
   // A backup ends on the last sector of its set.
   bool PlaceBackup(ZoneFile& backup, int64_t lastSector) {
-    return Measure(backup, false) && PlaceAt(backup, lastSector + 1 - int64_t{backup.sectorCount});
+    return Measure(backup) && PlaceAt(backup, lastSector + 1 - int64_t{backup.sectorCount});
   }
 
   Job& job_;

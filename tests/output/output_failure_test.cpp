@@ -182,6 +182,19 @@ TEST_F(OutputFailureTest, LayerTwoThatCanNotBeWritten) {
   EXPECT_TRUE(Exists("/dev/full"));
 }
 
+// A rename that fails after another image took its name: that one goes too,
+// so no finished-looking image stands beside the marker.
+TEST_F(OutputFailureTest, ImagesAreNamedAllOrNone) {
+  testing::WriteFile(job.imagePath2 + "/in_the_way", "x");  // LAYER01.IMG is a folder
+  EXPECT_FALSE(Run(BackToBack({AddSource("a.bin", 10)})));
+  ASSERT_EQ(t.ui.messages.size(), 1u);
+  EXPECT_EQ(t.ui.messages[0].caption, "Fatal IO error!");
+  EXPECT_TRUE(MarkerExists());
+  EXPECT_FALSE(Exists(job.imagePath1));
+  EXPECT_FALSE(Exists(job.imagePath1 + ".part"));
+  EXPECT_FALSE(Exists(job.imagePath2 + ".part"));
+}
+
 TEST_F(OutputFailureTest, ImageFilesThatCanNotBeCreatedLeaveTheMarkerToTheDriver) {
   job.imagePath1 = dir / "missing/CONTROL.IMG";
   bool built = false;
