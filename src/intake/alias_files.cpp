@@ -18,6 +18,7 @@ constexpr int kNamedAliasFiles = 99;  // palias00.ini to palias98.ini
 constexpr char kCanNotCreate[] = "Could not create temporary file.";
 constexpr char kListingCaption[] = "Directory listing device error!";
 constexpr char kCanNotReadAlias[] = "Could not read the alias file %s (%s).";
+constexpr char kCanNotWriteAlias[] = "Could not write the alias file %s.";
 
 bool IsDigits(std::string_view text) {
   if (text.empty()) return false;
@@ -126,6 +127,14 @@ void StartAliasFiles(Job& job) {
   if (!job.tempDir.empty()) RemoveAliasFileSet(job);
   job.paliasCount = 1;
   job.paliasPath = AliasFilePath(job, 0);
+  // Only this run writes its alias files: their entries go to disk in batches.
+  platform::HoldProfileAppends(job.paliasPath);
+}
+
+bool FinishAliasFiles(Job& job) {
+  if (platform::WritePrivateProfileString(nullptr, nullptr, nullptr, job.paliasPath)) return true;
+  ShowMessage(job, Format(kCanNotWriteAlias, job.paliasPath.c_str()), kListingCaption);
+  return false;
 }
 
 std::string AliasKey(const Job& job, const std::string& path) {
@@ -164,6 +173,7 @@ void NextAliasFileIfFull(Job& job) {
   platform::WritePrivateProfileString(nullptr, nullptr, nullptr, job.paliasPath);
   job.paliasPath = AliasFilePath(job, job.paliasCount);
   ++job.paliasCount;
+  platform::HoldProfileAppends(job.paliasPath);
 }
 
 void RemoveAliasFiles(Job& job) {

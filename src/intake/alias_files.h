@@ -26,6 +26,9 @@ std::string AliasFilePath(const Job& job, uint32_t number);
 // removed, paliasPath becomes palias00.ini and paliasCount 1.
 void StartAliasFiles(Job& job);
 
+// Writes what is still held of the last alias file; a failure is reported.
+bool FinishAliasFiles(Job& job);
+
 // The key of a file: its path with its source base and the '/' behind it
 // removed; the whole path for a file under no source base; "" for a path that
 // is itself a source base.

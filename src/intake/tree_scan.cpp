@@ -459,7 +459,8 @@ class TreeScan {
     }
     CrLfWriter out(std::move(*file));
     const bool written = WriteSelection(out) && WriteFolderFiles(out);
-    if (!out.Close() || !written) {
+    const bool aliasesWritten = FinishAliasFiles(job_);
+    if (!out.Close() || !written || !aliasesWritten) {
       if (!out.Error().empty()) {
         ShowMessage(job_, Format(kCanNotWrite, job_.treeListPath.c_str(), out.Error().c_str()), kListingCaption);
       }

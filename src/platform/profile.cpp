@@ -36,6 +36,8 @@ namespace pravel::platform {
 namespace {
 
 constexpr uint32_t kNone = UINT32_MAX;
+// Held appends are written once this much text has gathered.
+constexpr size_t kHeldAppendBytes = 256 * 1024;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
@@ -276,7 +278,11 @@ class ProfileFile {
 
 struct CachedFile {
   ProfileFile file;
-  Stamp stamp;
+  Stamp stamp;  // of the file as this process left it, held appends counted in
+  // A file whose appends are held is trusted without a look at the disk;
+  // `pending` holds the text of the appends not yet written.
+  bool held = false;
+  std::string pending;
   // Kept open while entries are appended one after another (alias files take
   // a quarter million), so that each costs one write rather than an open and
   // a close as well.
@@ -306,8 +312,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 // when there is no regular, readable file there.
 CachedFile* Current(const std::string& path) {
   Cache& cache = TheCache();
-  auto stamp = StampOf(path);
   auto it = cache.find(path);
+  if (it != cache.end() && it->second->held) return it->second.get();
+  auto stamp = StampOf(path);
   if (!stamp) {
     if (it != cache.end()) cache.erase(it);
     return nullptr;
@@ -340,8 +347,6 @@ bool Remember(const std::string& path, CachedFile& entry) {
   return true;
 }
 
-// Appends lines to the end of the file. A failed append is undone so that no
-// partial line is left behind.
 // Only one file at a time keeps its append handle.
 std::string& OpenAppenderPath() {
   static std::string path;
@@ -361,8 +366,10 @@ File* Appender(const std::string& path, CachedFile& entry) {
   return &*entry.appender;
 }
 
-bool AppendLines(const std::string& path, CachedFile& entry, std::vector<std::string> added, bool existed) {
-  std::string text = entry.file.AppendText(added);
+// Writes `text` at the end of the file. A failed append is undone so that no
+// partial line is left behind.
+bool WriteAtEnd(const std::string& path, CachedFile& entry, const std::string& text, uint64_t sizeBefore,
+                bool existed) {
   File* out = Appender(path, entry);
   if (!out || !out->WriteText(text)) {
     bool opened = out != nullptr;
@@ -371,12 +378,11 @@ bool AppendLines(const std::string& path, CachedFile& entry, std::vector<std::st
       RemoveFile(path);
     } else if (opened) {
       // A failed truncation leaves nothing more to try; the cache is dropped below.
-      [[maybe_unused]] int ignored = ::truncate(path.c_str(), static_cast<off_t>(entry.stamp.size));
+      [[maybe_unused]] int ignored = ::truncate(path.c_str(), static_cast<off_t>(sizeBefore));
     }
     Forget(path);
     return false;
   }
-  entry.file.Appended(std::move(added));
   auto stamp = StampOf(*out);
   if (!stamp) {
     Forget(path);
@@ -386,10 +392,33 @@ bool AppendLines(const std::string& path, CachedFile& entry, std::vector<std::st
   return true;
 }
 
+// Writes the held appends of a file, if any.
+bool WritePending(const std::string& path, CachedFile& entry) {
+  if (entry.pending.empty()) return true;
+  std::string text = std::move(entry.pending);
+  entry.pending.clear();
+  const uint64_t sizeBefore = entry.stamp.size - text.size();
+  return WriteAtEnd(path, entry, text, sizeBefore, sizeBefore > 0);
+}
+
+bool AppendLines(const std::string& path, CachedFile& entry, std::vector<std::string> added, bool existed) {
+  std::string text = entry.file.AppendText(added);
+  if (!entry.held) {
+    if (!WriteAtEnd(path, entry, text, entry.stamp.size, existed)) return false;
+    entry.file.Appended(std::move(added));
+    return true;
+  }
+  entry.file.Appended(std::move(added));
+  entry.pending += text;
+  entry.stamp.size += text.size();
+  return entry.pending.size() < kHeldAppendBytes || WritePending(path, entry);
+}
+
 // Writes the whole file from the parsed lines. When that fails the previous
 // text is put back, so that the other entries survive a full disk.
 bool Rewrite(const std::string& path, CachedFile& entry, const std::string& previous) {
   entry.file.EndWithNewline();
+  entry.pending.clear();  // the rendered text holds the held appends
   std::string text = entry.file.Render();
   auto out = File::Open(path, File::Mode::kCreate);
   bool ok = out && out->WriteText(text) && out->Close();
@@ -494,11 +523,26 @@ std::optional<uint64_t> HeldProfileLength(const std::string& path) {
   return it->second->stamp.size;
 }
 
+bool HoldProfileAppends(const std::string& path) {
+  Forget(path);
+  CachedFile* entry = Current(path);
+  if (!entry) {
+    if (PathExists(path)) return false;
+    auto fresh = std::make_unique<CachedFile>();
+    entry = fresh.get();
+    TheCache()[path] = std::move(fresh);
+  }
+  entry->held = true;
+  return true;
+}
+
 bool WritePrivateProfileString(const char* section, const char* key, const char* value,
                                const std::string& path) {
   if (!section && !key && !value) {
+    auto it = TheCache().find(path);
+    const bool written = it == TheCache().end() || WritePending(path, *it->second);
     Forget(path);
-    return true;
+    return written;
   }
   if (!section) return false;
   if (!key) return RemoveSection(path, section);

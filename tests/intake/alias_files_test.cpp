@@ -110,6 +110,7 @@ TEST(AliasFiles, WriteAliasEntryGoesThroughTheProfileLayer) {
   StartAliasFiles(scan.job);
   WriteAliasEntry(scan.job, "/d/TITLE/EXTRAS/README.TXT", true);
   WriteAliasEntry(scan.job, "/d/TITLE/a=b.txt", false);
+  ASSERT_TRUE(FinishAliasFiles(scan.job));
   EXPECT_EQ(ReadFile(scan.Tmp("palias00.ini")),
             "[palias]\r\nEXTRAS/README.TXT=/d/TITLE/EXTRAS/README.TXT\r\na=b.txt=/d/TITLE/a=b.txt\r\n");
   NextAliasFileIfFull(scan.job);
