@@ -212,6 +212,7 @@ int CompareFolded(std::string_view a, std::string_view b) {
 bool AliasTable::Load(Job& job) {
   arena_.clear();
   entries_.clear();
+  slots_.clear();
   bases_ = job.sourceBases;
   for (uint32_t n = 0; n < job.paliasCount; ++n) {
     const std::string path = AliasFilePath(job, n);
@@ -235,20 +236,44 @@ bool AliasTable::Load(Job& job) {
       if (inAliasSection) AddLine(job, line);
     }
   }
-  // Sorted by key; of several entries for one key the last written stays.
-  auto byKeyThenOrder = [this](const Entry& a, const Entry& b) {
-    const int order = CompareFolded(Key(a), Key(b));
-    return order != 0 ? order < 0 : a.order < b.order;
-  };
-  std::sort(entries_.begin(), entries_.end(), byKeyThenOrder);
-  std::vector<Entry> kept;
-  kept.reserve(entries_.size());
-  for (size_t i = 0; i < entries_.size(); ++i) {
-    const bool lastOfKey = i + 1 == entries_.size() || CompareFolded(Key(entries_[i]), Key(entries_[i + 1])) != 0;
-    if (lastOfKey) kept.push_back(entries_[i]);
-  }
-  entries_ = std::move(kept);
+  BuildIndex();
   return true;
+}
+
+namespace {
+
+// FNV-1a over the key with the letters A to Z taken as a to z.
+uint64_t FoldedHash(std::string_view key) {
+  uint64_t hash = 14695981039346656037ull;
+  for (char c : key) {
+    hash ^= static_cast<unsigned char>(Lower(c));
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+}  // namespace
+
+// An open-addressing index, at most half full, of the entries by key; of
+// several entries for one key the last written stays.
+void AliasTable::BuildIndex() {
+  size_t capacity = 16;
+  while (capacity < 2 * entries_.size()) capacity *= 2;
+  slots_.assign(capacity, kEmptySlot);
+  unique_ = 0;
+  for (uint32_t i = 0; i < entries_.size(); ++i) {
+    uint32_t& slot = slots_[SlotOf(Key(entries_[i]))];
+    if (slot == kEmptySlot) ++unique_;
+    slot = i;
+  }
+}
+
+// The slot holding `key`, or the empty slot where it would go.
+size_t AliasTable::SlotOf(std::string_view key) const {
+  const size_t mask = slots_.size() - 1;
+  for (size_t at = FoldedHash(key) & mask;; at = (at + 1) & mask) {
+    if (slots_[at] == kEmptySlot || CompareFolded(Key(entries_[slots_[at]]), key) == 0) return at;
+  }
 }
 
 void AliasTable::AddLine(const Job& job, std::string_view line) {
@@ -257,8 +282,7 @@ void AliasTable::AddLine(const Job& job, std::string_view line) {
   const std::string_view value = Trim(line.substr(split + 1));
   if (value.empty()) return;
   const std::string_view key = Trim(line.substr(0, split));
-  Entry entry{static_cast<uint32_t>(arena_.size()), static_cast<uint32_t>(key.size()), 0, 0, kNoBase,
-              static_cast<uint32_t>(entries_.size())};
+  Entry entry{static_cast<uint32_t>(arena_.size()), static_cast<uint32_t>(key.size()), 0, 0, kNoBase};
   arena_ += key;
   const std::string* base = FindSourceBase(job, value);
   const bool baseAndKey = base != nullptr && value.size() == base->size() + 1 + key.size() &&
@@ -275,12 +299,12 @@ void AliasTable::AddLine(const Job& job, std::string_view line) {
 }
 
 std::optional<std::string> AliasTable::Find(const std::string& key) const {
-  auto it = std::lower_bound(entries_.begin(), entries_.end(), key, [this](const Entry& entry, const std::string& k) {
-    return CompareFolded(Key(entry), k) < 0;
-  });
-  if (it == entries_.end() || CompareFolded(Key(*it), key) != 0) return std::nullopt;
-  if (it->base != kNoBase) return bases_[it->base] + "/" + std::string(Key(*it));
-  return std::string(std::string_view(arena_).substr(it->pathOffset, it->pathLength));
+  if (slots_.empty()) return std::nullopt;
+  const uint32_t index = slots_[SlotOf(key)];
+  if (index == kEmptySlot) return std::nullopt;
+  const Entry& entry = entries_[index];
+  if (entry.base != kNoBase) return bases_[entry.base] + "/" + std::string(Key(entry));
+  return std::string(std::string_view(arena_).substr(entry.pathOffset, entry.pathLength));
 }
 
 }  // namespace pravel

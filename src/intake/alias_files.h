@@ -69,7 +69,8 @@ class AliasTable {
   bool Load(Job& job);
   // The full source path recorded for a key; nullopt when there is none.
   std::optional<std::string> Find(const std::string& key) const;
-  size_t size() const { return entries_.size(); }
+  // The number of keys.
+  size_t size() const { return unique_; }
 
  private:
   static constexpr uint32_t kNoBase = 0xFFFFFFFF;
@@ -80,15 +81,19 @@ class AliasTable {
     uint32_t keyOffset, keyLength;    // in arena_, as written
     uint32_t pathOffset, pathLength;  // in arena_, when base is kNoBase
     uint32_t base;                    // index into bases_
-    uint32_t order;                   // file order: the last of equal keys wins
   };
+  static constexpr uint32_t kEmptySlot = 0xFFFFFFFF;
   void AddLine(const Job& job, std::string_view line);
+  void BuildIndex();
+  size_t SlotOf(std::string_view key) const;
   std::string_view Key(const Entry& entry) const {
     return std::string_view(arena_).substr(entry.keyOffset, entry.keyLength);
   }
 
   std::string arena_;
-  std::vector<Entry> entries_;  // sorted by key, letter case aside, after Load
+  std::vector<Entry> entries_;   // in the order of the files
+  std::vector<uint32_t> slots_;  // indices into entries_, by key
+  size_t unique_ = 0;
   std::vector<std::string> bases_;
 };
 

@@ -97,6 +97,7 @@ class Builder {
   PathTables pathTables_;
   PathTableSlots slots_;
   AliasTable aliases_;
+  platform::FolderCursor folders_;  // the folder of the file measured last
   bool useAliases_ = false;
   platform::LocalTime buildDate_;
   uint8_t recordDate_[7] = {};
@@ -225,7 +226,7 @@ bool Builder::FindEntryFacts(const std::string& line, bool adding, EntryFacts& f
     facts.length = scannedLengths_[nextLength_++];
     return true;
   }
-  std::optional<platform::FileStatus> status = platform::StatusOf(facts.sourcePath);
+  std::optional<platform::FileStatus> status = folders_.StatusOf(facts.sourcePath);
   if (!status || status->kind != platform::EntryKind::kFile) {
     if (adding) return Fail("Can not open title file.");
     if (facts.sourcePath != line) {

@@ -7,12 +7,12 @@
 #include "iso/sector_writer.h"
 #include "output/copy_progress.h"
 #include "output/output_files.h"
+#include "output/source_reader.h"
 #include "udf/anchor.h"
 
 namespace pravel {
 namespace {
 
-using ull = unsigned long long;
 
 constexpr char kBuilderCaption[] = "Disc Image Builder Error!";
 
@@ -23,48 +23,17 @@ bool RefuseSource(Job& job, const std::string& path, const std::string& reason) 
   return false;
 }
 
-std::string ChangedReason(const std::string& detail) {
-  return "the file has changed since the file system was built (" + detail + ")";
-}
-
-// A source that no longer holds the bytes the file system was built with;
-// its length now, when that differs, says the most.
-bool RefuseChanged(Job& job, const FileDataRecord& record, platform::File& source, const std::string& detail) {
-  auto size = source.Size();
-  if (size && *size != record.byteLength) {
-    return RefuseSource(job, record.path,
-                        ChangedReason(Format("%llu bytes now, %llu bytes then", static_cast<ull>(*size),
-                                             static_cast<ull>(record.byteLength))));
-  }
-  return RefuseSource(job, record.path, ChangedReason(detail));
-}
-
-// Copies exactly the record's byteLength bytes of the source and fills the
-// rest of its sectors with zeros. The last read asks for one byte more than
-// is left: a source that grew, or its end, shows without a call of its own.
-bool CopyRecord(Job& job, const FileDataRecord& record, VolumeImageWriter& image, std::vector<uint8_t>& block,
-                CopyProgress& progress) {
-  auto source = platform::File::Open(record.path, platform::File::Mode::kRead);
-  if (!source) return RefuseSource(job, record.path, platform::LastErrorText());
-  uint64_t remaining = record.byteLength;
+// Copies the record's bytes, as the reader gives them, and fills the rest of
+// its sectors with zeros.
+bool CopyRecord(Job& job, size_t index, VolumeImageWriter& image, SourceReader& reader, CopyProgress& progress) {
+  const FileDataRecord& record = job.fileDataList[index];
   for (;;) {
-    const bool last = remaining < block.size();
-    const size_t want = last ? static_cast<size_t>(remaining) + 1 : block.size();
-    auto got = last ? source->ReadUpTo(block.data(), want) : source->Read(block.data(), want);
-    if (!got) return RefuseSource(job, record.path, source->LastError());
-    if (*got > remaining) {
-      return RefuseChanged(job, record, *source, Format("it grew past %llu bytes", static_cast<ull>(record.byteLength)));
-    }
-    if (*got < std::min<uint64_t>(want, remaining)) {
-      const uint64_t done = record.byteLength - remaining + *got;
-      return RefuseChanged(job, record, *source,
-                           Format("it ended after %llu of %llu bytes", static_cast<ull>(done),
-                                  static_cast<ull>(record.byteLength)));
-    }
-    if (*got > 0 && !image.Append(block.data(), *got)) return false;
-    progress.Advance(*got);
-    remaining -= *got;
-    if (last) break;
+    SourceReader::Piece piece = reader.Next();
+    if (!piece.failure.empty()) return RefuseSource(job, record.path, piece.failure);
+    if (piece.record != index) return RefuseSource(job, record.path, "its bytes were read out of order");
+    if (piece.size > 0 && !image.Append(piece.data, piece.size)) return false;
+    progress.Advance(piece.size);
+    if (piece.last) break;
   }
   return image.AppendZeros(SectorBytes(record.sectorCount) - record.byteLength);
 }
@@ -153,13 +122,14 @@ bool CopyFileData(Job& job) {
   CopyProgress progress(job, TotalFileBytes(job));
   VolumeImageWriter image(job, job.layerCapacity);
   if (!image.Open(job.fileDataStart)) return false;
-  std::vector<uint8_t> block(kCopyBlockSize);
-  for (const FileDataRecord& record : job.fileDataList) {
+  SourceReader reader(job.fileDataList);
+  for (size_t i = 0; i < job.fileDataList.size(); ++i) {
+    const FileDataRecord& record = job.fileDataList[i];
     progress.StartFile(LastPathComponent(record.path));
     if (record.sectorCount == 0) continue;
     // The records lie back to back; a gap the layout leaves reads as zeros.
     if (!image.AppendZeros(SectorBytes(record.startSector) - image.Position())) return false;
-    if (!CopyRecord(job, record, image, block, progress)) return false;
+    if (!CopyRecord(job, i, image, reader, progress)) return false;
   }
   uint64_t anchorSector = job.volumeSectors - 1;
   if (!image.AppendZeros(SectorBytes(anchorSector) - image.Position())) return false;

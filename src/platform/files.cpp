@@ -147,6 +147,12 @@ File& File::operator=(File&& other) noexcept {
   return *this;
 }
 
+File File::Adopt(int fd) {
+  File file;
+  file.fd_ = fd;
+  return file;
+}
+
 std::optional<File> File::Open(const std::string& path, Mode mode) {
   int flags = O_CLOEXEC;
   switch (mode) {
@@ -247,6 +253,41 @@ bool File::Close() {
     return false;
   }
   return true;
+}
+
+FolderCursor::~FolderCursor() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int FolderCursor::Enter(const std::string& path, std::string& name) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos || slash == 0 || slash + 1 == path.size()) return -1;
+  name.assign(path, slash + 1);
+  if (fd_ >= 0 && folder_.size() == slash && path.compare(0, slash, folder_) == 0) return fd_;
+  if (fd_ >= 0) ::close(fd_);
+  folder_.assign(path, 0, slash);
+  // A handle that only names the folder: searching it is all it needs.
+  fd_ = ::open(folder_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  return fd_;
+}
+
+std::optional<FileStatus> FolderCursor::StatusOf(const std::string& path) {
+  std::string name;
+  const int folder = Enter(path, name);
+  if (folder < 0) return platform::StatusOf(path);
+  struct stat st;
+  if (::fstatat(folder, name.c_str(), &st, 0) != 0) return std::nullopt;
+  return FileStatus{KindOfMode(st.st_mode), static_cast<uint64_t>(st.st_size)};
+}
+
+std::optional<File> FolderCursor::OpenForReading(const std::string& path) {
+  std::string name;
+  const int folder = Enter(path, name);
+  if (folder < 0) return File::Open(path, File::Mode::kRead);
+  // Non-blocking, as File::Open reads: a FIFO never holds the run.
+  const int fd = ::openat(folder, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  return File::Adopt(fd);
 }
 
 }  // namespace pravel::platform

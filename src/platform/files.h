@@ -74,6 +74,8 @@ class File {
   File& operator=(const File&) = delete;
 
   static std::optional<File> Open(const std::string& path, Mode mode);
+  // Takes charge of a handle the platform layer opened.
+  static File Adopt(int fd);
 
   bool IsOpen() const { return fd_ >= 0; }
   // The system's handle, for the platform layer's own use.
@@ -98,6 +100,30 @@ class File {
  private:
   int fd_ = -1;
   std::string error_;
+};
+
+// Examines and opens files whose paths come one after another, most of them
+// in the folder of the one before: the folder stays open, so each file costs
+// a lookup of its own name rather than a walk of its whole path. Results are
+// those of StatusOf and File::Open(kRead) on the whole path.
+class FolderCursor {
+ public:
+  FolderCursor() = default;
+  ~FolderCursor();
+  FolderCursor(const FolderCursor&) = delete;
+  FolderCursor& operator=(const FolderCursor&) = delete;
+
+  std::optional<FileStatus> StatusOf(const std::string& path);
+  // Sets LastErrorText() when it fails.
+  std::optional<File> OpenForReading(const std::string& path);
+
+ private:
+  // The handle of the folder of `path` and, in `name`, the rest; -1 when the
+  // folder can not be held (the whole path is used then).
+  int Enter(const std::string& path, std::string& name);
+
+  std::string folder_;
+  int fd_ = -1;
 };
 
 }  // namespace pravel::platform
