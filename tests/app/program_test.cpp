@@ -1,4 +1,4 @@
-// The program as its callers see it: messages, exit status and the error
+// The program as its callers see it: exit status, messages and the error
 // marker of whole runs of build/pravel.
 #include <signal.h>
 #include <sys/wait.h>
@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "e2e/installation.h"
 #include "support/test_support.h"
 
 namespace pravel {
@@ -18,87 +19,59 @@ namespace {
 using testing::Contains;
 using testing::Exists;
 using testing::Outcome;
-using testing::PravelBinary;
-using testing::Quoted;
-using testing::RunShell;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
 
-Outcome RunPravel(const std::string& home, const std::string& arguments, const TempDir& scratch) {
-  std::string outputPath = scratch / "output.txt";
-  return RunShell("KESTRAND_HOME=" + Quoted(home) + " " + Quoted(PravelBinary()) + " " + arguments + " </dev/null",
-                  outputPath);
-}
-
-// An installation with its own temporary, template and image directories.
-struct Installation {
-  Installation() {
-    for (const char* sub : {"home", "tmp", "template", "images", "title"}) testing::MakeDirs(root / sub);
-    WriteFile(root / "home/kestrand.ini", "[kestrand]\r\ntempdir=" + (root / "tmp") + "\r\ntemplate=" +
-                                              (root / "template") + "\r\nimagedir=" + (root / "images") +
-                                              "\r\n");
+TEST(Program, StartUpThatCanNotGoOnEndsWithStatusTwo) {
+  struct Case {
+    const char* what;
+    std::string config, arguments, said;
+    int status;
+  };
+  for (const Case& c : {Case{"no installation file", "", "--console -p=/any", "kestrand.ini", 2},
+                        Case{"no tempdir statement", "[kestrand]\r\nimagedir=/tmp\r\n", "--console -p=/any",
+                             "tempdir=", 2},
+                        Case{"overlong value", "", "-p=/" + std::string(300, 'a'), "Usage error", 2},
+                        Case{"help", "", "--help", "-dvdv=", 0}}) {
+    SCOPED_TRACE(c.what);
+    Installation install;
+    std::filesystem::remove(install.Home() + "/kestrand.ini");
+    if (!c.config.empty()) testing::WriteFile(install.Home() + "/kestrand.ini", c.config);
+    Outcome outcome = install.Run(c.arguments);
+    EXPECT_EQ(outcome.status, c.status) << outcome.output;
+    EXPECT_TRUE(Contains(outcome.output, c.said)) << outcome.output;
   }
-  std::string Home() const { return root / "home"; }
-  TempDir root;
-};
-
-TEST(Program, AMissingInstallationFileOrTempdirStatementEndsStartUp) {
-  TempDir home;
-  Outcome outcome = RunPravel(home.path(), "--console -p=/any", home);
-  EXPECT_EQ(outcome.status, 2);
-  EXPECT_TRUE(Contains(outcome.output, "Installation error?")) << outcome.output;
-  EXPECT_TRUE(Contains(outcome.output, home.path() + "/kestrand.ini")) << outcome.output;
-
-  WriteFile(home / "kestrand.ini", "[kestrand]\r\nimagedir=/tmp\r\n");
-  outcome = RunPravel(home.path(), "--console -p=/any", home);
-  EXPECT_EQ(outcome.status, 2);
-  EXPECT_TRUE(Contains(outcome.output, "tempdir=")) << outcome.output;
 }
 
 // Without DVDFROM.INI only the volume_id default draws a warning; a title
 // with no folder fails the run.
 TEST(Program, FailedBatchRunShowsOnlyTheVolumeIdWarningLeavesTheMarkerAndExitsOne) {
   Installation install;
-  WriteFile(install.root / "title/ONLY.TXT", "x");
-  Outcome outcome = RunPravel(install.Home(), "--console -p=" + (install.root / "title"), install.root);
+  testing::WriteFile(install.Title() + "/ONLY.TXT", "x");
+  Outcome outcome = install.Run("--console -p=" + install.Title());
   EXPECT_EQ(outcome.status, 1) << outcome.output;
   EXPECT_TRUE(Contains(outcome.output, "Illegal volume_id DVD-ROM")) << outcome.output;
   EXPECT_FALSE(Contains(outcome.output, "Illegal Pre"));
   EXPECT_FALSE(Contains(outcome.output, "Illegal system"));
-  EXPECT_TRUE(Exists(install.root / "template/_cdferr"));
-  EXPECT_FALSE(Exists(install.root / "tmp/tm.txt"));
+  EXPECT_TRUE(Exists(install.Marker()));
+  EXPECT_FALSE(Exists(install.Tmp() + "/tm.txt"));
 }
 
-TEST(Program, OverlongValueIsAUsageError) {
-  TempDir home;
-  Outcome outcome = RunPravel(home.path(), "-p=/" + std::string(300, 'a'), home);
-  EXPECT_EQ(outcome.status, 2);
-  EXPECT_TRUE(Contains(outcome.output, "Usage error"));
-}
-
-TEST(Program, HelpPrintsTheUsage) {
-  TempDir home;
-  Outcome outcome = RunPravel(home.path(), "--help", home);
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_TRUE(Contains(outcome.output, "-dvdv="));
-}
-
+// SIGTERM while start-up is done and the first batch timer waits.
 TEST(Program, InterruptedBatchRunLeavesTheMarkerAndNoTemporaryFiles) {
   Installation install;
-  testing::MakeDirs(install.root / "title/DIR");
+  testing::MakeDirs(install.Title() + "/DIR");
+  const std::string errors = install.root / "stderr.txt";
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     setenv("KESTRAND_HOME", install.Home().c_str(), 1);
-    std::string project = "-p=" + (install.root / "title");
-    if (!freopen((install.root / "stderr.txt").c_str(), "w", stderr)) _exit(126);
-    execl(PravelBinary().c_str(), "pravel", "--console", project.c_str(), static_cast<char*>(nullptr));
+    std::string project = "-p=" + install.Title();
+    if (!freopen(errors.c_str(), "w", stderr)) _exit(126);
+    execl(testing::PravelBinary().c_str(), "pravel", "--console", project.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   // The descriptor warning is the last thing start-up shows; the first batch
   // timer then waits 100 ms.
-  for (int i = 0; i < 500 && ReadFile(install.root / "stderr.txt").find("volume_id") == std::string::npos; ++i)
+  for (int i = 0; i < 500 && !Contains(testing::ReadFile(errors), "volume_id"); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   kill(child, SIGTERM);
@@ -106,8 +79,8 @@ TEST(Program, InterruptedBatchRunLeavesTheMarkerAndNoTemporaryFiles) {
   waitpid(child, &raw, 0);
   ASSERT_TRUE(WIFEXITED(raw));
   EXPECT_NE(WEXITSTATUS(raw), 0);
-  EXPECT_TRUE(Exists(install.root / "template/_cdferr"));
-  EXPECT_FALSE(Exists(install.root / "tmp/tm.txt"));
+  EXPECT_TRUE(Exists(install.Marker()));
+  EXPECT_FALSE(Exists(install.Tmp() + "/tm.txt"));
 }
 
 }  // namespace
