@@ -42,21 +42,13 @@ TEST_F(FormatDescriptorTest, WithoutAFileOnlyTheVolumeIdDefaultDrawsAWarning) {
                             "Configuration error!");
   const Job& job = t.job;
   EXPECT_EQ(job.loadedDescriptorPath, job.descriptorPath);
-  EXPECT_EQ(job.preparerId, "KESTRAND FOR DVD-ROM");
-  EXPECT_EQ(job.publisherId, "KESTRAND FOR DVD-ROM");
-  EXPECT_EQ(job.systemId, "MS-DOS");
-  EXPECT_EQ(job.volumeId, "DVD-ROM");
-  EXPECT_EQ(job.applicationId, "KESTRAND FOR DVD-ROM TITLE");
-  EXPECT_EQ(job.volumeSetSize, "1");
-  EXPECT_EQ(job.volumeNumber, "1");
-  EXPECT_EQ(job.albumId, "KESTRAND_DISC");
-  EXPECT_EQ(job.creationDate, kClockDate);
-  EXPECT_EQ(job.modificationDate, kClockDate);
-  EXPECT_EQ(job.effectiveDate, kClockDate);
-  EXPECT_EQ(job.expirationDate, "0000000000000000");
-  EXPECT_EQ(job.copyrightFileId, " ");
-  EXPECT_EQ(job.abstractFileId, " ");
-  EXPECT_EQ(job.biblioFileId, " ");
+  const std::vector<std::string> loaded = {
+      job.preparerId,   job.publisherId,  job.systemId,       job.volumeId,         job.applicationId,
+      job.volumeSetSize, job.volumeNumber, job.albumId,        job.creationDate,     job.modificationDate,
+      job.effectiveDate, job.expirationDate, job.copyrightFileId, job.abstractFileId, job.biblioFileId};
+  EXPECT_EQ(loaded, (std::vector<std::string>{"KESTRAND FOR DVD-ROM", "KESTRAND FOR DVD-ROM", "MS-DOS", "DVD-ROM",
+                                              "KESTRAND FOR DVD-ROM TITLE", "1", "1", "KESTRAND_DISC", kClockDate,
+                                              kClockDate, kClockDate, "0000000000000000", " ", " ", " "}));
   EXPECT_EQ(t.ui.cursor, platform::Cursor::kArrow);
 }
 

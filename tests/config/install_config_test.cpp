@@ -79,7 +79,10 @@ TEST_F(InstallConfigTest, FullConfigurationFillsTheJobAndLeavesNoTestFiles) {
 TEST_F(InstallConfigTest, AcceptedDirectoriesAndAutorunValues) {
   const std::string temp62 = Padded(62, 'd'), template63 = Padded(63, 't');
   std::string image243 = root.path();
-  while (image243.size() < 243) image243.append(1, '/').append(std::min<size_t>(60, 242 - image243.size()), 'l');
+  while (image243.size() < 243) {
+    const size_t letters = std::min<size_t>(60, 242 - image243.size());
+    image243.append(1, '/').append(letters, 'l');
+  }
   for (const std::string& dir : {temp62, template63, image243}) MakeDirs(dir);
   struct Case {
     std::string lines;

@@ -62,6 +62,11 @@ TEST(ScanRefusals, EachRefusedSourceEndsTheScanWithOneMessageNamingIt) {
        false},
       {"trailing blank", {"d T/F/trailing ", "s T/F"}, {"[src/T/F/trailing ]"}, kFormat, false},
       {"empty project path", {}, {}, kUsage},
+      {"project path that is no folder", {"f file", "P file"}, {"[src/file]"}, kIo},
+      {"project entry named with 65 characters", {"f P/" + name65, "P P"},
+       {"The file/directory name [src/P/" + name65 +
+        "] exceeds the maximum file name length accepted by this tool and the DVD file systems."},
+       kFormat},
   };
   for (const Refusal& c : cases) {
     SCOPED_TRACE(c.what);
@@ -69,7 +74,7 @@ TEST(ScanRefusals, EachRefusedSourceEndsTheScanWithOneMessageNamingIt) {
     scan.Make(c.sources);
     Strings named;
     for (const std::string& piece : c.named) named.push_back(scan.Expand(piece));
-    EXPECT_FALSE(c.sources.empty() ? LoadProjectSources(scan.job) : BuildTreeListing(scan.job));
+    EXPECT_FALSE(scan.job.sourceCount == 0 ? LoadProjectSources(scan.job) : BuildTreeListing(scan.job));
     scan.ExpectOneMessage(named, c.caption);
     if (c.beforeListing) {
       EXPECT_FALSE(testing::Exists(scan.job.treeListPath));
@@ -91,7 +96,7 @@ TEST(ScanRefusals, AFolderThatCanNotBeListedEndsTheScan) {
   fs::permissions(scan.Src("T/F/locked"), fs::perms::none);
   if (::access(scan.Src("T/F/locked").c_str(), R_OK) == 0) GTEST_SKIP() << "running with the right to read any folder";
   EXPECT_FALSE(BuildTreeListing(scan.job));
-  scan.ExpectOneMessage({std::string(1, '[').append(scan.Src("T/F/locked")).append(1, ']')}, kIo);
+  scan.ExpectOneMessage({scan.Expand("[src/T/F/locked]")}, kIo);
 }
 
 TEST(ScanRefusals, TheSourceListRefusesAnEntryBeyondItsRoom) {
@@ -109,15 +114,6 @@ TEST(ScanRefusals, TheSourceListRefusesAnEntryBeyondItsRoom) {
   load.job.projectPath = load.Src("P");
   EXPECT_FALSE(LoadProjectSources(load.job));
   load.ExpectOneMessage({}, "Tool limits exceeded!");
-}
-
-TEST(ScanRefusals, AProjectPathThatIsNoFolderIsNamed) {
-  ScanFixture scan;
-  scan.Make({"f file"});
-  scan.job.projectPath = scan.Src("file");
-  EXPECT_FALSE(LoadProjectSources(scan.job));
-  ASSERT_EQ(scan.Messages().size(), 1u);
-  EXPECT_TRUE(testing::Contains(scan.Messages()[0].text, std::string(1, '[').append(scan.Src("file")).append(1, ']')));
 }
 
 // A title holding the run's own image or temporary directory would put the

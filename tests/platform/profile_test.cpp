@@ -22,19 +22,6 @@ bool Put(const std::string& path, const char* section, const char* key, const ch
   return WritePrivateProfileString(section, key, value, path);
 }
 
-// Edits made by other means than the writer: the cache is told, as callers must.
-void Replace(const std::string& path, const std::string& text) {
-  WriteFile(path, text);
-  Put(path, nullptr, nullptr, nullptr);
-}
-
-TEST(ProfileRead, MissingFileSectionOrKeyGivesTheDefault) {
-  TempDir dir;
-  std::string path = dir / "a.ini";
-  EXPECT_EQ(Get(path, "s", "k"), "<default>");
-  EXPECT_FALSE(Exists(path)) << "a read creates nothing";
-}
-
 TEST(ProfileRead, FilesAndWhatTheyGive) {
   struct Case {
     std::string text, section, key;
@@ -69,6 +56,8 @@ TEST(ProfileRead, FilesAndWhatTheyGive) {
     TempDir dir;
     WriteFile(dir / "a.ini", c.text);
     EXPECT_EQ(Get(dir / "a.ini", c.section, c.key, "<default>", c.size), c.expected);
+    EXPECT_EQ(Get(dir / "none.ini", c.section, c.key), "<default>");
+    EXPECT_FALSE(Exists(dir / "none.ini")) << "a read creates nothing";
   }
 }
 
@@ -143,7 +132,8 @@ TEST(ProfileCache, ChangesByOtherWritersAreSeen) {
   EXPECT_EQ(Get(path, "s", "k"), "1");
   WriteFile(path, "[s]\r\nk=longer value\r\n");
   EXPECT_EQ(Get(path, "s", "k"), "longer value") << "a new size invalidates the cached copy";
-  Replace(path, "[s]\r\nk=other value\r\n");
+  WriteFile(path, "[s]\r\nk=other value\r\n");
+  Put(path, nullptr, nullptr, nullptr);
   EXPECT_EQ(Get(path, "s", "k"), "other value") << "the flush call drops the cached copy";
   ASSERT_TRUE(Put(path, "s", "j", "2"));
   EXPECT_EQ(ReadFile(path), "[s]\r\nk=other value\r\nj=2\r\n");
@@ -152,33 +142,6 @@ TEST(ProfileCache, ChangesByOtherWritersAreSeen) {
   EXPECT_EQ(Get(path, "s", "k"), "<default>");
   ASSERT_TRUE(Put(path, "s", "fresh", "3"));
   EXPECT_EQ(ReadFile(path), "[s]\r\nfresh=3\r\n") << "a deleted file starts again empty";
-}
-
-// The alias files of a large title: distinct keys, a new file past 65,000
-// bytes, and every entry read back afterwards.
-TEST(ProfileCache, HundredThousandDistinctEntriesWriteAndReadBack) {
-  TempDir dir;
-  constexpr int kEntries = 100000;
-  std::vector<std::string> files;
-  std::vector<int> fileOfEntry(kEntries);
-  std::string current = dir / "palias00.ini";
-  files.push_back(current);
-  for (int i = 0; i < kEntries; ++i) {
-    if (FileLength(current).value_or(0) > 65000) {
-      current = dir / ("palias" + std::to_string(files.size()) + ".ini");
-      files.push_back(current);
-    }
-    std::string key = "DIR" + std::to_string(i % 97) + "/FILE" + std::to_string(i) + ".DAT";
-    std::string value = "/source/title/" + key;
-    ASSERT_TRUE(Put(current, "palias", key.c_str(), value.c_str())) << i;
-    fileOfEntry[i] = static_cast<int>(files.size() - 1);
-  }
-  EXPECT_GT(files.size(), 50u);
-  for (int i = 0; i < kEntries; ++i) {
-    std::string key = "DIR" + std::to_string(i % 97) + "/FILE" + std::to_string(i) + ".DAT";
-    ASSERT_EQ(Get(files[fileOfEntry[i]], "palias", key, ""), "/source/title/" + key) << i;
-  }
-  EXPECT_EQ(Get(files.front(), "palias", "DIR1/FILE1.DAT", ""), "/source/title/DIR1/FILE1.DAT");
 }
 
 }  // namespace
