@@ -1,13 +1,6 @@
 // The program as its callers see it: exit status, messages and the error
 // marker of whole runs of build/pravel.
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -52,34 +45,6 @@ TEST(Program, FailedBatchRunShowsOnlyTheVolumeIdWarningLeavesTheMarkerAndExitsOn
   EXPECT_TRUE(Contains(outcome.output, "Illegal volume_id DVD-ROM")) << outcome.output;
   EXPECT_FALSE(Contains(outcome.output, "Illegal Pre"));
   EXPECT_FALSE(Contains(outcome.output, "Illegal system"));
-  EXPECT_TRUE(Exists(install.Marker()));
-  EXPECT_FALSE(Exists(install.Tmp() + "/tm.txt"));
-}
-
-// SIGTERM while start-up is done and the first batch timer waits.
-TEST(Program, InterruptedBatchRunLeavesTheMarkerAndNoTemporaryFiles) {
-  Installation install;
-  testing::MakeDirs(install.Title() + "/DIR");
-  const std::string errors = install.root / "stderr.txt";
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    setenv("KESTRAND_HOME", install.Home().c_str(), 1);
-    std::string project = "-p=" + install.Title();
-    if (!freopen(errors.c_str(), "w", stderr)) _exit(126);
-    execl(testing::PravelBinary().c_str(), "pravel", "--console", project.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  // The descriptor warning is the last thing start-up shows; the first batch
-  // timer then waits 100 ms.
-  for (int i = 0; i < 500 && !Contains(testing::ReadFile(errors), "volume_id"); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  kill(child, SIGTERM);
-  int raw = 0;
-  waitpid(child, &raw, 0);
-  ASSERT_TRUE(WIFEXITED(raw));
-  EXPECT_NE(WEXITSTATUS(raw), 0);
   EXPECT_TRUE(Exists(install.Marker()));
   EXPECT_FALSE(Exists(install.Tmp() + "/tm.txt"));
 }

@@ -27,7 +27,6 @@ import tempfile
 
 CHUNK = 1 << 20
 LARGE = 256 << 20
-SAMPLE = 48  # files read one by one with isoinfo -x
 ISO_LEVEL1_FILE = re.compile(r"^[A-Z0-9_]{1,8}(\.[A-Z0-9_]{0,3})?;1$")
 ISO_LEVEL1_DIR = re.compile(r"^[A-Z0-9_]{1,8}$")
 SHORT_NAME = re.compile(r"^[A-Z0-9_]{1,8}(\.[A-Z0-9_]{1,3})?$")
@@ -135,20 +134,15 @@ def compare_local_files(expected, actual):
         return compare_ranges(expected, regions, read_at)
 
 
-def compare_stream(expected_path, read):
-    """Compares a source file with a stream given by read(n), to its end."""
-    with open(expected_path, "rb") as fe:
-        offset = 0
-        while True:
-            expected = fe.read(CHUNK)
-            actual = read(len(expected)) if expected else read(1)
-            if expected != actual:
-                if not expected:
-                    return "more bytes than the source's %d" % offset
-                return "bytes differ at offset %d (or stream ended)" % (offset + first_difference(expected, actual))
-            if not expected:
-                return None
-            offset += len(expected)
+def compare_bytes(expected_path, actual):
+    """None when a file of at most LARGE bytes holds `actual`, else a description."""
+    with open(expected_path, "rb") as f:
+        expected = f.read()
+    if expected == actual:
+        return None
+    if len(expected) != len(actual):
+        return "%d bytes, the source has %d" % (len(actual), len(expected))
+    return "bytes differ at offset %d" % first_difference(expected, actual)
 
 
 def sample_ranges(local, size):
@@ -298,28 +292,13 @@ def check_isoinfo(image, tree, options):
             complain("isoinfo", "the ISO and Joliet trees name different file extents and sizes")
         if sum(v[2] == "d" for v in iso) != sum(v[2] == "d" for v in joliet):
             complain("isoinfo", "the ISO and Joliet trees hold different numbers of folders")
-    for path in pick_files(tree):
-        disc = b"/" + latin1_form(path) + b";1"
-        with subprocess.Popen(["isoinfo", "-J", "-j", "iso8859-1", "-x", disc, "-i", image],
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE) as process:
-            local = tree[path].local
-            difference = compare_stream(local, process.stdout.read) if local else None
-            process.stdout.read()
-            errors = process.stderr.read()
-        if difference or process.returncode or errors.strip():
-            complain("isoinfo", "-J -x %r: %s %s" % (path, difference or "", errors.decode("utf-8", "replace")))
-
-
-def pick_files(tree):
-    """Files read one by one: all when few, else the unusual ones and a spread."""
-    files = [p for p in files_of(tree) if tree[p].size <= LARGE]
-    if len(files) <= SAMPLE:
-        return files
-    special = [p for p in files if tree[p].size in (0, 1, 2047, 2048, 2049)
-               or not p.isascii() or " " in p or len(os.path.basename(p)) >= 60]
-    rest = [p for p in files if p not in special]
-    step = max(1, len(rest) // max(1, SAMPLE - len(special)))
-    return sorted(set(special[:SAMPLE] + rest[::step]))
+    for path in files_of(tree):
+        if tree[path].size > LARGE:
+            continue
+        result = run(["isoinfo", "-J", "-j", "iso8859-1", "-x", b"/" + latin1_form(path) + b";1", "-i", image])
+        difference = compare_bytes(tree[path].local, result.stdout) if tree[path].local else None
+        if difference or result.returncode or result.stderr.strip():
+            complain("isoinfo", "-J -x %r: %s %s" % (path, difference or "", result.stderr.decode("utf-8", "replace")))
 
 
 # --- osirrox and 7z --------------------------------------------------------
@@ -476,7 +455,7 @@ def read_files(iso, tree, found, path_kind, suffix, reader):
                     return f.read(n)
                 difference = compare_ranges(entry.local, sample_ranges(entry.local, entry.size), read_at)
             else:
-                difference = compare_stream(entry.local, f.read)
+                difference = compare_bytes(entry.local, f.read())
         if difference:
             complain(reader, "%r read back: %s" % (path, difference))
 
