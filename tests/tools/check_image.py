@@ -138,11 +138,9 @@ def compare_bytes(expected_path, actual):
     """None when a file of at most LARGE bytes holds `actual`, else a description."""
     with open(expected_path, "rb") as f:
         expected = f.read()
-    if expected == actual:
-        return None
     if len(expected) != len(actual):
         return "%d bytes, the source has %d" % (len(actual), len(expected))
-    return "bytes differ at offset %d" % first_difference(expected, actual)
+    return None if expected == actual else "bytes differ at offset %d" % first_difference(expected, actual)
 
 
 def sample_ranges(local, size):
@@ -156,18 +154,17 @@ def sample_ranges(local, size):
 # --- tree comparisons: found maps a path to (kind, size or None) -------------
 
 
-def kind_name(kind):
-    return "folder" if kind == "d" else "file"
+KIND_NAME = {"d": "folder", "f": "file"}
 
 
 def compare_tree(reader, expected, found, content_root=None):
     for path in sorted((set(expected) | set(found)) - {""}):
         e, f = expected.get(path), found.get(path)
         if e is None or f is None:
-            complain(reader, "unexpected %s %r on the disc" % (kind_name(f[0]), path) if e is None
-                     else "missing %s %r" % (kind_name(e.kind), path))
+            complain(reader, "unexpected %s %r on the disc" % (KIND_NAME[f[0]], path) if e is None
+                     else "missing %s %r" % (KIND_NAME[e.kind], path))
         elif e.kind != f[0]:
-            complain(reader, "%r is a %s, the source has a %s" % (path, kind_name(f[0]), kind_name(e.kind)))
+            complain(reader, "%r is a %s, the source has a %s" % (path, KIND_NAME[f[0]], KIND_NAME[e.kind]))
         elif e.kind == "f" and f[1] is not None and e.size >= 0 and f[1] != e.size:
             complain(reader, "%r has %d bytes, the source %d" % (path, f[1], e.size))
         elif e.kind == "f" and content_root is not None and e.local is not None:
@@ -254,6 +251,7 @@ def check_isoinfo_volume(image):
 
 
 def check_iso_names(iso, options):
+    """ISO identifiers: unique but for case, files with ';1', folders without, 8.3 at Level 1."""
     reader = "isoinfo -l"
     check_unique_names(reader, iso, fold_case=True)
     for directory, name, kind, _, _ in iso:
