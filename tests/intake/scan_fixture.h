@@ -32,7 +32,8 @@ struct ScanFixture {
   void Select(const std::string& relative) { job.AddSource(Src(relative)); }
 
   // Builds sources from lines "<kind> <path under src>": d a folder, f a file,
-  // p a pipe, s a selection, l "<link> -> <target>" a symbolic link.
+  // p a pipe, s a selection, P the project folder, l "<link> -> <target>" a
+  // symbolic link.
   void Make(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
       const std::string path = line.substr(2);
@@ -40,6 +41,7 @@ struct ScanFixture {
         case 'd': MakeDirs(Src(path)); break;
         case 'f': WriteFile(Src(path), path); break;
         case 's': Select(path); break;
+        case 'P': job.projectPath = Src(path); break;
         case 'p':
           MakeDirs(std::filesystem::path(Src(path)).parent_path());
           ASSERT_EQ(::mkfifo(Src(path).c_str(), 0600), 0) << path;
@@ -59,16 +61,12 @@ struct ScanFixture {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
       const std::string place = text.substr(i, 4);
-      if (place != "src/" && place != "tmp/") {
-        out += text[i];
-        continue;
-      }
-      out += dir / place;
-      i += 3;
+      const bool folder = place == "src/" || place == "tmp/";
+      out += folder ? dir / place : text.substr(i, 1);
+      i += folder ? 3 : 0;
     }
     return out;
   }
-
   const std::vector<platform::RecordedMessage>& Messages() const { return test.ui.messages; }
   void ExpectOneMessage(const std::vector<std::string>& pieces, const std::string& caption) const {
     testing::ExpectOneMessage(test.ui, pieces, caption);

@@ -1,22 +1,31 @@
+// The scan of the sources: the tree listing and directory listings, the
+// sources it refuses (each with one message naming what is wrong), AUTORUN.INF
+// and the alias files.
 #include "intake/tree_scan.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "intake/alias_files.h"
+#include "intake/autorun.h"
 #include "intake/directory_listing.h"
 #include "intake/scan_fixture.h"
 #include "intake/utf8.h"
+#include "platform/files.h"
+#include "platform/profile.h"
 
 namespace pravel {
 namespace {
 
+using testing::Exists;
 using testing::Lines;
 using testing::MakeDirs;
+using testing::ReadFile;
 using testing::ScanFixture;
 using testing::WriteFile;
 using Strings = std::vector<std::string>;
@@ -29,11 +38,6 @@ Strings DirectoryLines(const std::string& treeList) {
     if (line.back() == '/') lines.push_back(line);
   }
   return lines;
-}
-
-std::string TooLongMessage(const std::string& path) {
-  return "The file/directory name [" + path +
-         "] exceeds the maximum file name length accepted by this tool and the DVD file systems.";
 }
 
 // The worked example: VIDEO_TS and EXTRAS selected with INDEX.HTM, autorun on.
@@ -59,11 +63,14 @@ TEST(TreeListing, WorkedExampleGivesItsNineLinesCountsAndFourDirectoryListings) 
   EXPECT_EQ(scan.job.fileCount, 5u);    // four inside folders and AUTORUN.INF
   EXPECT_EQ(scan.test.ui.statusLines.front(), "Building directory and file tree");
 
-  // In one pass over the tree listing and one by one, the same four listings.
+  // In one pass over the tree listing and one by one, the same four
+  // listings; the builder may hand the folders over upper-cased.
   const std::vector<Strings> expected = {{t[0], t[1], t[2], t[3]}, {t[7], t[8]}, {t[4], t[6]}, {t[5]}};
   const Strings directories = DirectoryLines(scan.job.treeListPath);
   ASSERT_EQ(directories.size(), 3u);
-  ASSERT_TRUE(WriteDirectoryListings(scan.job, directories));
+  Strings upper;
+  for (const std::string& line : directories) upper.push_back(AsciiUpper(line));
+  ASSERT_TRUE(WriteDirectoryListings(scan.job, upper));
   for (long n = 0; n < 4; ++n) {
     SCOPED_TRACE(n);
     EXPECT_EQ(Lines(ListingFilePath(scan.job, n)), expected[n]);
@@ -75,26 +82,14 @@ TEST(TreeListing, WorkedExampleGivesItsNineLinesCountsAndFourDirectoryListings) 
   EXPECT_TRUE(scan.Messages().empty());
 }
 
-TEST(DirectoryListings, AnEmptyDirectoryGetsAnEmptyListingAndCaseIsIgnored) {
-  ScanFixture scan;
-  scan.Make({"d T/EMPTY", "f T/FULL/x.txt", "s T/EMPTY", "s T/FULL"});
-  ASSERT_TRUE(BuildTreeListing(scan.job));
-  Strings directories = DirectoryLines(scan.job.treeListPath);
-  ASSERT_EQ(directories.size(), 2u);
-  // The builder may hand the folders over upper-cased.
-  for (std::string& line : directories) line = AsciiUpper(line);
-  ASSERT_TRUE(WriteDirectoryListings(scan.job, directories));
-  EXPECT_TRUE(testing::Exists(scan.Tmp("tm0001.txt")));
-  EXPECT_EQ(testing::ReadFile(scan.Tmp("tm0001.txt")), "");
-  EXPECT_EQ(Lines(scan.Tmp("tm0002.txt")), Strings{scan.Src("T/FULL/x.txt")});
-}
-
 TEST(TreeListing, SelectionsGiveTheirLines) {
   struct Listed {
     const char* what;
     Strings sources;  // as ScanFixture::Make takes them
     Strings lines;    // under "src"
+    Strings root = {};  // the root's listing, when checked
   };
+  const std::string longName = std::string(70, 'p');
   for (const Listed& c : std::vector<Listed>{
            {"dot-folders are skipped, dot-files kept",
             {"f T/F/.cache/deep/x.txt", "f T/F/.profile", "f T/HIDDEN/.only", "s T/F", "s T/HIDDEN"},
@@ -105,18 +100,34 @@ TEST(TreeListing, SelectionsGiveTheirLines) {
            {"a path selected twice is taken once", {"f T/F/a.txt", "s T/F", "s T/F/"}, {"T/F/", "T/F/a.txt"}},
            {"a file selected inside a selected folder is listed once in its folder",
             {"f T/X/a.txt", "f T/X/b.txt", "s T/X", "s T/X/b.txt"},
-            {"T/X/", "T/X/b.txt", "T/X/a.txt"}}}) {
+            {"T/X/", "T/X/b.txt", "T/X/a.txt"}},
+           {"a selected parent of another selection gives only its contents, the other once",
+            {"f T/VIDEO_TS/V.IFO", "f T/EXTRAS/a.txt", "f T/index.htm", "s T", "s T/VIDEO_TS"},
+            {"T/VIDEO_TS/", "T/EXTRAS/", "T/EXTRAS/a.txt", "T/VIDEO_TS/V.IFO", "T/index.htm"},
+            {"T/VIDEO_TS/", "T/EXTRAS/", "T/index.htm"}},
+           {"so its own name is not measured",
+            {"f T/" + longName + "/A.TXT", "d T/" + longName + "/X", "s T/" + longName, "s T/" + longName + "/X"},
+            {"T/" + longName + "/X/", "T/" + longName + "/A.TXT"}}}) {
     SCOPED_TRACE(c.what);
     ScanFixture scan;
     scan.Make(c.sources);
     ASSERT_TRUE(BuildTreeListing(scan.job));
-    Strings expected;
-    for (const std::string& line : c.lines) expected.push_back(scan.Src(line));
-    EXPECT_EQ(Lines(scan.job.treeListPath), expected);
+    EXPECT_TRUE(scan.Messages().empty());
+    auto under = [&](const Strings& lines) {
+      Strings paths;
+      for (const std::string& line : lines) paths.push_back(scan.Src(line));
+      return paths;
+    };
+    EXPECT_EQ(Lines(scan.job.treeListPath), under(c.lines));
+    if (c.root.empty()) continue;
+    ASSERT_TRUE(WriteDirectoryListings(scan.job, DirectoryLines(scan.job.treeListPath)));
+    EXPECT_EQ(Lines(scan.Tmp("tm0000.txt")), under(c.root));
   }
 }
 
-TEST(TreeListing, FoldersWithDifferentParentsGiveTwoBasesAndBothStandInTheRoot) {
+// Alias keys are relative to the longest base that ends at a folder boundary:
+// the base ".../DATA" must not cut ".../DATA1.TXT" into "TXT".
+TEST(TreeListing, FoldersWithDifferentParentsGiveTwoBasesMatchedAtFolderBoundaries) {
   ScanFixture scan;
   scan.Make({"f A/X/one.txt", "f LONGER/Y/two.txt", "s A/X", "s LONGER/Y"});
   ASSERT_TRUE(BuildTreeListing(scan.job));
@@ -124,36 +135,17 @@ TEST(TreeListing, FoldersWithDifferentParentsGiveTwoBasesAndBothStandInTheRoot) 
   ASSERT_TRUE(WriteDirectoryListings(scan.job, DirectoryLines(scan.job.treeListPath)));
   EXPECT_EQ(Lines(scan.Tmp("tm0000.txt")), (Strings{scan.Src("A/X/"), scan.Src("LONGER/Y/")}));
   EXPECT_EQ(AliasKey(scan.job, scan.Src("LONGER/Y/two.txt")), "Y/two.txt");
-  EXPECT_EQ(AliasKey(scan.job, scan.Src("A/X/one.txt")), "X/one.txt");
-}
 
-TEST(TreeListing, ABaseIsMatchedOnlyAtAFolderBoundary) {
-  // The base ".../DATA" must not cut ".../DATA1.TXT" into "TXT".
-  ScanFixture scan;
-  scan.Make({"f T/DATA/Q/q.txt", "f T/DATA1.TXT", "f T/DATA2.TXT", "d T/Z", "s T/DATA/Q", "s T/Z", "s T/DATA1.TXT",
+  ScanFixture data;
+  data.Make({"f T/DATA/Q/q.txt", "f T/DATA1.TXT", "f T/DATA2.TXT", "d T/Z", "s T/DATA/Q", "s T/Z", "s T/DATA1.TXT",
              "s T/DATA2.TXT"});
-  ASSERT_TRUE(BuildTreeListing(scan.job));
-  EXPECT_EQ(AliasKey(scan.job, scan.Src("T/DATA1.TXT")), "DATA1.TXT");
-  EXPECT_EQ(AliasKey(scan.job, scan.Src("T/DATA/Q/q.txt")), "Q/q.txt");
-  EXPECT_EQ(AliasKey(scan.job, scan.Src("T/DATA")), "");  // a base itself
+  ASSERT_TRUE(BuildTreeListing(data.job));
+  EXPECT_EQ(AliasKey(data.job, data.Src("T/DATA1.TXT")), "DATA1.TXT");
+  EXPECT_EQ(AliasKey(data.job, data.Src("T/DATA/Q/q.txt")), "Q/q.txt");
+  EXPECT_EQ(AliasKey(data.job, data.Src("T/DATA")), "");  // a base itself
   AliasTable aliases;
-  ASSERT_TRUE(aliases.Load(scan.job));
-  EXPECT_EQ(aliases.Find("DATA2.TXT"), scan.Src("T/DATA2.TXT"));
-}
-
-TEST(TreeListing, ASelectedFolderThatIsTheParentOfAnotherGivesNoLineAndItsContentsFormTheRoot) {
-  ScanFixture scan;
-  scan.Make({"f TITLE/VIDEO_TS/VIDEO_TS.IFO", "f TITLE/EXTRAS/a.txt", "f TITLE/index.htm", "s TITLE",
-             "s TITLE/VIDEO_TS"});
-  ASSERT_TRUE(BuildTreeListing(scan.job));
-  const std::string t = scan.Src("TITLE");
-  // VIDEO_TS is met again inside TITLE and taken once.
-  EXPECT_EQ(Lines(scan.job.treeListPath), (Strings{t + "/VIDEO_TS/", t + "/EXTRAS/", t + "/EXTRAS/a.txt",
-                                                   t + "/VIDEO_TS/VIDEO_TS.IFO", t + "/index.htm"}));
-  EXPECT_EQ(scan.job.folderCount, 1u);
-  EXPECT_EQ(scan.job.fileCount, 3u);
-  ASSERT_TRUE(WriteDirectoryListings(scan.job, DirectoryLines(scan.job.treeListPath)));
-  EXPECT_EQ(Lines(scan.Tmp("tm0000.txt")), (Strings{t + "/VIDEO_TS/", t + "/EXTRAS/", t + "/index.htm"}));
+  ASSERT_TRUE(aliases.Load(data.job));
+  EXPECT_EQ(aliases.Find("DATA2.TXT"), data.Src("T/DATA2.TXT"));
 }
 
 TEST(TreeListing, NineThousandNineHundredNinetyEightFoldersPassAndOneMoreIsRefused) {
@@ -200,16 +192,6 @@ TEST(TreeListing, OnlyFilesSelectedIsAUsageErrorAndAnEmptyFolderIsEnough) {
   EXPECT_TRUE(none.Messages().empty());
 }
 
-// A selected folder that is the parent of another selection puts only its
-// contents on the disc, so its own name is not measured.
-TEST(TreeListing, ASelectedFolderGivingOnlyItsContentsMayHaveALongName) {
-  ScanFixture scan;
-  const std::string name = std::string(70, 'p');
-  scan.Make({"f T/" + name + "/A.TXT", "d T/" + name + "/X", "s T/" + name, "s T/" + name + "/X"});
-  ASSERT_TRUE(BuildTreeListing(scan.job));
-  EXPECT_TRUE(scan.Messages().empty());
-}
-
 TEST(TreeListing, TheCharacterCheckAsksOnceAndOnlyNoEndsTheScan) {
   for (const platform::Answer answer : {platform::Answer::kNo, platform::Answer::kYes}) {
     ScanFixture scan;
@@ -235,17 +217,242 @@ TEST(ProjectLoad, TheDvdVideoFolderComesFirstAndTheProjectContentsFollow) {
             (Strings{scan.Src("P/VIDEO_TS/"), scan.Src("P/.hidden"), scan.Src("P/EXTRA/"), scan.Src("P/b.txt")}));
 }
 
-TEST(ProjectLoad, AMissingProjectAddsNothingAndALongNameIsRefused) {
+TEST(ProjectLoad, AMissingProjectAddsNothing) {
   ScanFixture scan;
   scan.job.projectPath = scan.Src("NOWHERE");
   EXPECT_TRUE(LoadProjectSources(scan.job));
   EXPECT_EQ(scan.job.sourceCount, 0u);
+  EXPECT_TRUE(scan.Messages().empty());
+}
 
-  const std::string name = std::string(65, 'f');
-  WriteFile(scan.Src("P/" + name), "x");
-  scan.job.projectPath = scan.Src("P");
-  EXPECT_FALSE(LoadProjectSources(scan.job));
-  scan.ExpectOneMessage({TooLongMessage(scan.Src("P/" + name))}, "Format error, aborting");
+constexpr const char* kFormat = "Format error, aborting";
+constexpr const char* kIo = "Fatal IO error!";
+constexpr const char* kUsage = "Usage error";
+
+struct Refusal {
+  const char* what;
+  Strings sources;  // as ScanFixture::Make takes them
+  Strings named;    // what the one message must name, "src/" and "tmp/" expanded
+  const char* caption;
+  bool beforeListing = true;  // refused while the tree is walked, before anything is listed
+};
+
+TEST(ScanRefusals, EachRefusedSourceEndsTheScanWithOneMessageNamingIt) {
+  const std::string name65 = std::string(61, 'n') + ".txt";
+  const std::vector<Refusal> cases = {
+      {"selected folder named with 65 characters", {"d D/" + name65, "d T/F", "s T/F", "s D/" + name65},
+       {"[src/D/" + name65 + "] exceeds"}, kFormat},
+      {"selected file of a listed folder named with 65 characters", {"f T/F/" + name65, "s T/F", "s T/F/" + name65},
+       {"[src/T/F/" + name65 + "] exceeds"}, kFormat},
+      {"link back into its own ancestry", {"d T/F/sub", "l T/F/sub/up -> ../..", "s T/F"},
+       {"src/T/F/sub/up", "[src/T]"}, kFormat},
+      {"links leading to each other's folders", {"l A/to-b -> ../B", "l B/to-a -> ../A", "s A"},
+       {"src/A/to-b/to-a"}, kFormat},
+      {"pipe in a folder", {"p T/F/pipe", "s T/F"}, {"[src/T/F/pipe]", "pipe"}, kFormat},
+      {"pipe selected", {"d T/F", "p T/pipe", "s T/F", "s T/pipe"}, {"[src/T/pipe]"}, kFormat},
+      {"dangling link", {"l T/F/dangling -> nowhere", "s T/F"}, {"[src/T/F/dangling]"}, kIo},
+      {"missing source", {"d T/F", "s T/F", "s T/gone.txt"}, {"[src/T/gone.txt]"}, kIo},
+      {"names equal but for case in one folder", {"f T/F/README", "f T/F/readme", "s T/F"},
+       {"src/T/F/README", "src/T/F/readme"}, kFormat},
+      {"selected folders of one name from different parents",
+       {"d A/VIDEO_TS", "d B/video_ts", "s A/VIDEO_TS", "s B/video_ts"}, {"src/A/VIDEO_TS", "src/B/video_ts"},
+       kFormat},
+      {"selected file and folder of one name in the root", {"d A/DATA", "f B/data", "s A/DATA", "s B/data"},
+       {"src/A/DATA", "src/B/data"}, kFormat},
+      {"letters beyond ASCII equal but for case", {"f T/F/\xC3\xA9t\xC3\xA9", "f T/F/\xC3\x89T\xC3\x89", "s T/F"},
+       {"src/T/F/"}, kFormat},
+      {"folder selected deeper inside another selected folder", {"d T/A/B", "s T", "s T/A/B"},
+       {"src/T/A/B", "[src/T]"}, kUsage},
+      {"file that would stand in no directory", {"d T/X", "f T/Y/f.txt", "s T/X", "s T/Y/f.txt"},
+       {"src/T/Y/f.txt", "[src/T]"}, kUsage},
+      {"name that is not UTF-8", {"f T/F/bad\xFF.txt", "s T/F"}, {"is not valid UTF-8"}, kFormat, false},
+      {"character beyond U+FFFF", {"f T/F/clef\xF0\x9D\x84\x9E", "s T/F"}, {"is not valid UTF-8"}, kFormat, false},
+      {"control character", {"f T/F/two\nlines", "s T/F"}, {"[src/T/F/two?lines]", "control character"}, kFormat,
+       false},
+      {"trailing blank", {"d T/F/trailing ", "s T/F"}, {"[src/T/F/trailing ]"}, kFormat, false},
+      {"empty project path", {}, {}, kUsage},
+      {"project path that is no folder", {"f file", "P file"}, {"[src/file]"}, kIo},
+      {"project entry named with 65 characters", {"f P/" + name65, "P P"},
+       {"The file/directory name [src/P/" + name65 +
+        "] exceeds the maximum file name length accepted by this tool and the DVD file systems."},
+       kFormat},
+  };
+  for (const Refusal& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScanFixture scan;
+    scan.Make(c.sources);
+    Strings named;
+    for (const std::string& piece : c.named) named.push_back(scan.Expand(piece));
+    EXPECT_FALSE(scan.job.sourceCount == 0 ? LoadProjectSources(scan.job) : BuildTreeListing(scan.job));
+    scan.ExpectOneMessage(named, c.caption);
+    if (c.beforeListing) {
+      EXPECT_FALSE(testing::Exists(scan.job.treeListPath));
+    }
+  }
+}
+
+TEST(ScanRefusals, TheGeneratedAutorunClashesWithASelectedOne) {
+  ScanFixture scan;
+  scan.Make({"d T/F", "f T/autorun.inf", "s T/F", "s T/autorun.inf"});
+  scan.job.autorunEnabled = 1;
+  EXPECT_FALSE(BuildTreeListing(scan.job));
+  scan.ExpectOneMessage({scan.Tmp("AUTORUN.INF")}, kFormat);
+}
+
+TEST(ScanRefusals, AFolderThatCanNotBeListedEndsTheScan) {
+  ScanFixture scan;
+  scan.Make({"d T/F/locked", "s T/F"});
+  fs::permissions(scan.Src("T/F/locked"), fs::perms::none);
+  if (::access(scan.Src("T/F/locked").c_str(), R_OK) == 0) GTEST_SKIP() << "running with the right to read any folder";
+  EXPECT_FALSE(BuildTreeListing(scan.job));
+  scan.ExpectOneMessage({scan.Expand("[src/T/F/locked]")}, kIo);
+}
+
+TEST(ScanRefusals, TheSourceListRefusesAnEntryBeyondItsRoom) {
+  ScanFixture scan;
+  scan.Make({"d T/F"});
+  for (uint32_t i = 0; i < limits::kSourceEntries; ++i) scan.Select("T/F");
+  scan.job.autorunEnabled = 1;  // AUTORUN.INF would be one entry too many
+  EXPECT_FALSE(BuildTreeListing(scan.job));
+  scan.ExpectOneMessage({"100000"}, "Tool limits exceeded!");
+  EXPECT_EQ(scan.job.sourceCount, limits::kSourceEntries);
+
+  ScanFixture load;
+  load.Make({"f P/a.txt", "f P/b.txt"});
+  for (uint32_t i = 1; i < limits::kSourceEntries; ++i) load.Select("T/F");
+  load.job.projectPath = load.Src("P");
+  EXPECT_FALSE(LoadProjectSources(load.job));
+  load.ExpectOneMessage({}, "Tool limits exceeded!");
+}
+
+// A title holding the run's own image or temporary directory would put the
+// run's own files on the disc, emptied as the run begins.
+TEST(ScanRefusals, AnImageOrTemporaryDirectoryInsideTheTitleIsRefused) {
+  for (const std::string inside : {"images", "tmp"}) {
+    SCOPED_TRACE(inside);
+    ScanFixture scan;
+    scan.Make({"d TITLE/" + inside, "f TITLE/A.TXT", "s TITLE"});
+    scan.job.imagePath1 = scan.Src("TITLE/images/CONTROL.IMG");
+    if (inside == "tmp") {
+      scan.job.imagePath1 = scan.dir / "CONTROL.IMG";
+      scan.job.tempDir = scan.Src("TITLE/tmp/");
+    }
+    EXPECT_FALSE(BuildTreeListing(scan.job));
+    ASSERT_FALSE(scan.Messages().empty());
+    EXPECT_EQ(scan.Messages().back().caption, kUsage);
+    EXPECT_TRUE(testing::Contains(scan.Messages().back().text, scan.Src("TITLE/" + inside)));
+  }
+}
+
+TEST(AutorunInf, HoldsTwoEmptyLinesTheSectionOpenAndTheIconWhenGiven) {
+  struct Case {
+    std::string program, icon, text;
+  };
+  for (const Case& c : {Case{"SETUP.EXE", "", "\r\n\r\n[autorun]\r\nopen=SETUP.EXE\r\n"},
+                        Case{"", "DISC.ICO", "\r\n\r\n[autorun]\r\nopen=\r\nicon=DISC.ICO\r\n"}}) {
+    ScanFixture scan;
+    scan.job.autorunProgramPath = c.program;
+    scan.job.autorunIconPath = c.icon;
+    ASSERT_TRUE(WriteAutorunInf(scan.job));
+    EXPECT_EQ(ReadFile(scan.Tmp("AUTORUN.INF")), c.text);
+    EXPECT_EQ(scan.job.sourcePaths, std::vector<std::string>{scan.Tmp("AUTORUN.INF")});
+    EXPECT_EQ(scan.job.fileCount, 1u);
+  }
+  ScanFixture uncreatable;
+  uncreatable.job.tempDir = uncreatable.Tmp("missing/");
+  EXPECT_FALSE(WriteAutorunInf(uncreatable.job));
+  uncreatable.ExpectOneMessage({"Could not create AUTORUN.INF file."}, "Virtual image device error!");
+  EXPECT_EQ(uncreatable.job.sourceCount, 0u);
+}
+
+TEST(AliasFiles, EntriesRollOverPast65000BytesAndEveryFileIsFoundAgain) {
+  constexpr int kFiles = 1500;
+  auto name = [](int i) { return "file_with_a_rather_long_name_number_" + std::to_string(10000 + i) + ".dat"; };
+  ScanFixture scan;
+  for (int i = 0; i < kFiles; ++i) WriteFile(scan.Src("TITLE/DATA/") + name(i), "");
+  WriteFile(scan.Src("TITLE/top.txt"), "");
+  scan.Select("TITLE/DATA");
+  scan.Select("TITLE/top.txt");
+  scan.job.autorunEnabled = 1;
+  WriteFile(scan.Tmp("palias07.ini"), "[palias]\r\nDATA/stale.dat=/old/run/stale.dat\r\n");
+  ASSERT_TRUE(BuildTreeListing(scan.job));
+  ASSERT_GE(scan.job.paliasCount, 3u);
+  EXPECT_EQ(scan.job.paliasPath, AliasFilePath(scan.job, scan.job.paliasCount - 1));
+  for (uint32_t n = 0; n + 1 < scan.job.paliasCount; ++n) {
+    const uint64_t length = *platform::FileLength(AliasFilePath(scan.job, n));
+    EXPECT_GT(length, 65000u) << n;
+    EXPECT_LT(length, 65000u + 200u) << n;
+  }
+  if (scan.job.paliasCount <= 7) {
+    EXPECT_FALSE(Exists(scan.Tmp("palias07.ini")));  // an earlier run's
+  }
+
+  AliasTable aliases;
+  ASSERT_TRUE(aliases.Load(scan.job));
+  EXPECT_EQ(aliases.size(), kFiles + 2u);
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string path = scan.Src("TITLE/DATA/") + name(i);
+    ASSERT_EQ(aliases.Find(AliasKey(scan.job, path)), path) << i;
+  }
+  EXPECT_EQ(AliasKey(scan.job, scan.Src("TITLE/top.txt")), "top.txt");
+  EXPECT_EQ(aliases.Find("TOP.TXT"), scan.Src("TITLE/top.txt"));  // keys compare without regard to case
+  const std::string autorun = scan.Tmp("AUTORUN.INF");
+  EXPECT_EQ(AliasKey(scan.job, autorun), autorun);  // under no source base
+  EXPECT_EQ(aliases.Find(autorun), autorun);
+  EXPECT_EQ(aliases.Find("DATA/stale.dat"), std::nullopt);
+  // What the table finds is what the profile layer reads.
+  EXPECT_EQ(platform::GetPrivateProfileString("palias", "top.txt", "", 256, AliasFilePath(scan.job, 0)),
+            scan.Src("TITLE/top.txt"));
+}
+
+TEST(AliasFiles, TheLaterFileWinsAndANameHoldingAnEqualsSignIsFound) {
+  ScanFixture scan;
+  scan.job.paliasCount = 2;
+  WriteFile(AliasFilePath(scan.job, 0), "[palias]\r\nA/x=/one/A/x\r\n[other]\r\nA/y=/no\r\n");
+  WriteFile(AliasFilePath(scan.job, 1), "[PALIAS]\r\nA/x=/two/A/x\r\nA/k=v.txt=/s/A/k=v.txt\r\nA/k=/s/A/k\r\n");
+  AliasTable aliases;
+  ASSERT_TRUE(aliases.Load(scan.job));
+  EXPECT_EQ(aliases.Find("a/X"), "/two/A/x");
+  EXPECT_EQ(aliases.Find("A/y"), std::nullopt);
+  EXPECT_EQ(aliases.Find("A/k=v.txt"), "/s/A/k=v.txt");
+  EXPECT_EQ(aliases.Find("A/k"), "/s/A/k");
+}
+
+TEST(AliasFiles, WriteAliasEntryGoesThroughTheProfileLayer) {
+  ScanFixture scan;
+  scan.job.sourceBases = {"/d/TITLE"};
+  StartAliasFiles(scan.job);
+  WriteAliasEntry(scan.job, "/d/TITLE/EXTRAS/README.TXT", true);
+  WriteAliasEntry(scan.job, "/d/TITLE/a=b.txt", false);
+  ASSERT_TRUE(FinishAliasFiles(scan.job));
+  EXPECT_EQ(ReadFile(scan.Tmp("palias00.ini")),
+            "[palias]\r\nEXTRAS/README.TXT=/d/TITLE/EXTRAS/README.TXT\r\na=b.txt=/d/TITLE/a=b.txt\r\n");
+  NextAliasFileIfFull(scan.job);
+  EXPECT_EQ(scan.job.paliasCount, 1u);
+}
+
+TEST(CleanUps, EveryListingAndAliasFileGoesEvenPastAGapAndAnEmptyDirectoryIsNoError) {
+  ScanFixture scan;
+  RemoveAliasFiles(scan.job);
+  RemoveTreeListingFiles(scan.job);
+  EXPECT_EQ(scan.test.ui.cursor, platform::Cursor::kArrow);
+
+  const std::vector<std::string> gone = {"tm.txt",       "tm0000.txt",    "tm0002.txt", "tm0417.txt",
+                                         "palias00.ini", "palias123.ini", "alias.ini"};
+  const std::vector<std::string> kept = {"AUTORUN.INF", "keep.txt", "tm12.txt", "palias.ini"};
+  for (const auto& list : {gone, kept}) {
+    for (const std::string& name : list) WriteFile(scan.Tmp(name), "x");
+  }
+  RemoveTreeListingFiles(scan.job);
+  for (const std::string& name : gone) EXPECT_FALSE(Exists(scan.Tmp(name))) << name;
+  for (const std::string& name : kept) EXPECT_TRUE(Exists(scan.Tmp(name))) << name;
+
+  WriteFile(scan.Tmp("palias05.ini"), "x");
+  RemoveAliasFiles(scan.job);
+  EXPECT_FALSE(Exists(scan.Tmp("AUTORUN.INF")));
+  EXPECT_FALSE(Exists(scan.Tmp("palias05.ini")));
+  EXPECT_TRUE(Exists(scan.Tmp("keep.txt")));
+  EXPECT_TRUE(scan.Messages().empty());
 }
 
 }  // namespace

@@ -1,21 +1,15 @@
 #!/usr/bin/python3
-"""Reads the dates of a premastered volume with pycdlib and checks that each
-is the local time of a time zone with that zone's offset from UTC, naming an
-instant of the run that made the volume.
+"""Checks that every date of a premastered volume is the local time of ZONE
+with that zone's offset from UTC, an instant between --from and --to (seconds
+since 1970; directory records hold no seconds, so up to two minutes before).
 
     check_dates.py IMAGE --zone ZONE --from SECONDS --to SECONDS
 
-ZONE is a time zone name (America/New_York, UTC); SECONDS count from 1970, the
-moments before and after the run. The dates read: the creation, modification
-and effective dates of the primary and the Joliet volume descriptor (the
-expiration date must say "no date": sixteen zeros, offset 0), their root
-directory records and every ISO 9660 and Joliet directory record, and the UDF
-timestamps of the primary volume descriptor, the integrity descriptor, the
-file set descriptor and every file entry (type 1, local time). Directory
-records hold no seconds, so an instant may lie up to two minutes before
---from.
-
-Exit status 0 when every date fits, 1 otherwise (with the dates that do not).
+Read with pycdlib: the creation, modification and effective dates of the
+primary and Joliet volume descriptors (the expiration date must be sixteen
+zeros, offset 0), every ISO 9660 and Joliet directory record, and the UDF
+timestamps (type 1, local time) of the primary volume, integrity and file set
+descriptors and of every file entry. Exit status 0 when every date fits.
 """
 
 import argparse

@@ -2,23 +2,17 @@
 """Reads a premastered volume with independent readers and compares what each
 of them gives back with the source tree the volume was made from.
 
-    check_image.py IMAGE [IMAGE ...] SOURCE_DIR [options]
+    check_image.py IMAGE [IMAGE ...] SOURCE_DIR [--iso-level 1|2]
+                   [--extra-file NAME[=LOCAL]] [--work-dir DIR]
 
-IMAGE is LAYER01.IMG, or LAYER01.IMG followed by LAYER02.IMG: several images
-are joined (sparsely) into one temporary file, which is the whole volume.
-SOURCE_DIR's contents are expected at the root of the disc.
-
-Readers: isoinfo (-d, -l, -J -l, -J -x), osirrox (extraction of the Joliet
-tree), 7z (l, x; it opens UDF when the volume carries it, and is then also
-made to read the ISO 9660 side, which takes Joliet) and pycdlib (walk of the
-ISO and the Joliet tree, reads through Joliet, the ISO and Joliet records of a
-file naming the same extent). When the volume carries UDF, pycdlib also walks
-and reads the UDF tree (each file's data the sectors its Joliet record names)
-and udfinfo must read it without complaint and count its folders.
-The readers only read; nothing here writes an image.
-
-Exit status 0 when every reader agrees with the source tree, 1 otherwise (with
-what each reader said), 2 on a usage error.
+Several images (LAYER01.IMG LAYER02.IMG) are joined sparsely into one volume.
+Readers: isoinfo (-d, -l, -J -l, -J -x), osirrox (extracts the Joliet tree),
+7z (l, x; when it opens UDF it is also made to read the ISO 9660 side),
+pycdlib (the ISO and Joliet trees name the same extents; files read through
+Joliet, and through UDF when present, each UDF file on its Joliet sectors) and
+udfinfo (when UDF is present). Files above LARGE bytes are read by pycdlib in
+samples and extracted whole only by osirrox. Exit status 0 when every reader
+agrees with the source tree, 1 otherwise (printing what each said).
 """
 
 import argparse
@@ -32,82 +26,66 @@ import sys
 import tempfile
 
 CHUNK = 1 << 20
+LARGE = 256 << 20
 ISO_LEVEL1_FILE = re.compile(r"^[A-Z0-9_]{1,8}(\.[A-Z0-9_]{0,3})?;1$")
 ISO_LEVEL1_DIR = re.compile(r"^[A-Z0-9_]{1,8}$")
 SHORT_NAME = re.compile(r"^[A-Z0-9_]{1,8}(\.[A-Z0-9_]{1,3})?$")
 XORRISO_TROUBLE = re.compile(r"\b(SORRY|FAILURE|FATAL|ABORT|MISHAP|WARNING)\b|error", re.IGNORECASE)
 SEVENZIP_TROUBLE = re.compile(r"ERROR|Warnings|WARNINGS|Errors|Can not open|Can't open|Unexpected end")
 
-
-class Problems:
-    def __init__(self):
-        self.by_reader = collections.OrderedDict()
-
-    def add(self, reader, text):
-        self.by_reader.setdefault(reader, []).append(text)
-
-    def __bool__(self):
-        return bool(self.by_reader)
-
-    def report(self):
-        for reader, texts in self.by_reader.items():
-            print("== %s" % reader)
-            for text in texts[:60]:
-                print("  " + text.rstrip().replace("\n", "\n  "))
-            if len(texts) > 60:
-                print("  ... and %d more" % (len(texts) - 60))
+problems = collections.OrderedDict()  # reader -> complaints
 
 
-# --------------------------------------------------------------------------
-# The expected tree
+def complain(reader, text):
+    problems.setdefault(reader, []).append(text)
 
 
-class Entry:
-    def __init__(self, kind, local=None, size=0):
-        self.kind = kind  # 'd' or 'f'
-        self.local = local  # file giving the expected bytes (None: any bytes)
-        self.size = size
+# --- the expected tree: relative path ('' the root) -> Entry -----------------
 
-
-def source_tree(source_dir, extra_files):
-    """Relative path (POSIX, no leading '/') -> Entry; '' is the root."""
-    tree = {"": Entry("d", source_dir)}
-    for folder, dirs, files in os.walk(source_dir):
-        rel = os.path.relpath(folder, source_dir)
-        rel = "" if rel == "." else rel
-        for name in dirs:
-            tree[join(rel, name)] = Entry("d", os.path.join(folder, name))
-        for name in files:
-            local = os.path.join(folder, name)
-            tree[join(rel, name)] = Entry("f", local, os.stat(local).st_size)
-    for extra in extra_files:
-        name, _, local = extra.partition("=")
-        if name in tree:
-            sys.exit("check_image: --extra-file %s also stands in the source tree" % name)
-        tree[name] = Entry("f", local or None, os.stat(local).st_size if local else -1)
-    return tree
+Entry = collections.namedtuple("Entry", "kind local size")  # kind 'd' or 'f'; local None: any bytes
 
 
 def join(rel, name):
     return name if rel == "" else rel + "/" + name
 
 
+def walk_local(root, entry):
+    found = {}
+    for folder, dirs, files in os.walk(root):
+        rel = os.path.relpath(folder, root)
+        rel = "" if rel == "." else rel
+        for name in dirs:
+            found[join(rel, name)] = entry("d", os.path.join(folder, name))
+        for name in files:
+            found[join(rel, name)] = entry("f", os.path.join(folder, name))
+    return found
+
+
+def source_tree(source_dir, extra_files):
+    tree = walk_local(source_dir, lambda kind, path: Entry(kind, path, os.path.getsize(path) if kind == "f" else 0))
+    tree[""] = Entry("d", source_dir, 0)
+    for extra in extra_files:
+        name, _, local = extra.partition("=")
+        if name in tree:
+            sys.exit("check_image: --extra-file %s also stands in the source tree" % name)
+        tree[name] = Entry("f", local or None, os.path.getsize(local) if local else -1)
+    return tree
+
+
 def files_of(tree):
     return sorted(p for p, e in tree.items() if e.kind == "f")
 
 
-# --------------------------------------------------------------------------
-# Byte comparisons (sparse-aware: only the data regions of either file are read)
+# --- byte comparisons (sparse-aware: only data regions are read) -------------
 
 
 def data_regions(fd, size):
-    """The (start, end) ranges of a file that hold data; the rest are holes."""
     regions, offset = [], 0
     while offset < size:
         try:
             start = os.lseek(fd, offset, os.SEEK_DATA)
         except OSError as error:
-            if error.errno == errno.ENXIO:  # nothing but a hole behind offset
+            if error.errno == errno.ENXIO:  # a hole up to the end
                 break
             return [(0, size)]  # the file system knows no holes
         end = min(os.lseek(fd, start, os.SEEK_HOLE), size)
@@ -126,129 +104,81 @@ def merged(regions):
     return result
 
 
+def first_difference(a, b):
+    return next((i for i, (x, y) in enumerate(zip(a, b)) if x != y), min(len(a), len(b)))
+
+
+def compare_ranges(local, ranges, read_at):
+    """None when read_at(offset, n) gives local's bytes over every range."""
+    with open(local, "rb") as f:
+        for start, end in ranges:
+            for offset in range(start, end, CHUNK):
+                n = min(CHUNK, end - offset)
+                f.seek(offset)
+                expected, actual = f.read(n), read_at(offset, n)
+                if expected != actual:
+                    return "bytes differ at offset %d" % (offset + first_difference(expected, actual))
+    return None
+
+
 def compare_local_files(expected, actual):
-    """None when the two files hold the same bytes, else a description."""
     size_e, size_a = os.path.getsize(expected), os.path.getsize(actual)
     if size_e != size_a:
         return "size %d, source has %d" % (size_a, size_e)
     with open(expected, "rb") as fe, open(actual, "rb") as fa:
         regions = merged(data_regions(fe.fileno(), size_e) + data_regions(fa.fileno(), size_a))
-        for start, end in regions:
-            fe.seek(start)
-            fa.seek(start)
-            offset = start
-            while offset < end:
-                n = min(CHUNK, end - offset)
-                be, ba = fe.read(n), fa.read(n)
-                if be != ba:
-                    return "bytes differ at offset %d" % (offset + first_difference(be, ba))
-                offset += n
-    return None
+
+        def read_at(offset, n):
+            fa.seek(offset)
+            return fa.read(n)
+        return compare_ranges(expected, regions, read_at)
 
 
-def first_difference(a, b):
-    for i, (x, y) in enumerate(zip(a, b)):
-        if x != y:
-            return i
-    return min(len(a), len(b))
+def compare_bytes(expected_path, actual):
+    """None when a file of at most LARGE bytes holds `actual`, else a description."""
+    with open(expected_path, "rb") as f:
+        expected = f.read()
+    if len(expected) != len(actual):
+        return "%d bytes, the source has %d" % (len(actual), len(expected))
+    return None if expected == actual else "bytes differ at offset %d" % first_difference(expected, actual)
 
 
-def compare_stream(expected_path, read):
-    """Compares a source file with a stream given by read(n)."""
-    with open(expected_path, "rb") as fe:
-        offset = 0
-        while True:
-            be = fe.read(CHUNK)
-            ba = read(len(be)) if be else read(1)
-            if be != ba:
-                if not be:
-                    return "more bytes than the source's %d" % offset
-                return "bytes differ at offset %d (or stream ended)" % (offset + first_difference(be, ba))
-            if not be:
-                return None
-            offset += len(be)
-
-
-def sample_ranges(local, size, sample_bytes=1 << 20, step=256 << 20):
-    """Ranges of a large file worth reading: its data regions, and a sample
-    of every step bytes, and its tail."""
+def sample_ranges(local, size):
+    """A large file's data regions, a MiB every 256 MiB, and its tail."""
     with open(local, "rb") as f:
-        regions = data_regions(f.fileno(), size)
-    ranges = list(regions)
-    for start in range(0, size, step):
-        ranges.append((start, min(size, start + sample_bytes)))
-    ranges.append((max(0, size - sample_bytes), size))
-    return merged(ranges)
+        ranges = data_regions(f.fileno(), size)
+    ranges += [(start, min(size, start + CHUNK)) for start in range(0, size, 256 << 20)]
+    return merged(ranges + [(max(0, size - CHUNK), size)])
 
 
-def compare_ranges(local, ranges, read_at):
-    with open(local, "rb") as f:
-        for start, end in ranges:
-            offset = start
-            while offset < end:
-                n = min(CHUNK, end - offset)
-                f.seek(offset)
-                be = f.read(n)
-                ba = read_at(offset, n)
-                if be != ba:
-                    return "bytes differ at offset %d" % (offset + first_difference(be, ba))
-                offset += n
-    return None
+# --- tree comparisons: found maps a path to (kind, size or None) -------------
 
 
-# --------------------------------------------------------------------------
-# Tree comparisons
+KIND_NAME = {"d": "folder", "f": "file"}
 
 
-def compare_tree(reader, problems, expected, found, content_root=None):
-    """found: relative path -> ('d'|'f', size or None). With content_root,
-    file contents are compared with the extracted files below it."""
-    for path in sorted(set(expected) | set(found)):
-        if path == "":
-            continue
+def compare_tree(reader, expected, found, content_root=None):
+    for path in sorted((set(expected) | set(found)) - {""}):
         e, f = expected.get(path), found.get(path)
-        if e is None:
-            problems.add(reader, "unexpected %s %r on the disc" % (kind_name(f[0]), path))
-            continue
-        if f is None:
-            problems.add(reader, "missing %s %r" % (kind_name(e.kind), path))
-            continue
-        if e.kind != f[0]:
-            problems.add(reader, "%r is a %s, the source has a %s" % (path, kind_name(f[0]), kind_name(e.kind)))
-            continue
-        if e.kind != "f":
-            continue
-        if f[1] is not None and e.size >= 0 and f[1] != e.size:
-            problems.add(reader, "%r has %d bytes, the source %d" % (path, f[1], e.size))
-            continue
-        if content_root is None or e.local is None:
-            continue
-        difference = compare_local_files(e.local, os.path.join(content_root, path))
-        if difference:
-            problems.add(reader, "%r: %s" % (path, difference))
+        if e is None or f is None:
+            complain(reader, "unexpected %s %r on the disc" % (KIND_NAME[f[0]], path) if e is None
+                     else "missing %s %r" % (KIND_NAME[e.kind], path))
+        elif e.kind != f[0]:
+            complain(reader, "%r is a %s, the source has a %s" % (path, KIND_NAME[f[0]], KIND_NAME[e.kind]))
+        elif e.kind == "f" and f[1] is not None and e.size >= 0 and f[1] != e.size:
+            complain(reader, "%r has %d bytes, the source %d" % (path, f[1], e.size))
+        elif e.kind == "f" and content_root is not None and e.local is not None:
+            difference = compare_local_files(e.local, os.path.join(content_root, path))
+            if difference:
+                complain(reader, "%r: %s" % (path, difference))
 
 
-def kind_name(kind):
-    return "folder" if kind == "d" else "file"
-
-
-def walk_local(root):
-    found = {}
-    for folder, dirs, files in os.walk(root):
-        rel = os.path.relpath(folder, root)
-        rel = "" if rel == "." else rel
-        for name in dirs:
-            found[join(rel, name)] = ("d", None)
-        for name in files:
-            found[join(rel, name)] = ("f", os.path.getsize(os.path.join(folder, name)))
-    return found
-
-
-def make_writable(root):
-    for folder, dirs, files in os.walk(root):
+def extracted_tree(root):
+    for folder, dirs, _ in os.walk(root):
         os.chmod(folder, 0o755)
         for name in dirs:
             os.chmod(os.path.join(folder, name), 0o755)
+    return walk_local(root, lambda kind, path: (kind, os.path.getsize(path) if kind == "f" else None))
 
 
 def run(command, **kwargs):
@@ -257,207 +187,147 @@ def run(command, **kwargs):
 
 
 def said(result, trouble=None):
-    """The exit status and the output; with a pattern, only the lines that
-    match it (and the line after each)."""
+    """The exit status and output; with a pattern, the lines matching it and the line after each."""
     out = (result.stdout + b"\n" + result.stderr).decode("utf-8", "replace").strip()
     if trouble is not None:
         lines = out.splitlines()
-        keep = [i for i, line in enumerate(lines) if trouble.search(line)]
-        picked = sorted({j for i in keep for j in (i, i + 1) if j < len(lines)})
-        if picked:
-            out = "\n".join(lines[j] for j in picked)
+        picked = sorted({j for i, line in enumerate(lines) if trouble.search(line) for j in (i, i + 1)
+                         if j < len(lines)})
+        out = "\n".join(lines[j] for j in picked) or out
     return "exit %d; said:\n%s" % (result.returncode, out)
 
 
-# --------------------------------------------------------------------------
-# isoinfo
+# --- isoinfo ---------------------------------------------------------------
 
 ISOINFO_LINE = re.compile(
-    rb"^([d-])[-rwxsStT]{9}\s+\d+\s+\d+\s+\d+\s+(\d+)\s+[^[]*\[\s*(\d+)\s+([0-9A-Fa-f]+)\]  (.*) $"
-)
+    rb"^([d-])[-rwxsStT]{9}\s+\d+\s+\d+\s+\d+\s+(\d+)\s+[^[]*\[\s*(\d+)\s+([0-9A-Fa-f]+)\]  (.*) $")
 
 
-def isoinfo_listing(output):
-    """[(directory path, name bytes, kind, size, extent)] in listing order."""
-    listing = []
-    directory = None
-    for line in output.split(b"\n"):
+def isoinfo_tree(image, options, label):
+    """[(directory, name bytes, kind, size, extent)] of one tree, or None after a complaint."""
+    result = run(["isoinfo"] + options + ["-l", "-i", image])
+    if result.returncode or result.stderr.strip():
+        complain("isoinfo", label + ": " + said(result))
+        return None
+    listing, directory = [], None
+    for line in result.stdout.split(b"\n"):
         if line.startswith(b"Directory listing of "):
             directory = line[len(b"Directory listing of "):].rstrip(b"/")
             continue
-        if not line.strip():
-            continue
         m = ISOINFO_LINE.match(line)
-        if not m or directory is None:
-            raise ValueError("unreadable listing line %r" % line)
-        name = m.group(5)
-        if name in (b".", b".."):
-            continue
-        listing.append((directory, name, "d" if m.group(1) == b"d" else "f", int(m.group(2)), int(m.group(3))))
+        if line.strip() and (not m or directory is None):
+            complain("isoinfo", "%s: unreadable listing line %r" % (label, line))
+            return None
+        if line.strip() and m.group(5) not in (b".", b".."):
+            listing.append((directory, m.group(5), "d" if m.group(1) == b"d" else "f", int(m.group(2)),
+                            int(m.group(3))))
     return listing
 
 
-def check_unique_names(reader, listing, problems, fold_case):
+def check_unique_names(reader, listing, fold_case):
     seen = collections.Counter((d, n.upper() if fold_case else n) for (d, n, _, _, _) in listing)
     for (directory, name), count in seen.items():
         if count > 1:
-            problems.add(reader, "%r holds %r %d times" % (directory or b"/", name, count))
+            complain(reader, "%r holds %r %d times" % (directory or b"/", name, count))
 
 
 def latin1_form(text):
-    """A Joliet name as isoinfo prints it in ISO 8859-1: characters outside it become '_'."""
+    """A Joliet name as isoinfo prints it in ISO 8859-1: other characters become '_'."""
     return bytes(ord(c) if ord(c) < 256 else ord("_") for c in text)
 
 
-def isoinfo_tree(image, options, label, problems):
-    """isoinfo's listing of one tree, or None with its complaint added."""
-    result = run(["isoinfo"] + options + ["-l", "-i", image])
-    if result.returncode or result.stderr.strip():
-        problems.add("isoinfo", label + ": " + said(result))
-        return None
-    try:
-        return isoinfo_listing(result.stdout)
-    except ValueError as error:
-        problems.add("isoinfo", "%s: %s" % (label, error))
-        return None
-
-
-def check_isoinfo(image, tree, problems, options):
-    reader = "isoinfo"
+def check_isoinfo_volume(image):
     result = run(["isoinfo", "-d", "-i", image])
     text = result.stdout.decode("latin-1")
+    size = re.search(r"Volume size is: (\d+)", text)
     if result.returncode or result.stderr.strip():
-        problems.add(reader, "-d: " + said(result))
+        complain("isoinfo", "-d: " + said(result))
     elif "CD-ROM is in ISO 9660 format" not in text or "Joliet with UCS level 3" not in text:
-        problems.add(reader, "-d does not find ISO 9660 with Joliet: " + said(result))
-    else:
-        m = re.search(r"Volume size is: (\d+)", text)
-        block = re.search(r"Logical block size is: (\d+)", text)
-        if not block or block.group(1) != "2048":
-            problems.add(reader, "-d: logical block size is not 2048: " + said(result))
-        if not m or int(m.group(1)) * 2048 > os.path.getsize(image):
-            problems.add(reader, "-d: volume size beyond the image: " + said(result))
-
-    # The ISO tree: its shape and sizes match the source, its names are ISO names.
-    iso = isoinfo_tree(image, [], "-l", problems)
-    if iso is not None:
-        check_iso_names(reader + " -l", iso, problems, options)
-    joliet = isoinfo_tree(image, ["-J", "-j", "iso8859-1"], "-J -l", problems)
-    if joliet is None:
-        return
-    found = {}
-    by_disc_name = {}
-    for path, entry in tree.items():
-        if path:
-            by_disc_name[b"/" + latin1_form(path)] = path
-    check_unique_names(reader + " -J -l", joliet, problems, fold_case=False)
-    for directory, name, kind, size, extent in joliet:
-        if kind == "f":
-            if not name.endswith(b";1"):
-                problems.add(reader, "-J -l: file %r in %r has no ';1'" % (name, directory))
-                continue
-            name = name[:-2]
-        disc = directory + b"/" + name
-        path = by_disc_name.get(disc, disc.decode("latin-1")[1:])
-        found[path] = (kind, size)
-    compare_tree(reader + " -J -l", problems, tree, found)
-    if iso is not None:
-        iso_files = sorted((s, x) for (_, _, k, s, x) in iso if k == "f")
-        joliet_files = sorted((s, x) for (_, _, k, s, x) in joliet if k == "f")
-        if iso_files != joliet_files:
-            problems.add(reader, "the ISO and Joliet trees name different file extents and sizes")
-        if sum(1 for v in iso if v[2] == "d") != sum(1 for v in joliet if v[2] == "d"):
-            problems.add(reader, "the ISO and Joliet trees hold different numbers of folders")
-
-    for path in pick_files(tree, options):
-        entry = tree[path]
-        disc = b"/" + latin1_form(path) + b";1"
-        with subprocess.Popen(["isoinfo", "-J", "-j", "iso8859-1", "-x", disc, "-i", image],
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE) as process:
-            if entry.local is None:
-                process.stdout.read()
-                difference = None
-            else:
-                difference = compare_stream(entry.local, process.stdout.read)
-            process.stdout.read()
-            errors = process.stderr.read()
-        if difference or process.returncode or errors.strip():
-            problems.add(reader, "-J -x %r: %s %s" % (path, difference or "", errors.decode("utf-8", "replace")))
+        complain("isoinfo", "-d does not find ISO 9660 with Joliet: " + said(result))
+    elif "Logical block size is: 2048" not in text:
+        complain("isoinfo", "-d: logical block size is not 2048: " + said(result))
+    elif not size or int(size.group(1)) * 2048 > os.path.getsize(image):
+        complain("isoinfo", "-d: volume size beyond the image: " + said(result))
 
 
-def check_iso_names(reader, iso, problems, options):
-    check_unique_names(reader, iso, problems, fold_case=True)
+def check_iso_names(iso, options):
+    """ISO identifiers: unique but for case, files with ';1', folders without, 8.3 at Level 1."""
+    reader = "isoinfo -l"
+    check_unique_names(reader, iso, fold_case=True)
     for directory, name, kind, _, _ in iso:
         text = name.decode("latin-1")
         if kind == "f" and not text.endswith(";1"):
-            problems.add(reader, "file %r in %r has no ';1'" % (text, directory))
+            complain(reader, "file %r in %r has no ';1'" % (text, directory))
         if kind == "d" and ";" in text:
-            problems.add(reader, "folder %r in %r has a version" % (text, directory))
-        if options.iso_level == 1:
-            pattern = ISO_LEVEL1_FILE if kind == "f" else ISO_LEVEL1_DIR
-            if not pattern.match(text):
-                problems.add(reader, "%r in %r is not a Level 1 identifier" % (text, directory))
+            complain(reader, "folder %r in %r has a version" % (text, directory))
+        if options.iso_level == 1 and not (ISO_LEVEL1_FILE if kind == "f" else ISO_LEVEL1_DIR).match(text):
+            complain(reader, "%r in %r is not a Level 1 identifier" % (text, directory))
 
 
-def pick_files(tree, options):
-    """Files read one by one: all when few, else the unusual ones and a spread."""
-    files = [p for p in files_of(tree) if tree[p].size <= options.large]
-    if len(files) <= options.sample:
-        return files
-    special = [p for p in files if tree[p].size in (0, 1, 2047, 2048, 2049)
-               or not p.isascii() or " " in p or len(os.path.basename(p)) >= 60]
-    rest = [p for p in files if p not in special]
-    step = max(1, len(rest) // max(1, options.sample - len(special)))
-    return sorted(set(special[: options.sample] + rest[::step]))
+def check_isoinfo(image, tree, options):
+    check_isoinfo_volume(image)
+    iso = isoinfo_tree(image, [], "-l")
+    if iso is not None:
+        check_iso_names(iso, options)
+    joliet = isoinfo_tree(image, ["-J", "-j", "iso8859-1"], "-J -l")
+    if joliet is None:
+        return
+    reader = "isoinfo -J -l"
+    by_disc_name = {b"/" + latin1_form(path): path for path in tree if path}
+    check_unique_names(reader, joliet, fold_case=False)
+    found = {}
+    for directory, name, kind, size, _ in joliet:
+        if kind == "f" and not name.endswith(b";1"):
+            complain(reader, "file %r in %r has no ';1'" % (name, directory))
+            continue
+        disc = directory + b"/" + (name[:-2] if kind == "f" else name)
+        found[by_disc_name.get(disc, disc.decode("latin-1")[1:])] = (kind, size)
+    compare_tree(reader, tree, found)
+    if iso is not None:
+        def files(listing):
+            return sorted((s, x) for (_, _, k, s, x) in listing if k == "f")
+        if files(iso) != files(joliet):
+            complain("isoinfo", "the ISO and Joliet trees name different file extents and sizes")
+        if sum(v[2] == "d" for v in iso) != sum(v[2] == "d" for v in joliet):
+            complain("isoinfo", "the ISO and Joliet trees hold different numbers of folders")
+    for path in files_of(tree):
+        if tree[path].size > LARGE:
+            continue
+        result = run(["isoinfo", "-J", "-j", "iso8859-1", "-x", b"/" + latin1_form(path) + b";1", "-i", image])
+        difference = compare_bytes(tree[path].local, result.stdout) if tree[path].local else None
+        if difference or result.returncode or result.stderr.strip():
+            complain("isoinfo", "-J -x %r: %s %s" % (path, difference or "", result.stderr.decode("utf-8", "replace")))
 
 
-# --------------------------------------------------------------------------
-# osirrox
+# --- osirrox and 7z --------------------------------------------------------
 
 
-def check_osirrox(image, tree, problems, options, work):
-    reader = "osirrox"
+def check_osirrox(image, tree, work):
     out = os.path.join(work, "osirrox")
     result = run(["osirrox", "-osirrox", "on:sparse=1m", "-indev", image, "-extract", "/", out])
     text = (result.stdout + result.stderr).decode("utf-8", "replace")
-    trouble = [line for line in text.splitlines() if XORRISO_TROUBLE.search(line)]
-    if result.returncode or trouble:
-        problems.add(reader, said(result, XORRISO_TROUBLE))
-        if not os.path.isdir(out):
-            return
+    if result.returncode or XORRISO_TROUBLE.search(text):
+        complain("osirrox", said(result, XORRISO_TROUBLE))
     if not os.path.isdir(out):
-        problems.add(reader, "extracted nothing: " + said(result))
+        complain("osirrox", "extracted nothing")
         return
-    make_writable(out)
-    compare_tree(reader, problems, tree, walk_local(out), content_root=out)
+    compare_tree("osirrox", tree, extracted_tree(out), content_root=out)
     shutil.rmtree(out, ignore_errors=True)
-
-
-# --------------------------------------------------------------------------
-# 7z
 
 
 def sevenzip_listing(output):
     found = {}
     for block in output.split("\n\n"):
         fields = dict(line.split(" = ", 1) for line in block.splitlines() if " = " in line)
-        if "Path" not in fields or "Folder" not in fields:
-            continue
-        kind = "d" if fields["Folder"] == "+" else "f"
-        size = int(fields["Size"]) if kind == "f" and fields.get("Size", "").isdigit() else None
-        found[fields["Path"]] = (kind, size)
+        if "Path" in fields and "Folder" in fields:
+            kind = "d" if fields["Folder"] == "+" else "f"
+            size = int(fields["Size"]) if kind == "f" and fields.get("Size", "").isdigit() else None
+            found[fields["Path"]] = (kind, size)
     return found
 
 
-def check_7z(image, tree, problems, options, work):
-    """7z as it opens the volume (UDF when present), and when that is UDF,
-    once more told to read the ISO 9660 side (which takes Joliet)."""
-    kind = check_7z_as(image, tree, problems, options, work, None)
-    if kind == "Udf":
-        check_7z_as(image, tree, problems, options, work, "iso")
-
-
-def check_7z_as(image, tree, problems, options, work, archive_type):
+def check_7z(image, tree, work, archive_type=None):
+    """7z as it opens the volume; when that is UDF, once more told to read the ISO 9660 side."""
     reader = "7z" if archive_type is None else "7z -t" + archive_type
     forced = [] if archive_type is None else ["-t" + archive_type]
     result = run(["7z", "l", "-slt"] + forced + [image])
@@ -465,62 +335,52 @@ def check_7z_as(image, tree, problems, options, work, archive_type):
     # The listing's own lines name files; a file may be called "Errors.txt".
     remarks = "\n".join(line for line in text.splitlines() if not line.startswith("Path = "))
     if result.returncode or SEVENZIP_TROUBLE.search(remarks):
-        problems.add(reader, "l: " + said(result, SEVENZIP_TROUBLE))
+        complain(reader, "l: " + said(result, SEVENZIP_TROUBLE))
     kind = re.search(r"^Type = (\w+)", text, re.MULTILINE)
     kind = kind.group(1) if kind else None
     if kind not in ("Iso", "Udf"):
-        problems.add(reader, "l does not see an ISO or UDF volume")
-    listing_start = text.find("----------\n")
-    compare_tree(reader + " l", problems, tree, sevenzip_listing(text[listing_start:]))
+        complain(reader, "l does not see an ISO or UDF volume")
+    compare_tree(reader + " l", tree, sevenzip_listing(text[text.find("----------\n"):]))
 
     out = os.path.join(work, "7z")
-    large = [p for p in files_of(tree) if tree[p].size > options.large]
-    command = ["7z", "x", "-y", "-o" + out] + forced + [image] + ["-x!" + p for p in large]
-    result = run(command)
-    text = (result.stdout + result.stderr).decode("utf-8", "replace")
-    if result.returncode or SEVENZIP_TROUBLE.search(text):
-        problems.add(reader, "x: " + said(result, SEVENZIP_TROUBLE))
+    large = [p for p in files_of(tree) if tree[p].size > LARGE]
+    result = run(["7z", "x", "-y", "-o" + out] + forced + [image] + ["-x!" + p for p in large])
+    if result.returncode or SEVENZIP_TROUBLE.search((result.stdout + result.stderr).decode("utf-8", "replace")):
+        complain(reader, "x: " + said(result, SEVENZIP_TROUBLE))
     if not os.path.isdir(out):
-        problems.add(reader, "x extracted nothing")
-        return kind
-    make_writable(out)
-    found = walk_local(out)
-    expected = {p: e for p, e in tree.items() if p not in large}
-    compare_tree(reader + " x", problems, expected, found, content_root=out)
-    shutil.rmtree(out, ignore_errors=True)
-    return kind
+        complain(reader, "x extracted nothing")
+    else:
+        expected = {p: e for p, e in tree.items() if p not in large}
+        compare_tree(reader + " x", expected, extracted_tree(out), content_root=out)
+        shutil.rmtree(out, ignore_errors=True)
+    if kind == "Udf" and archive_type is None:
+        check_7z(image, tree, work, "iso")
 
 
-# --------------------------------------------------------------------------
-# pycdlib
+# --- pycdlib and udfinfo ---------------------------------------------------
 
 
-def check_pycdlib(image, tree, problems, options):
+def check_pycdlib(image, tree):
     reader = "pycdlib"
     try:
         import pycdlib
-    except ImportError as error:
-        problems.add(reader, "not importable: %s" % error)
-        return
-    iso = pycdlib.PyCdlib()
-    try:
+        iso = pycdlib.PyCdlib()
         iso.open(image)
     except Exception as error:  # noqa: BLE001 - every complaint of the reader counts
-        problems.add(reader, "open: %s: %s" % (type(error).__name__, error))
+        complain(reader, "open: %s: %s" % (type(error).__name__, error))
         return
     try:
-        iso_root = iso.get_record(iso_path="/")
-        joliet_root = iso.get_record(joliet_path="/")
+        iso_root, joliet_root = iso.get_record(iso_path="/"), iso.get_record(joliet_path="/")
         found, extents = {}, {}
-        walk_records(joliet_root, "", found, extents, problems, reader + " Joliet", joliet=True)
-        compare_tree(reader + " Joliet", problems, tree, found)
-        walk_records(iso_root, "", {}, {}, problems, reader + " ISO", joliet=False)
-        match_trees(joliet_root, iso_root, "", tree, problems, reader + " ISO/Joliet", options)
-        read_files(iso, tree, found, "joliet_path", ";1", problems, reader + " Joliet", options)
+        walk_records(joliet_root, "", found, extents, reader + " Joliet", joliet=True)
+        compare_tree(reader + " Joliet", tree, found)
+        walk_records(iso_root, "", {}, {}, reader + " ISO", joliet=False)
+        match_trees(joliet_root, iso_root, "", reader + " ISO/Joliet")
+        read_files(iso, tree, found, "joliet_path", ";1", reader + " Joliet")
         if iso.has_udf():
-            check_pycdlib_udf(iso, tree, extents, problems, reader + " UDF", options)
+            check_pycdlib_udf(iso, tree, extents, reader + " UDF")
     except Exception as error:  # noqa: BLE001
-        problems.add(reader, "%s: %s" % (type(error).__name__, error))
+        complain(reader, "%s: %s" % (type(error).__name__, error))
     finally:
         iso.close()
 
@@ -530,105 +390,91 @@ def children(record):
 
 
 def record_name(record, joliet):
-    raw = record.file_identifier()
-    return raw.decode("utf-16_be") if joliet else raw.decode("latin-1")
+    return record.file_identifier().decode("utf-16_be" if joliet else "latin-1")
 
 
-def walk_records(record, rel, found, extents, problems, reader, joliet):
-    """found: relative path -> (kind, length), extents: file path -> first
-    sector; a file's ';1' is taken off."""
+def walk_records(record, rel, found, extents, reader, joliet):
+    """found: path -> (kind, length), extents: file path -> first sector; ';1' taken off."""
     for child in children(record):
         name = record_name(child, joliet)
         if child.is_dir():
-            path = join(rel, name)
-            found[path] = ("d", None)
-            walk_records(child, path, found, extents, problems, reader, joliet)
+            found[join(rel, name)] = ("d", None)
+            walk_records(child, join(rel, name), found, extents, reader, joliet)
             continue
         if not name.endswith(";1"):
-            problems.add(reader, "file %r in %r has no ';1'" % (name, rel))
-        else:
-            name = name[:-2]
-        found[join(rel, name)] = ("f", child.data_length)
-        extents[join(rel, name)] = child.extent_location()
+            complain(reader, "file %r in %r has no ';1'" % (name, rel))
+        path = join(rel, name[:-2] if name.endswith(";1") else name)
+        found[path] = ("f", child.data_length)
+        extents[path] = child.extent_location()
 
 
 def signature(record):
-    """What a directory holds, names aside: the extents and lengths of its
-    files, and the signatures of its folders."""
+    """A directory, names aside: its files' extents and lengths, its folders' signatures."""
     files = sorted((c.extent_location(), c.data_length) for c in children(record) if not c.is_dir())
-    folders = sorted(signature(c) for c in children(record) if c.is_dir())
-    return (tuple(files), tuple(folders))
+    return (tuple(files), tuple(sorted(signature(c) for c in children(record) if c.is_dir())))
 
 
-def match_trees(joliet_dir, iso_dir, rel, tree, problems, reader, options):
-    """Every Joliet file has an ISO record of the same extent and length, and
-    the folders pair up; ISO names of 8.3 source names are those names."""
+def match_trees(joliet_dir, iso_dir, rel, reader):
+    """Every Joliet file has an ISO record of the same extent and length, the
+    folders pair up, and a source name that is an 8.3 name is the ISO name."""
     jsig, isig = signature(joliet_dir), signature(iso_dir)
     if jsig[0] != isig[0]:
-        problems.add(reader, "files of %r: Joliet extents/lengths %s, ISO %s" % (rel or "/", jsig[0], isig[0]))
-    if not options.joliet_only_names:
-        iso_names = {record_name(c, False) for c in children(iso_dir)}
-        for c in children(joliet_dir):
-            name = record_name(c, True)
-            base = name[:-2] if not c.is_dir() and name.endswith(";1") else name
-            if SHORT_NAME.match(base) and (not c.is_dir() or "." not in base):
-                wanted = base + ("" if c.is_dir() else ";1")
-                if wanted not in iso_names:
-                    problems.add(reader, "%r keeps no ISO name %r in %r (has %s)"
-                                 % (name, wanted, rel or "/", sorted(iso_names)))
-    jfolders = collections.defaultdict(list)
+        complain(reader, "files of %r: Joliet extents/lengths %s, ISO %s" % (rel or "/", jsig[0], isig[0]))
+    iso_names = {record_name(c, False) for c in children(iso_dir)}
     for c in children(joliet_dir):
-        if c.is_dir():
-            jfolders[signature(c)].append(c)
-    ifolders = collections.defaultdict(list)
-    for c in children(iso_dir):
-        if c.is_dir():
-            ifolders[signature(c)].append(c)
-    for sig in set(jfolders) | set(ifolders):
-        js, iss = jfolders.get(sig, []), ifolders.get(sig, [])
+        name = record_name(c, True)
+        base = name[:-2] if not c.is_dir() and name.endswith(";1") else name
+        wanted = base + ("" if c.is_dir() else ";1")
+        if SHORT_NAME.match(base) and (not c.is_dir() or "." not in base) and wanted not in iso_names:
+            complain(reader, "%r keeps no ISO name %r in %r (has %s)" % (name, wanted, rel or "/", sorted(iso_names)))
+    folders = collections.defaultdict(lambda: ([], []))
+    for side, directory in enumerate((joliet_dir, iso_dir)):
+        for c in children(directory):
+            if c.is_dir():
+                folders[signature(c)][side].append(c)
+    for js, iss in folders.values():
         if len(js) != len(iss):
             names = [record_name(c, True) for c in js] or [record_name(c, False) for c in iss]
-            problems.add(reader, "folders %s of %r have no counterpart in the other tree" % (names, rel or "/"))
+            complain(reader, "folders %s of %r have no counterpart in the other tree" % (names, rel or "/"))
             continue
         for jc, ic in zip(js, iss):
-            match_trees(jc, ic, join(rel, record_name(jc, True)), tree, problems, reader, options)
+            match_trees(jc, ic, join(rel, record_name(jc, True)), reader)
 
 
-def read_files(iso, tree, found, path_kind, suffix, problems, reader, options):
+def read_files(iso, tree, found, path_kind, suffix, reader):
     for path in files_of(tree):
         entry = tree[path]
         if path not in found or entry.local is None:
             continue
         with iso.open_file_from_iso(**{path_kind: "/" + path + suffix}) as f:
-            if entry.size > options.large:
+            if entry.size > LARGE:
                 def read_at(offset, n, f=f):
                     f.seek(offset)
                     return f.read(n)
                 difference = compare_ranges(entry.local, sample_ranges(entry.local, entry.size), read_at)
             else:
-                difference = compare_stream(entry.local, f.read)
+                difference = compare_bytes(entry.local, f.read())
         if difference:
-            problems.add(reader, "%r read back: %s" % (path, difference))
+            complain(reader, "%r read back: %s" % (path, difference))
 
 
-def check_pycdlib_udf(iso, tree, joliet_extents, problems, reader, options):
-    """The UDF tree gives the source tree back, and each file's data is the
-    one copy the Joliet record names."""
+def check_pycdlib_udf(iso, tree, joliet_extents, reader):
+    """The UDF tree gives the source tree back, each file's data in one run
+    of sectors starting where its Joliet record says."""
     partition_start = iso.udf_main_descs.partitions[0].part_start_location
     found, placement = {}, {}
     walk_udf(iso.get_record(udf_path="/"), "", found, placement, partition_start)
-    compare_tree(reader, problems, tree, found)
+    compare_tree(reader, tree, found)
     for path, extents in placement.items():
         if path not in joliet_extents or not extents:
             continue
-        first = extents[0][0]
-        if first != joliet_extents[path]:
-            problems.add(reader, "%r: data at sector %d, the Joliet record says %d" % (path, first, joliet_extents[path]))
-        for (start, length), (following, _) in zip(extents, extents[1:]):
-            if start + (length + 2047) // 2048 != following:
-                problems.add(reader, "%r: its extents %s are not one run of sectors" % (path, extents))
-                break
-    read_files(iso, tree, found, "udf_path", "", problems, reader, options)
+        if extents[0][0] != joliet_extents[path]:
+            complain(reader, "%r: data at sector %d, the Joliet record says %d"
+                     % (path, extents[0][0], joliet_extents[path]))
+        if any(start + (length + 2047) // 2048 != following
+               for (start, length), (following, _) in zip(extents, extents[1:])):
+            complain(reader, "%r: its extents %s are not one run of sectors" % (path, extents))
+    read_files(iso, tree, found, "udf_path", "", reader)
 
 
 def walk_udf(entry, rel, found, placement, partition_start):
@@ -640,31 +486,29 @@ def walk_udf(entry, rel, found, placement, partition_start):
         if child.is_dir():
             found[path] = ("d", None)
             walk_udf(child, path, found, placement, partition_start)
-            continue
-        found[path] = ("f", child.get_data_length())
-        placement[path] = [(partition_start + ad.log_block_num, ad.extent_length)
-                           for ad in child.alloc_descs if ad.extent_length > 0]
+        else:
+            found[path] = ("f", child.get_data_length())
+            placement[path] = [(partition_start + ad.log_block_num, ad.extent_length)
+                               for ad in child.alloc_descs if ad.extent_length > 0]
 
 
-def check_udfinfo(image, tree, problems):
-    """udfinfo, when the volume carries UDF: it reads the volume without
-    complaint and counts the tree's folders."""
-    reader = "udfinfo"
+def check_udfinfo(image, tree):
+    """udfinfo reads the volume without complaint and counts the tree's folders, the root included."""
     result = run(["udfinfo", image])
-    text = result.stdout.decode("utf-8", "replace")
     if result.returncode or result.stderr.strip():
-        problems.add(reader, said(result))
+        complain("udfinfo", said(result))
         return
-    fields = dict(line.split("=", 1) for line in text.splitlines() if "=" in line and not line.startswith("start="))
-    folders = sum(1 for e in tree.values() if e.kind == "d")  # the root included
+    lines = result.stdout.decode("utf-8", "replace").splitlines()
+    fields = dict(line.split("=", 1) for line in lines if "=" in line and not line.startswith("start="))
+    folders = sum(e.kind == "d" for e in tree.values())
     if fields.get("numdirs") != str(folders):
-        problems.add(reader, "numdirs=%s, the tree has %d folders with the root" % (fields.get("numdirs"), folders))
+        complain("udfinfo", "numdirs=%s, the tree has %d folders with the root" % (fields.get("numdirs"), folders))
     if fields.get("integrity") != "closed":
-        problems.add(reader, "integrity=%s" % fields.get("integrity"))
+        complain("udfinfo", "integrity=%s" % fields.get("integrity"))
 
 
 def carries_udf(image):
-    """True when a UDF volume recognition sequence stands in sectors 16 to 31."""
+    """A UDF volume recognition sequence stands in sectors 16 to 31."""
     with open(image, "rb") as f:
         for sector in range(16, 32):
             f.seek(sector * 2048)
@@ -673,86 +517,57 @@ def carries_udf(image):
     return False
 
 
-# --------------------------------------------------------------------------
-
-
 def join_images(images, work):
     """One file holding the images back to back; runs of zeros become holes."""
     joined = os.path.join(work, "volume.img")
-    zeros = bytes(CHUNK)
     with open(joined, "wb") as out:
-        position = 0
         for image in images:
             with open(image, "rb") as f:
-                while True:
-                    block = f.read(CHUNK)
-                    if not block:
-                        break
-                    if block == zeros[: len(block)]:
+                for block in iter(lambda: f.read(CHUNK), b""):
+                    if block.count(0) == len(block):
                         out.seek(len(block), os.SEEK_CUR)
                     else:
                         out.write(block)
-                    position += len(block)
-        out.truncate(position)
+        out.truncate(out.tell())
     return joined
 
 
-def parse_arguments(argv):
+def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("paths", nargs="+", help="IMAGE [IMAGE ...] SOURCE_DIR")
-    parser.add_argument("--joliet-only-names", action="store_true",
-                        help="check only the Joliet names against the source; otherwise a source name "
-                             "that already is an upper-case 8.3 name must also be the ISO name")
     parser.add_argument("--extra-file", action="append", default=[], metavar="NAME[=LOCAL]",
-                        help="a file at the root of the disc that the source lacks (e.g. AUTORUN.INF); "
-                             "with =LOCAL its bytes must equal LOCAL's")
+                        help="a file at the root of the disc that the source lacks; with =LOCAL, its bytes")
     parser.add_argument("--iso-level", type=int, default=1, choices=(1, 2),
                         help="1: ISO identifiers must be 8.3 names (the default)")
-    parser.add_argument("--large", type=int, default=256 << 20, metavar="BYTES",
-                        help="files above this size are read by pycdlib in samples (their data regions, a "
-                             "sample every 256 MiB and the tail) and left out of isoinfo -x and 7z x; "
-                             "osirrox extracts them sparsely and compares them whole")
-    parser.add_argument("--sample", type=int, default=48, help="files read one by one with isoinfo -x")
     parser.add_argument("--work-dir", help="where the joined volume and extractions go")
     options = parser.parse_args(argv)
-    if len(options.paths) < 2:
-        parser.error("give at least one image and the source folder")
-    options.images, options.source = options.paths[:-1], options.paths[-1]
-    for image in options.images:
-        if not os.path.isfile(image):
-            parser.error("no image %s" % image)
-    if not os.path.isdir(options.source):
-        parser.error("no source folder %s" % options.source)
-    return options
-
-
-def main(argv):
-    options = parse_arguments(argv)
-    tree = source_tree(options.source, options.extra_file)
-    problems = Problems()
+    images, source = options.paths[:-1], options.paths[-1]
+    if not images or not all(map(os.path.isfile, images)) or not os.path.isdir(source):
+        parser.error("give existing images and the source folder")
+    tree = source_tree(source, options.extra_file)
     work = tempfile.mkdtemp(prefix="check-image-", dir=options.work_dir)
     try:
-        image = options.images[0]
-        if len(options.images) > 1:
-            image = join_images(options.images, work)
+        image = join_images(images, work) if len(images) > 1 else images[0]
         if os.path.getsize(image) % 2048:
-            problems.add("image", "%d bytes is not a whole number of sectors" % os.path.getsize(image))
-        check_isoinfo(image, tree, problems, options)
-        check_osirrox(image, tree, problems, options, work)
-        check_7z(image, tree, problems, options, work)
-        check_pycdlib(image, tree, problems, options)
+            complain("image", "%d bytes is not a whole number of sectors" % os.path.getsize(image))
+        check_isoinfo(image, tree, options)
+        check_osirrox(image, tree, work)
+        check_7z(image, tree, work)
+        check_pycdlib(image, tree)
         udf = carries_udf(image)
         if udf:
-            check_udfinfo(image, tree, problems)
+            check_udfinfo(image, tree)
     finally:
-        make_writable(work)
+        extracted_tree(work)
         shutil.rmtree(work, ignore_errors=True)
+    for reader, texts in problems.items():
+        print("== %s" % reader)
+        for text in texts[:60] + (["... and %d more" % (len(texts) - 60)] if len(texts) > 60 else []):
+            print("  " + text.rstrip().replace("\n", "\n  "))
     if problems:
-        problems.report()
         return 1
     print("check_image: %d folders and %d files agree in isoinfo, osirrox, 7z, pycdlib%s"
-          % (sum(1 for e in tree.values() if e.kind == "d") - 1, len(files_of(tree)),
-             " and udfinfo" if udf else ""))
+          % (sum(e.kind == "d" for e in tree.values()) - 1, len(files_of(tree)), " and udfinfo" if udf else ""))
     return 0
 
 

@@ -9,22 +9,12 @@
 # Exit status 77 (skip) when ffmpeg or dvdauthor is not installed.
 set -euo pipefail
 
-if [ $# -ne 1 ]; then
-  echo "usage: $0 OUTDIR" >&2
-  exit 2
-fi
+[ $# -eq 1 ] || { echo "usage: $0 OUTDIR" >&2; exit 2; }
 for tool in ffmpeg dvdauthor; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "$0: $tool is not installed" >&2
-    exit 77
-  fi
+  command -v "$tool" >/dev/null || { echo "$0: $tool is not installed" >&2; exit 77; }
 done
-
 out=$1
-if [ -e "$out/VIDEO_TS" ]; then
-  echo "$0: $out/VIDEO_TS exists already" >&2
-  exit 1
-fi
+[ ! -e "$out/VIDEO_TS" ] || { echo "$0: $out/VIDEO_TS exists already" >&2; exit 1; }
 mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

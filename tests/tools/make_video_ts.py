@@ -1,26 +1,14 @@
 #!/usr/bin/env python3
-"""Writes a small synthetic DVD-Video title into FOLDER/VIDEO_TS.
+"""Writes a small synthetic DVD-Video title into FOLDER/VIDEO_TS: navigation
+only, no picture or sound. A video manager (first-play chain, title menu, one
+title per set) and title sets of one program chain playing one cell of
+navigation packs; every table on a sector boundary, each BUP a copy of its IFO.
 
-The title carries no picture or sound, only navigation: a video manager
-(VIDEO_TS.IFO, VIDEO_TS.VOB, VIDEO_TS.BUP) with a first-play program chain, a
-title menu and one title per title set, and title sets (VTS_nn_0.IFO,
-VTS_nn_1.VOB, VTS_nn_0.BUP) whose single program chain plays one cell made of
-navigation packs. Every table lies on a sector boundary of its information
-file and the backup files are byte copies of the information files, so DVD
-readers open it and copy it like a disc's VIDEO_TS folder.
-
-The information files address the files by sector, counted from the first
-sector of VIDEO_TS.IFO. By default they describe the files laid end to end;
---manager-last and --set-gap declare gaps, as authoring tools often do, that
-an image must keep: the video manager's BUP ends at the declared last sector,
-each title set's BUP ends at the set's declared last sector, and the next
-title set starts right behind. --break makes one fault in the tables, for
-refusal tests:
-  overlap     VTS_01_0.IFO's title VOBS start on its own last IFO sector
-  short       VIDEO_TS.IFO's title search table lies one sector past its end
-
-Usage: make_video_ts.py FOLDER [--title-packs N] [--menu-packs N] [--sets N]
-           [--manager-last S] [--set-gap G] [--break KIND]
+Sectors count from VIDEO_TS.IFO. Files lie end to end unless --manager-last or
+--set-gap declare gaps (as authoring tools do) that an image must keep.
+--break makes one fault, for refusal tests: "overlap" (VTS_01_0.IFO's title
+VOBS start on its own last IFO sector) or "short" (VIDEO_TS.IFO's title search
+table lies one sector past its end).
 """
 
 import argparse
@@ -42,22 +30,11 @@ VIDEO_ATTRIBUTES = bytes([0x43, 0x00])
 JUMP_TO_TITLE_1 = bytes([0x30, 0x02, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00])
 
 
-def u8(value):
-    return struct.pack(">B", value)
-
-
-def u16(value):
-    return struct.pack(">H", value)
-
-
-def u32(value):
-    return struct.pack(">I", value)
+u8, u16, u32 = (struct.Struct(form).pack for form in (">B", ">H", ">I"))
 
 
 def pad_to_sector(data):
-    if len(data) % SECTOR:
-        data += bytes(SECTOR - len(data) % SECTOR)
-    return data
+    return data + bytes(-len(data) % SECTOR)
 
 
 def put(buffer, offset, data):
@@ -177,7 +154,7 @@ BREAKS = ("overlap", "short")
 
 
 def sectors(data):
-    return (len(data) + SECTOR - 1) // SECTOR
+    return -(-len(data) // SECTOR)
 
 
 def table_sectors(tables):
@@ -282,11 +259,6 @@ def title_set_mat(pointers, ifo_sectors, last_sector, title_vobs):
 # --- the title --------------------------------------------------------------
 
 
-def write(path, data):
-    with open(path, "wb") as out:
-        out.write(data)
-
-
 def title_set_files(number, title_packs, gap, fault):
     """VTS_nn_0.IFO, VTS_nn_1.VOB and VTS_nn_0.BUP of one title of one
     program chain and one cell; the title VOBS lie right behind the IFO and
@@ -354,7 +326,8 @@ def make_video_ts(folder, title_packs=4, menu_packs=2, sets=1, manager_last=None
     video_ts = os.path.join(folder, "VIDEO_TS")
     os.makedirs(video_ts, exist_ok=True)
     for name, data, _ in placed:
-        write(os.path.join(video_ts, name), data)
+        with open(os.path.join(video_ts, name), "wb") as out:
+            out.write(data)
     return video_ts
 
 

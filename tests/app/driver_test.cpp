@@ -1,16 +1,72 @@
+// The command line, the run driver on stage doubles, and the program as its
+// callers see it: exit status and messages of whole runs of build/pravel.
+#include "app/command_line.h"
 #include "app/run_driver.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
+#include "e2e/installation.h"
 #include "support/test_support.h"
 
 namespace pravel {
 namespace {
 
 using platform::Answer;
+using testing::Contains;
 using testing::Exists;
+using testing::Outcome;
 using testing::TempDir;
 using testing::TestJob;
+
+CommandLineResult Read(Job& job, std::vector<std::string> arguments) { return ReadCommandLine(job, arguments); }
+
+TEST(CommandLine, AnyArgumentStartsBatchModeEvenUnrecognisedAndStartValuesAreCleared) {
+  Job job;
+  EXPECT_TRUE(Read(job, {}).ok);
+  EXPECT_EQ(job.batchMode, 0);
+  job.projectPath = "/stale";
+  job.noWarnings = 1;
+  EXPECT_TRUE(Read(job, {"whatever"}).ok);
+  EXPECT_EQ(job.batchMode, 1);
+  EXPECT_EQ(job.projectPath, "");
+  EXPECT_EQ(job.noWarnings, 0);
+}
+
+TEST(CommandLine, OptionsIgnoreCaseAndCountByPrefixValuesKeepTheirCaseAndTheLastOccurrenceWins) {
+  Job job;
+  Read(job, {"-p=/first", "-P=/Title/Dir", "-DVDV=/Video/VIDEO_TS", "-A=Setup.exe;Icon.ico", "-nwhatever",
+             "-TAPEDRIVE"});
+  EXPECT_EQ(job.projectPath, "/Title/Dir");
+  EXPECT_EQ(job.dvdVideoPath, "/Video/VIDEO_TS");
+  EXPECT_EQ(job.autorunArg, "Setup.exe;Icon.ico");
+  EXPECT_EQ(job.noWarnings, 1);
+  EXPECT_EQ(job.tapeRequested, 1);
+}
+
+TEST(CommandLine, FrontEndOptionsAreTakenOutAndDoNotSetBatchMode) {
+  Job job;
+  CommandLineResult result = Read(job, {"--console", "--yes", "--layers=2"});
+  ASSERT_TRUE(result.ok);
+  EXPECT_EQ(job.batchMode, 0);
+  EXPECT_TRUE(result.frontEnd.console);
+  EXPECT_TRUE(result.frontEnd.yesToAll);
+  EXPECT_EQ(job.requestedLayers, 2);
+  EXPECT_FALSE(Read(job, {"--bogus"}).ok);
+  EXPECT_FALSE(Read(job, {"--layers=3"}).ok);
+}
+
+TEST(CommandLine, ValueTooLongForItsFieldIsRefusedNotCut) {
+  Job job;
+  const std::string fits = "-p=/" + std::string(254, 'a');  // 255 characters of value
+  EXPECT_TRUE(Read(job, {fits}).ok);
+  EXPECT_EQ(job.projectPath.size(), 255u);
+  CommandLineResult result = Read(job, {fits + "b"});
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.error.find("-p="), std::string::npos);
+}
 
 // Stage doubles: record the calls, succeed or fail as told, and leave the
 // files a real scan would.
@@ -34,6 +90,7 @@ class FakeStages : public Stages {
     calls.push_back(job.toTape ? "output-tape" : "output-images");
     return outputOk;
   }
+  bool Called(const std::string& stage) const { return std::find(calls.begin(), calls.end(), stage) != calls.end(); }
   void RemoveAliasFiles(Job&) override { calls.push_back("remove-alias"); }
   void RemoveTreeListingFiles(Job&) override { calls.push_back("remove-tree"); }
   void RemoveUnfinishedImages(Job&) override { calls.push_back("remove-images"); }
@@ -111,7 +168,6 @@ TEST_F(DriverTest, SuccessfulRunEndsTheProgramWithoutMarkerOrTreeListing) {
   ClickBuildToDisk();
   EXPECT_EQ(stages.seenCapacity, geometry::kSingleLayerCapacity);
   EXPECT_EQ(t.ui.messages.back().text, "Your premastering session is finished.");
-  EXPECT_EQ(t.ui.messages.back().caption, "Premastering complete!");
   EXPECT_TRUE(t.ui.closed);
   EXPECT_FALSE(Exists(dir / "tm.txt"));
   EXPECT_FALSE(driver.runFailed);
@@ -127,29 +183,28 @@ TEST_F(DriverTest, SuccessfulRunEndsTheProgramWithoutMarkerOrTreeListing) {
   EXPECT_EQ(t.job.singleLayer, 0);
 }
 
-TEST_F(DriverTest, FailedTreeBuildMarksTheRunAndShowsNoClosingMessage) {
-  t.job.AddSource("/title/A");
-  stages.treeOk = false;
-  t.ui.QueueAnswers({Answer::kYes});
-  ClickBuildToDisk();
-  EXPECT_EQ(t.ui.messages.back().caption, "Disc Image Builder Error!");
-  EXPECT_EQ(t.ui.messages.back().text.rfind("Could not create a directory tree.", 0), 0u);
-  EXPECT_TRUE(MarkerExists());
-  EXPECT_TRUE(driver.runFailed);
-  EXPECT_TRUE(t.ui.closed);
-  EXPECT_FALSE(Exists(dir / "tm.txt"));
-}
-
-TEST_F(DriverTest, FailedOutputMarksTheRunButStillSaysComplete) {
-  t.job.AddSource("/title/A");
-  stages.outputOk = false;
-  t.ui.QueueAnswers({Answer::kYes});
-  OnPanelClick(driver, 150, 150);  // Bld. to Tape
-  EXPECT_EQ(t.ui.messages.back().text,
-            "Your premastering session is finished. Please remove the DLT tape cartridge.");
-  EXPECT_TRUE(MarkerExists());
-  EXPECT_EQ(t.job.toTape, 0);
-  EXPECT_NE(std::find(stages.calls.begin(), stages.calls.end(), "output-tape"), stages.calls.end());
+// A failed tree build shows its error and no closing message; a failed output
+// stage has shown its own and the run still says it is complete.
+TEST(DriverFailure, FailedTreeBuildOrOutputMarksTheRunAndEndsTheProgram) {
+  for (const bool treeFails : {true, false}) {
+    SCOPED_TRACE(treeFails ? "tree" : "output");
+    Rig r;
+    r.t.job.AddSource("/title/A");
+    r.stages.treeOk = !treeFails;
+    r.stages.outputOk = treeFails;
+    r.t.ui.QueueAnswers({Answer::kYes});
+    OnPanelClick(r.driver, 150, 150);  // Bld. to Tape
+    EXPECT_TRUE(treeFails ? r.t.ui.messages.back().text.starts_with("Could not create a directory tree.")
+                          : r.t.ui.messages.back().text ==
+                                "Your premastering session is finished. Please remove the DLT tape cartridge.");
+    EXPECT_EQ(r.t.ui.messages.back().caption, treeFails ? "Disc Image Builder Error!" : "Premastering complete!");
+    EXPECT_TRUE(r.MarkerExists());
+    EXPECT_TRUE(r.driver.runFailed);
+    EXPECT_TRUE(r.t.ui.closed);
+    EXPECT_EQ(r.t.job.toTape, 0);
+    EXPECT_FALSE(Exists(r.dir / "tm.txt"));
+    EXPECT_EQ(r.stages.Called("output-tape"), !treeFails);
+  }
 }
 
 TEST_F(DriverTest, EraseTapeAsksFirstAndStaysOpen) {
@@ -193,7 +248,7 @@ TEST_F(DriverTest, BatchLayersOptionMakesADualLayerRunAndNoWarningsSilencesTheSc
   EXPECT_EQ(stages.seenCapacity, geometry::kDualLayerCapacity);
   EXPECT_EQ(t.job.noWarningMessages, 1);
   EXPECT_EQ(t.job.noWarningMessagesOutput, 0);
-  EXPECT_NE(std::find(stages.calls.begin(), stages.calls.end(), "output-tape"), stages.calls.end());
+  EXPECT_TRUE(stages.Called("output-tape"));
 }
 
 TEST(BatchAutorun, TheArgumentIsUpperCasedAndSplitAtTheFirstSemicolonAndNoneTurnsAutorunOff) {
@@ -225,8 +280,43 @@ TEST(BatchFailure, AFailedProjectLoadOrOutputMarksTheRunAndEndsTheProgram) {
     EXPECT_TRUE(r.MarkerExists());
     EXPECT_TRUE(r.driver.runFailed);
     EXPECT_TRUE(r.t.ui.closed);
-    EXPECT_EQ(std::count(r.stages.calls.begin(), r.stages.calls.end(), "tree"), loadFails ? 0 : 1);
+    EXPECT_EQ(r.stages.Called("tree"), !loadFails);
   }
+}
+
+TEST(Program, StartUpThatCanNotGoOnEndsWithStatusTwo) {
+  struct Case {
+    const char* what;
+    std::string config, arguments, said;
+    int status;
+  };
+  for (const Case& c : {Case{"no installation file", "", "--console -p=/any", "kestrand.ini", 2},
+                        Case{"no tempdir statement", "[kestrand]\r\nimagedir=/tmp\r\n", "--console -p=/any",
+                             "tempdir=", 2},
+                        Case{"overlong value", "", "-p=/" + std::string(300, 'a'), "Usage error", 2},
+                        Case{"help", "", "--help", "-dvdv=", 0}}) {
+    SCOPED_TRACE(c.what);
+    Installation install;
+    std::filesystem::remove(install.Home() + "/kestrand.ini");
+    if (!c.config.empty()) testing::WriteFile(install.Home() + "/kestrand.ini", c.config);
+    Outcome outcome = install.Run(c.arguments);
+    EXPECT_EQ(outcome.status, c.status) << outcome.output;
+    EXPECT_TRUE(Contains(outcome.output, c.said)) << outcome.output;
+  }
+}
+
+// Without DVDFROM.INI only the volume_id default draws a warning; a title
+// with no folder fails the run.
+TEST(Program, FailedBatchRunShowsOnlyTheVolumeIdWarningLeavesTheMarkerAndExitsOne) {
+  Installation install;
+  testing::WriteFile(install.Title() + "/ONLY.TXT", "x");
+  Outcome outcome = install.Run("--console -p=" + install.Title());
+  EXPECT_EQ(outcome.status, 1) << outcome.output;
+  EXPECT_TRUE(Contains(outcome.output, "Illegal volume_id DVD-ROM")) << outcome.output;
+  EXPECT_FALSE(Contains(outcome.output, "Illegal Pre"));
+  EXPECT_FALSE(Contains(outcome.output, "Illegal system"));
+  EXPECT_TRUE(Exists(install.Marker()));
+  EXPECT_FALSE(Exists(install.Tmp() + "/tm.txt"));
 }
 
 }  // namespace

@@ -1,6 +1,13 @@
+// The profile (INI file) layer and the clock.
+#include "platform/clock.h"
 #include "platform/profile.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
 
 #include "platform/files.h"
 #include "support/test_support.h"
@@ -20,19 +27,6 @@ std::string Get(const std::string& path, const std::string& section, const std::
 
 bool Put(const std::string& path, const char* section, const char* key, const char* value) {
   return WritePrivateProfileString(section, key, value, path);
-}
-
-// Edits made by other means than the writer: the cache is told, as callers must.
-void Replace(const std::string& path, const std::string& text) {
-  WriteFile(path, text);
-  Put(path, nullptr, nullptr, nullptr);
-}
-
-TEST(ProfileRead, MissingFileSectionOrKeyGivesTheDefault) {
-  TempDir dir;
-  std::string path = dir / "a.ini";
-  EXPECT_EQ(Get(path, "s", "k"), "<default>");
-  EXPECT_FALSE(Exists(path)) << "a read creates nothing";
 }
 
 TEST(ProfileRead, FilesAndWhatTheyGive) {
@@ -69,6 +63,8 @@ TEST(ProfileRead, FilesAndWhatTheyGive) {
     TempDir dir;
     WriteFile(dir / "a.ini", c.text);
     EXPECT_EQ(Get(dir / "a.ini", c.section, c.key, "<default>", c.size), c.expected);
+    EXPECT_EQ(Get(dir / "none.ini", c.section, c.key), "<default>");
+    EXPECT_FALSE(Exists(dir / "none.ini")) << "a read creates nothing";
   }
 }
 
@@ -143,7 +139,8 @@ TEST(ProfileCache, ChangesByOtherWritersAreSeen) {
   EXPECT_EQ(Get(path, "s", "k"), "1");
   WriteFile(path, "[s]\r\nk=longer value\r\n");
   EXPECT_EQ(Get(path, "s", "k"), "longer value") << "a new size invalidates the cached copy";
-  Replace(path, "[s]\r\nk=other value\r\n");
+  WriteFile(path, "[s]\r\nk=other value\r\n");
+  Put(path, nullptr, nullptr, nullptr);
   EXPECT_EQ(Get(path, "s", "k"), "other value") << "the flush call drops the cached copy";
   ASSERT_TRUE(Put(path, "s", "j", "2"));
   EXPECT_EQ(ReadFile(path), "[s]\r\nk=other value\r\nj=2\r\n");
@@ -154,31 +151,54 @@ TEST(ProfileCache, ChangesByOtherWritersAreSeen) {
   EXPECT_EQ(ReadFile(path), "[s]\r\nfresh=3\r\n") << "a deleted file starts again empty";
 }
 
-// The alias files of a large title: distinct keys, a new file past 65,000
-// bytes, and every entry read back afterwards.
-TEST(ProfileCache, HundredThousandDistinctEntriesWriteAndReadBack) {
-  TempDir dir;
-  constexpr int kEntries = 100000;
-  std::vector<std::string> files;
-  std::vector<int> fileOfEntry(kEntries);
-  std::string current = dir / "palias00.ini";
-  files.push_back(current);
-  for (int i = 0; i < kEntries; ++i) {
-    if (FileLength(current).value_or(0) > 65000) {
-      current = dir / ("palias" + std::to_string(files.size()) + ".ini");
-      files.push_back(current);
+// Sets an environment variable (or unsets it) for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) previous_ = old;
+    Apply(value);
+  }
+  ~ScopedEnv() { Apply(previous_ ? previous_->c_str() : nullptr); }
+
+ private:
+  void Apply(const char* value) {
+    if (value) {
+      setenv(name_, value, 1);
+    } else {
+      unsetenv(name_);
     }
-    std::string key = "DIR" + std::to_string(i % 97) + "/FILE" + std::to_string(i) + ".DAT";
-    std::string value = "/source/title/" + key;
-    ASSERT_TRUE(Put(current, "palias", key.c_str(), value.c_str())) << i;
-    fileOfEntry[i] = static_cast<int>(files.size() - 1);
+    tzset();
   }
-  EXPECT_GT(files.size(), 50u);
-  for (int i = 0; i < kEntries; ++i) {
-    std::string key = "DIR" + std::to_string(i % 97) + "/FILE" + std::to_string(i) + ".DAT";
-    ASSERT_EQ(Get(files[fileOfEntry[i]], "palias", key, ""), "/source/title/" + key) << i;
+  const char* name_;
+  std::optional<std::string> previous_;
+};
+
+// The wall-clock times are those of the zone at that date: New York keeps
+// -5:00 in winter and -4:00 in summer, Kolkata +5:30 all year.
+TEST(SystemClock, OffsetsFollowTheZoneAndItsSummerTime) {
+  ScopedEnv noEpoch("SOURCE_DATE_EPOCH", nullptr);
+  SystemClock clock;
+  {
+    ScopedEnv zone("TZ", "America/New_York");
+    EXPECT_EQ(clock.UtcOffsetAt({2025, 1, 15, 12, 0, 0}), -300);
+    EXPECT_EQ(clock.UtcOffsetAt({2025, 7, 15, 12, 0, 0}), -240);
+    const int now = clock.Now().utcOffsetMinutes;
+    EXPECT_TRUE(now == -300 || now == -240) << now;
   }
-  EXPECT_EQ(Get(files.front(), "palias", "DIR1/FILE1.DAT", ""), "/source/title/DIR1/FILE1.DAT");
+  ScopedEnv zone("TZ", "Asia/Kolkata");
+  EXPECT_EQ(clock.UtcOffsetAt({2025, 1, 15, 12, 0, 0}), 330);
+  EXPECT_EQ(clock.Now().utcOffsetMinutes, 330);
+}
+
+TEST(ToUtc, MovesTheInstantAcrossDaysMonthsAndYears) {
+  struct Case {
+    LocalTime local, utc;
+  };
+  for (const Case& c : {Case{{2026, 3, 4, 5, 6, 7, 8, 330}, {2026, 3, 3, 23, 36, 7, 8, 0}},
+                        Case{{2025, 12, 31, 22, 0, 0, 0, -300}, {2026, 1, 1, 3, 0, 0, 0, 0}},
+                        Case{{2024, 3, 1, 0, 30, 59, 99, 60}, {2024, 2, 29, 23, 30, 59, 99, 0}}}) {
+    EXPECT_EQ(ToUtc(c.local), c.utc) << c.local.utcOffsetMinutes;
+  }
 }
 
 }  // namespace
