@@ -27,15 +27,6 @@ TEST(DescriptorCrc, MatchesTheStandardsExampleAndABitwiseCrc) {
   }
 }
 
-// A tag refreshed over an old checksum: the old one must not count.
-TEST(TagChecksum, SumsEveryTagByteButItself) {
-  std::array<uint8_t, 16> tag{};
-  for (int i = 0; i < 16; ++i) tag[i] = static_cast<uint8_t>(0xF0 + i);
-  tag[4] = 0x55;
-  SetTagChecksum(tag.data());
-  EXPECT_EQ(tag[4], static_cast<uint8_t>(15 * 0xF0 + (120 - 4)));
-}
-
 // Type 1 in the top four bits of Type and Timezone, the offset in minutes as
 // a 12-bit two's complement number in the low twelve (ECMA-167 1/7.3.1).
 TEST(Timestamp, LocalTimeWithItsOffsetFromUtc) {
