@@ -12,7 +12,6 @@ namespace pravel::output_test {
 namespace {
 
 using testing::Exists;
-using testing::ReadFile;
 
 class OutputFailureTest : public OutputTest {
  protected:
