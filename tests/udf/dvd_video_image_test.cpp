@@ -66,9 +66,17 @@ class DvdVideoImageTest : public ::testing::Test {
     return Shell(tool + " " + Quoted(root_ / "dvd") + " " + arguments);
   }
 
-  // The zone read back through the image's own tables, every reader's extent
-  // compared with them; then lsdvd lists and dvdbackup copies the image.
+  // Every reader gives the disc's root back: the title's entries beside
+  // VIDEO_TS. The zone read back through the image's own tables, every
+  // reader's extent compared with them; then lsdvd lists and dvdbackup copies
+  // the image.
   void ExpectPlayableAsItsTablesSay(int titles, const std::string& name) {
+    const std::string root = root_ / ("root-" + name);
+    fs::copy(root_ / "title", root, fs::copy_options::recursive | fs::copy_options::create_hard_links);
+    fs::copy(VideoTs(), root + "/VIDEO_TS", fs::copy_options::recursive | fs::copy_options::create_hard_links);
+    Outcome check = Shell("/usr/bin/python3 " + Quoted(testing::ToolPath("check_image.py")) + " " + Quoted(Image()) +
+                          " " + Quoted(root) + " --work-dir " + Quoted(root_.path()));
+    EXPECT_EQ(check.status, 0) << check.output;
     Outcome layout = Shell("/usr/bin/python3 " + Quoted(testing::ToolPath("check_dvd_layout.py")) + " " +
                            Quoted(Image()) + " " + Quoted(VideoTs()));
     EXPECT_EQ(layout.status, 0) << layout.output;
