@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 
 #include "intake/tree_scan.h"
 #include "iso/byte_fields.h"
@@ -22,8 +21,18 @@ using testing::WriteFile;
 // A build of a generated tree: the scan, then the builder into LAYER01.IMG.
 class BuilderTest : public ::testing::Test {
  protected:
+  // Scans dir/title, builds with dir/tmp as the temporary (and template)
+  // directory, ISO Level 2 names and no name warnings.
   BuilderTest() {
-    testing::PrepareBuildJob(t.job, dir);
+    MakeDirs(dir / "tmp");
+    MakeDirs(dir / "title");
+    t.job.tempDir = dir / "tmp/";
+    t.job.tempDirPlain = dir / "tmp";
+    t.job.templateDir = dir / "tmp";
+    t.job.treeListPath = dir / "tmp/tm.txt";
+    t.job.discType = 5;
+    t.job.isoLevel1Names = 0;
+    t.job.noWarningMessages = 1;
   }
 
   // Scans every entry of the title folder as a selected source.
@@ -132,95 +141,50 @@ TEST_F(BuilderTest, FilesArePlacedInNameOrderAndEmptyFilesShareTheNextExtent) {
   EXPECT_EQ(t.job.volumeSectors, t.job.currentSector);
 }
 
+// Both trees give a file one extent; ".." of each directory is its parent.
 TEST_F(BuilderTest, RecordsOfBothTreesAgreeAndDotDotPointsToTheParent) {
   MakeDirs(dir / "title/TOP/SUB");
   WriteFile(dir / "title/TOP/SUB/Read Me.txt", "hello");
   ASSERT_TRUE(Scan());
   ASSERT_TRUE(Build()) << t.ui.messages.back().text;
-  const uint8_t* primary = SectorAt(16);
-  const uint8_t* supplementary = SectorAt(17);
-  auto isoRoot = RecordsAt(GetLe32(primary + 158), GetLe32(primary + 166));
-  auto jolietRoot = RecordsAt(GetLe32(supplementary + 158), GetLe32(supplementary + 166));
-  ASSERT_EQ(isoRoot.size(), 3u);
-  EXPECT_EQ(isoRoot[2].identifier, "TOP");
-  EXPECT_EQ(isoRoot[2].flags, 2);
-  EXPECT_EQ(jolietRoot[2].identifier, std::string("\0T\0O\0P", 6));
-  auto isoTop = RecordsAt(isoRoot[2].extent, isoRoot[2].length);
-  ASSERT_EQ(isoTop.size(), 3u);
-  EXPECT_EQ(isoTop[1].extent, isoRoot[0].extent);  // ".." of TOP is the root
-  auto isoSub = RecordsAt(isoTop[2].extent, isoTop[2].length);
-  auto jolietTop = RecordsAt(jolietRoot[2].extent, jolietRoot[2].length);
-  auto jolietSub = RecordsAt(jolietTop[2].extent, jolietTop[2].length);
-  ASSERT_EQ(isoSub.size(), 3u);
-  ASSERT_EQ(jolietSub.size(), 3u);
-  EXPECT_EQ(isoSub[1].extent, isoRoot[2].extent);
+  std::vector<std::vector<Record>> iso, joliet;  // root, TOP, SUB
+  for (auto [descriptor, tree] : {std::pair{SectorAt(16), &iso}, std::pair{SectorAt(17), &joliet}}) {
+    tree->push_back(RecordsAt(GetLe32(descriptor + 158), GetLe32(descriptor + 166)));
+    for (int level = 0; level < 2; ++level) {
+      ASSERT_EQ(tree->back().size(), 3u);
+      EXPECT_EQ(tree->back()[2].flags, 2);
+      tree->push_back(RecordsAt(tree->back()[2].extent, tree->back()[2].length));
+    }
+    ASSERT_EQ(tree->back().size(), 3u);
+    EXPECT_EQ((*tree)[1][1].extent, (*tree)[0][0].extent);  // ".." of TOP is the root
+    EXPECT_EQ((*tree)[2][1].extent, (*tree)[0][2].extent);  // ".." of SUB is TOP
+    EXPECT_EQ(tree->back()[2].length, 5u);
+  }
+  EXPECT_EQ(iso[0][2].identifier, "TOP");
+  EXPECT_EQ(joliet[0][2].identifier, std::string("\0T\0O\0P", 6));
   // "Read Me.txt": its 11 characters in UCS-2 and ";1" (26 bytes) in Joliet.
-  EXPECT_EQ(jolietSub[2].identifier.size(), 26u);
-  EXPECT_EQ(isoSub[2].extent, jolietSub[2].extent);
-  EXPECT_EQ(isoSub[2].length, 5u);
-  EXPECT_EQ(jolietSub[2].length, 5u);
+  EXPECT_EQ(joliet[2][2].identifier.size(), 26u);
+  EXPECT_EQ(iso[2][2].extent, joliet[2][2].extent);
 }
 
-// Folders and files selected from two parents meet in the root: the root's
-// records and the path table name each folder alike, and no two alike.
-TEST_F(BuilderTest, RootEntriesFromTwoParentsGetDistinctNamesInRecordsAndPathTable) {
-  t.job.isoLevel1Names = 1;
-  for (const char* folder : {"P/LONGFOLDERNAME_A", "V/LONGFOLDERNAME_B"}) {
-    MakeDirs(dir / folder);
-    t.job.AddSource(dir / folder);
-  }
-  for (const char* file : {"P/LONGFILENAME_A.TXT", "V/LONGFILENAME_B.TXT"}) {
-    WriteFile(dir / file, file);
-    t.job.AddSource(dir / file);
-  }
-  ASSERT_TRUE(BuildTreeListing(t.job));
-  ASSERT_TRUE(Build()) << t.ui.messages.back().text;
-
-  const uint8_t* primary = SectorAt(16);
-  std::map<std::string, uint32_t> recorded;  // identifier -> extent
-  for (const Record& record : RecordsAt(GetLe32(primary + 158), GetLe32(primary + 166))) {
-    if (record.identifier.size() > 1) recorded[record.identifier] = record.extent;
-  }
-  EXPECT_EQ(recorded.size(), 4u);
-  EXPECT_TRUE(recorded.contains("LONGFI_1.TXT;1") && recorded.contains("LONGFI_2.TXT;1"));
-  std::map<std::string, uint32_t> tabled;
-  const uint8_t* table = SectorAt(GetLe32(primary + 140));
-  for (size_t at = 0; at < GetLe32(primary + 132); at += 8 + table[at] + table[at] % 2) {
-    if (at > 0) tabled[std::string(reinterpret_cast<const char*>(table + at + 8), table[at])] = GetLe32(table + at + 2);
-  }
-  EXPECT_EQ(tabled, (std::map<std::string, uint32_t>{{"LONGFO_1", recorded["LONGFO_1"]},
-                                                      {"LONGFO_2", recorded["LONGFO_2"]}}));
-}
-
-TEST(DirectoryRecords, SizesAndPadding) {
+// 33 bytes and the identifier, padded to even; no record crosses a sector
+// boundary, the gap behind the last one in a sector is zero.
+TEST(DirectoryRecords, SizesPaddingAndSectorBoundaries) {
   std::vector<uint8_t> twelve(14, 'A');
   twelve[12] = ';';
   twelve[13] = '1';
-  EXPECT_EQ(MakeDirectoryRecord(twelve, 0, 0, false, nullptr).size(), 48u);  // even identifier pads
+  EXPECT_EQ(MakeDirectoryRecord(twelve, 0, 0, false, nullptr).size(), 48u);
   EXPECT_EQ(MakeDirectoryRecord({0x00}, 0, 0, true, nullptr).size(), 34u);
-  std::vector<uint8_t> joliet(26, 0);
-  EXPECT_EQ(MakeDirectoryRecord(joliet, 0, 0, false, nullptr).size(), 60u);
-}
+  EXPECT_EQ(MakeDirectoryRecord(std::vector<uint8_t>(26, 0), 0, 0, false, nullptr).size(), 60u);
 
-TEST(DirectoryRecords, NoRecordCrossesASectorBoundary) {
   DirectoryImage image;
   std::vector<uint8_t> record(200, 1);
   record[0] = 200;
-  for (int i = 0; i < 11; ++i) image.Append(record);  // 2200 bytes would cross at 2048
+  for (int i = 0; i < 11; ++i) image.Append(record);
   image.Finish();
   ASSERT_EQ(image.Size(), 4096u);
-  EXPECT_EQ(image.Bytes()[2000], 0);  // the gap behind the tenth record is zero
+  EXPECT_EQ(image.Bytes()[2000], 0);
   EXPECT_EQ(image.Bytes()[2048], 200);
-}
-
-TEST_F(BuilderTest, FileOfFourGibibytesIsRefusedBeforeAnySectorIsWritten) {
-  MakeDirs(dir / "title/D");
-  WriteFile(dir / "title/D/huge.bin", "");
-  std::filesystem::resize_file(dir / "title/D/huge.bin", 4ull << 30);
-  ASSERT_TRUE(Scan());
-  EXPECT_FALSE(Build());
-  EXPECT_NE(t.ui.messages.back().text.find("huge.bin"), std::string::npos);
-  EXPECT_EQ(bytes.size(), 0u);
 }
 
 TEST_F(BuilderTest, OverlongJolietRecordIsRefusedNamingTheFile) {
@@ -233,12 +197,11 @@ TEST_F(BuilderTest, OverlongJolietRecordIsRefusedNamingTheFile) {
 }
 
 TEST_F(BuilderTest, RemoveBuilderFilesTakesEveryOneGapsIncluded) {
-  for (const char* name : {"_pdir.txt", "_pdirX.txt", "_td0000", "_td0000X", "_td0007", "_td0007X"})
-    WriteFile(dir / (std::string("tmp/") + name), "x");
+  const std::vector<std::string> names = {"_pdir.txt", "_pdirX.txt", "_td0000", "_td0000X", "_td0007", "_td0007X"};
+  for (const std::string& name : names) WriteFile(dir / ("tmp/" + name), "x");
   WriteFile(dir / "tmp/keep.txt", "x");
   RemoveBuilderFiles(t.job);
-  for (const char* name : {"_pdir.txt", "_pdirX.txt", "_td0000", "_td0000X", "_td0007", "_td0007X"})
-    EXPECT_FALSE(Exists(dir / (std::string("tmp/") + name))) << name;
+  for (const std::string& name : names) EXPECT_FALSE(Exists(dir / ("tmp/" + name))) << name;
   EXPECT_TRUE(Exists(dir / "tmp/keep.txt"));
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -23,7 +24,6 @@ using testing::WriteFile;
 
 // One path table record as read back from a table's bytes.
 struct Parsed {
-  uint8_t extAttrLength = 0;
   uint32_t extent = 0;
   uint16_t parent = 0;
   std::vector<uint8_t> identifier;
@@ -36,7 +36,6 @@ std::vector<Parsed> ParseTable(const std::vector<uint8_t>& table, size_t count, 
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* record = table.data() + at;
     Parsed parsed;
-    parsed.extAttrLength = record[1];
     parsed.extent = bigEndian ? GetBe32(record + 2) : GetLe32(record + 2);
     parsed.parent = bigEndian ? GetBe16(record + 6) : GetLe16(record + 6);
     parsed.identifier.assign(record + 8, record + 8 + record[0]);
@@ -80,27 +79,23 @@ class PathTablesTest : public ::testing::Test {
     table.Index();
   }
 
-  std::vector<std::string> LongNames() const {
-    std::vector<std::string> names;
-    for (const PathTableRecord& record : tables.Records()) names.push_back(record.longName);
-    return names;
+  // One field of every path table record, in the table's order.
+  template <typename T>
+  std::vector<T> Column(T PathTableRecord::*field) const {
+    std::vector<T> column;
+    for (const PathTableRecord& record : tables.Records()) column.push_back(record.*field);
+    return column;
   }
 
-  std::vector<uint16_t> Parents() const {
-    std::vector<uint16_t> parents;
-    for (const PathTableRecord& record : tables.Records()) parents.push_back(record.parent);
-    return parents;
-  }
-
-  // The final tables written into an image that held `before`; the image afterwards.
-  std::string WriteFinalOver(const std::string& before, const PathTableSlots& slots) {
+  // An image that held `before`, after `write` wrote into it.
+  std::string WriteImage(const std::string& before, const std::function<void(SectorWriter&)>& write) {
     const std::string imagePath = dir / "image";
     WriteFile(imagePath, before);
     auto image = platform::File::Open(imagePath, platform::File::Mode::kReadWrite);
     EXPECT_TRUE(image);
     if (!image) return "";
     SectorWriter writer(job, *image, imagePath);
-    EXPECT_TRUE(tables.WriteFinal(job, writer, slots));
+    write(writer);
     EXPECT_TRUE(image->Close());
     return ReadFile(imagePath);
   }
@@ -119,19 +114,15 @@ TEST_F(PathTablesTest, TitleWithoutSubdirectoriesHasOneTenByteRootRecord) {
   EXPECT_EQ(tables.IsoSize().sectors, 1u);
   EXPECT_EQ(tables.JolietSize().bytes, 10u);
   EXPECT_EQ(tables.JolietSize().sectors, 1u);
-
   table.rootIsoExtent = 458;
   table.rootJolietExtent = 459;
   tables.Finalize(table);
-  const std::vector<uint8_t> isoL = tables.IsoTable(false);
-  ASSERT_EQ(isoL.size(), kSectorSize);
-  EXPECT_EQ(std::vector<uint8_t>(isoL.begin(), isoL.begin() + 10),
-            (std::vector<uint8_t>{1, 0, 0xCA, 0x01, 0, 0, 1, 0, 0, 0}));
-  EXPECT_TRUE(std::all_of(isoL.begin() + 10, isoL.end(), [](uint8_t b) { return b == 0; }));
-  const std::vector<uint8_t> jolietM = tables.JolietTable(true);
-  ASSERT_EQ(jolietM.size(), kSectorSize);
-  EXPECT_EQ(std::vector<uint8_t>(jolietM.begin(), jolietM.begin() + 10),
-            (std::vector<uint8_t>{1, 0, 0, 0, 0x01, 0xCB, 0, 1, 0, 0}));
+  std::vector<uint8_t> isoL = {1, 0, 0xCA, 0x01, 0, 0, 1, 0, 0, 0};
+  std::vector<uint8_t> jolietM = {1, 0, 0, 0, 0x01, 0xCB, 0, 1, 0, 0};
+  isoL.resize(kSectorSize);
+  jolietM.resize(kSectorSize);
+  EXPECT_EQ(tables.IsoTable(false), isoL);
+  EXPECT_EQ(tables.JolietTable(true), jolietM);
 
   // The slots follow both tables' sector counts.
   for (const auto& [sectors, expected] :
@@ -202,20 +193,9 @@ TEST_F(PathTablesTest, RecordsCrossSectorsWhileTheSlotFollowsTheSizeRule) {
   tables.Finalize(table);
   const std::vector<uint8_t> joliet = tables.JolietTable(false);
   EXPECT_EQ(joliet.size(), 9u * kSectorSize);
-  const std::vector<Parsed> parsed = ParseTable(joliet, 81, false);
-  for (int i = 0; i < 80; ++i) {
-    EXPECT_EQ(parsed[i + 1].identifier, Ucs2(std::string(107, 'j') + Format("%03d", i)));
-    EXPECT_EQ(parsed[i + 1].extent, static_cast<uint32_t>(2000 + i));
-  }
-
-  // The slot gets the full 10 sectors, the last one zero.
-  const PathTableSlots slots = MakePathTableSlots(tables.IsoSize().sectors, tables.JolietSize().sectors);
-  const std::string written = WriteFinalOver("", slots);
-  EXPECT_EQ(written.size(), static_cast<size_t>(slots.rootIsoExtent) * kSectorSize);
-  const std::vector<uint8_t> jolietM = tables.JolietTable(true);
-  EXPECT_EQ(written.compare(size_t{slots.jolietMCopy} * kSectorSize, jolietM.size(),
-                            std::string(jolietM.begin(), jolietM.end())),
-            0);
+  const Parsed last = ParseTable(joliet, 81, false).back();
+  EXPECT_EQ(last.identifier, Ucs2(std::string(107, 'j') + "079"));
+  EXPECT_EQ(last.extent, 2079u);
 }
 
 // Sixty 28-character folders and one of 60 characters that sorts 31st: 64-
@@ -257,7 +237,9 @@ TEST_F(PathTablesTest, SlotsAreSizedInTheFinalOrderHoldTheirTablesAndNoNeighbour
     tables.Finalize(table);
 
     const PathTableSlots slots = MakePathTableSlots(tables.IsoSize().sectors, tables.JolietSize().sectors);
-    const std::string written = WriteFinalOver(std::string(600 * kSectorSize, '\xEE'), slots);
+    const std::string written = WriteImage(std::string(600 * kSectorSize, '\xEE'), [&](SectorWriter& writer) {
+      EXPECT_TRUE(tables.WriteFinal(job, writer, slots));
+    });
     // Every slot holds its table and zeros to its end; nothing else changed.
     EXPECT_EQ(written.substr(0, size_t{kFirstPathTableSector} * kSectorSize),
               std::string(size_t{kFirstPathTableSector} * kSectorSize, '\xEE'));
@@ -281,27 +263,20 @@ TEST_F(PathTablesTest, SlotsAreSizedInTheFinalOrderHoldTheirTablesAndNoNeighbour
   }
 }
 
-TEST(SectorWriter, DataLargerThanItsExtentIsRefusedAndNothingIsWritten) {
-  TempDir dir;
-  TestJob t;
-  const std::string imagePath = dir / "image";
-  WriteFile(imagePath, std::string(4 * kSectorSize, '\xEE'));
-  auto image = platform::File::Open(imagePath, platform::File::Mode::kReadWrite);
-  ASSERT_TRUE(image);
-  SectorWriter writer(t.job, *image, imagePath);
+TEST_F(PathTablesTest, DataLargerThanItsExtentIsRefusedAndNothingIsWritten) {
   const std::vector<uint8_t> data(kSectorSize + 1, 0x11);
-  EXPECT_FALSE(writer.WriteIntoExtent(1, 1, data.data(), data.size()));
+  const std::string written = WriteImage(std::string(4 * kSectorSize, '\xEE'), [&](SectorWriter& writer) {
+    EXPECT_FALSE(writer.WriteIntoExtent(1, 1, data.data(), data.size()));
+    EXPECT_TRUE(writer.WriteIntoExtent(1, 2, data.data(), data.size()));
+  });
   ASSERT_EQ(t.ui.messages.size(), 1u);
   EXPECT_EQ(t.ui.messages[0].caption, "Disc Image Builder Error!");
-  EXPECT_TRUE(writer.WriteIntoExtent(1, 2, data.data(), data.size()));
-  ASSERT_TRUE(image->Close());
-  const std::string written = ReadFile(imagePath);
   EXPECT_EQ(written.substr(kSectorSize, kSectorSize + 1), std::string(kSectorSize + 1, '\x11'));
   EXPECT_EQ(written.substr(2 * kSectorSize + 1, kSectorSize - 1), std::string(kSectorSize - 1, '\0'));
   EXPECT_EQ(written.substr(3 * kSectorSize), std::string(kSectorSize, '\xEE'));
 }
 
-TEST_F(PathTablesTest, ParentsComeFromWholePathsAndEverySourceBase) {
+TEST_F(PathTablesTest, ParentsComeFromWholePathsAndEverySourceBaseOrTheTreeIsRefused) {
   job.sourceBases = {"/media/disc two", "/src"};
   job.sourceBaseCount = 2;
   SetDirectories({"/src/A/", "/src/AB/", "/media/disc two/C/", "/src/ab/X/", "/src/A/Y/", "/src/A/Y/Z/",
@@ -315,20 +290,17 @@ TEST_F(PathTablesTest, ParentsComeFromWholePathsAndEverySourceBase) {
   }
   EXPECT_EQ(parents, std::vector<uint16_t>({1, 1, 1, 3, 2, 6, 7, 1}));
   EXPECT_EQ(numbers, std::vector<uint16_t>({2, 3, 4, 5, 6, 7, 8, 9}));
-  EXPECT_EQ(Parents(), std::vector<uint16_t>({1, 1, 1, 1, 3, 2, 6, 7, 1}));
-  std::vector<uint16_t> levels;
-  for (const PathTableRecord& record : tables.Records()) levels.push_back(record.level);
-  EXPECT_EQ(levels, std::vector<uint16_t>({1, 2, 2, 2, 3, 3, 4, 5, 2}));
+  EXPECT_EQ(Column(&PathTableRecord::parent), std::vector<uint16_t>({1, 1, 1, 1, 3, 2, 6, 7, 1}));
+  EXPECT_EQ(Column(&PathTableRecord::level), std::vector<uint16_t>({1, 2, 2, 2, 3, 3, 4, 5, 2}));
   EXPECT_EQ(tables.Records()[6].longName, "Z");
   EXPECT_EQ(tables.Records()[6].isoIdentifier, Bytes("Z"));
-}
 
-TEST_F(PathTablesTest, ParentOutsideTheTreeIsRefused) {
+  // A directory whose parent is not in the tree.
   SetDirectories({"/src/A/", "/src/B/C/"});
   EXPECT_FALSE(tables.Build(job, table));
   ASSERT_EQ(t.ui.messages.size(), 1u);
   EXPECT_EQ(t.ui.messages[0].caption, "Disc Image Builder Error!");
-  EXPECT_NE(t.ui.messages[0].text.find("/src/B/C"), std::string::npos);
+  EXPECT_TRUE(testing::Contains(t.ui.messages[0].text, "/src/B/C"));
 }
 
 // The final order is level, the parent's new number, then name. A child
@@ -357,17 +329,12 @@ TEST_F(PathTablesTest, FinalOrderIsLevelNewParentAndName) {
     SetDirectories(c.directories);
     ASSERT_TRUE(tables.Build(job, table));
     tables.Finalize(table);
-    EXPECT_EQ(LongNames(), c.names);
-    EXPECT_EQ(Parents(), c.parents);
-    // Every parent number names the record of the parent directory, and
-    // every record keeps its directory's extent.
+    EXPECT_EQ(Column(&PathTableRecord::longName), c.names);
+    EXPECT_EQ(Column(&PathTableRecord::parent), c.parents);
+    // Every record keeps its directory's extent.
     const auto& records = tables.Records();
     for (size_t k = 1; k < records.size(); ++k) {
-      const DirectoryEntry& entry = table.entries[records[k].oldNumber - 2];
-      EXPECT_EQ(records[k].extent, entry.isoExtent);
-      const std::string parentPath = entry.path.substr(0, entry.path.rfind('/', entry.path.size() - 2) + 1);
-      const size_t parentOld = records[records[k].parent - 1].oldNumber;
-      EXPECT_EQ(parentPath, parentOld == 1 ? "/src/" : table.entries[parentOld - 2].path);
+      EXPECT_EQ(records[k].extent, table.entries[records[k].oldNumber - 2].isoExtent);
     }
     // The big-endian table carries the same order; a second Finalize changes nothing.
     const std::vector<Parsed> parsed = ParseTable(tables.IsoTable(true), records.size(), true);
@@ -399,12 +366,7 @@ TEST_F(PathTablesTest, WriteFinalReportsATableFileItCanNotCreate) {
   ASSERT_TRUE(tables.Build(job, table));
   tables.Finalize(table);
   job.tempDirPlain = dir / "gone";
-  const std::string imagePath = dir / "image";
-  WriteFile(imagePath, "");
-  auto image = platform::File::Open(imagePath, platform::File::Mode::kReadWrite);
-  ASSERT_TRUE(image);
-  SectorWriter writer(job, *image, imagePath);
-  EXPECT_FALSE(tables.WriteFinal(job, writer, MakePathTableSlots(1, 1)));
+  WriteImage("", [&](SectorWriter& writer) { EXPECT_FALSE(tables.WriteFinal(job, writer, MakePathTableSlots(1, 1))); });
   ASSERT_EQ(t.ui.messages.size(), 1u);
   EXPECT_EQ(t.ui.messages[0].caption, "Fatal IO error!");
   EXPECT_NE(t.ui.messages[0].text.find(dir / "gone/_pdir.txt"), std::string::npos);
@@ -431,7 +393,7 @@ class SortListingTest : public PathTablesTest {
 
 // Byte-wise with directories mixed in; upper-cased sort keys, lines written
 // as found; a root listing of several bases by name; an empty listing.
-TEST_F(SortListingTest, OrdersNamesByteWise) {
+TEST_F(SortListingTest, OrdersNamesByteWiseAndReportsAMissingListing) {
   const std::string longName = std::string(600, 'L');
   struct Case {
     bool upperCase;
@@ -452,9 +414,7 @@ TEST_F(SortListingTest, OrdersNamesByteWise) {
   EXPECT_TRUE(t.ui.messages.empty());
   ASSERT_EQ(t.ui.statusLines.size(), 4u);
   EXPECT_EQ(t.ui.statusLines[0], "Sorting directory tree ROOT");
-}
 
-TEST_F(SortListingTest, MissingListingIsReported) {
   EXPECT_FALSE(SortListingFile(job, dir / "nothing.txt", "X"));
   ASSERT_EQ(t.ui.messages.size(), 1u);
   EXPECT_EQ(t.ui.messages[0].caption, "Fatal IO error!");

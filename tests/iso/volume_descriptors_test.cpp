@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "iso/byte_fields.h"
+#include "iso/directory_records.h"
 #include "support/descriptor_checks.h"
 #include "support/test_support.h"
 
@@ -62,14 +63,7 @@ class VolumeDescriptors : public ::testing::Test {
     layout.volumeSpaceSize = 123456;
     layout.isoPathTable = {10, 1};
     layout.jolietPathTable = {14, 1};
-    layout.slots.isoL = 450;
-    layout.slots.isoLCopy = 451;
-    layout.slots.isoM = 452;
-    layout.slots.isoMCopy = 453;
-    layout.slots.jolietM = 454;
-    layout.slots.jolietMCopy = 455;
-    layout.slots.jolietL = 456;
-    layout.slots.jolietLCopy = 457;
+    layout.slots = MakePathTableSlots(1, 1);  // 450 to 457
     layout.rootIsoExtent = 458;
     layout.rootIsoLength = 2048;
     layout.rootJolietExtent = 459;
@@ -146,15 +140,33 @@ TEST_F(VolumeDescriptors, SupplementaryFieldsFollowTheTable) {
   ExpectDates(sector, "2001020304050600", "2002030405060700", "2030010100000000", "2003040506070800");
 }
 
-TEST_F(VolumeDescriptors, LongIdentifiersAreCutToTheirFields) {
-  test.job.volumeId = std::string(31, 'V');
-  test.job.publisherId = std::string(127, 'P');
-  const std::vector<uint8_t> primary = Primary();
-  const std::vector<uint8_t> joliet = Supplementary();
-  EXPECT_EQ(Text(primary, 40, 32), std::string(31, 'V') + " ");
-  EXPECT_EQ(Text(primary, 318, 128), std::string(127, 'P') + " ");
-  EXPECT_EQ(JolietText(joliet, 40, 32), std::string(16, 'V'));
-  EXPECT_EQ(JolietText(joliet, 318, 128), std::string(64, 'P'));
+// Identifiers are cut to their fields (16 UCS-2 characters of 32 bytes in
+// the supplementary) and upper-cased only on request.
+TEST_F(VolumeDescriptors, IdentifiersAreCutToTheirFieldsAndUpperCasedOnRequest) {
+  struct Case {
+    std::string* field;
+    std::string given;
+    int upperCase;
+    size_t offset, size;
+    std::string primary, joliet;
+  };
+  Job& job = test.job;
+  const Case cases[] = {
+      {&job.volumeId, std::string(31, 'V'), 0, 40, 32, std::string(31, 'V'), std::string(16, 'V')},
+      {&job.publisherId, std::string(127, 'P'), 0, 318, 128, std::string(127, 'P'), std::string(64, 'P')},
+      {&job.systemId, "linux", 1, 8, 32, "LINUX", "LINUX"},
+      {&job.volumeId, "My Volume", 1, 40, 32, "MY VOLUME", "MY VOLUME"},
+      {&job.applicationId, "an application", 1, 574, 128, "AN APPLICATION", "AN APPLICATION"},
+      {&job.volumeId, "My Volume", 0, 40, 32, "My Volume", "My Volume"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.given);
+    *c.field = c.given;
+    job.upperCaseNames = c.upperCase;
+    EXPECT_EQ(Text(Primary(), c.offset, c.size), Padded(c.primary, c.size));
+    EXPECT_EQ(JolietText(Supplementary(), c.offset, c.size), c.joliet);
+    ExpectDates(Primary(), "2001020304050600", "2002030405060700", "2030010100000000", "2003040506070800");
+  }
 }
 
 // Dates beginning with zero take the build date (expiration stays zero);
@@ -207,26 +219,10 @@ TEST_F(VolumeDescriptors, DatesCarryTheirOffsetFromUtc) {
   }
 }
 
-TEST_F(VolumeDescriptors, UpperCaseNamesReachIdentifiersButNotDates) {
-  test.job.upperCaseNames = 1;
-  test.job.systemId = "linux";
-  test.job.volumeId = "My Volume";
-  test.job.applicationId = "an application";
-  test.job.expirationDate = "2030010100000000";
-  const std::vector<uint8_t> primary = Primary();
-  const std::vector<uint8_t> joliet = Supplementary();
-  EXPECT_EQ(Text(primary, 8, 32), Padded("LINUX", 32));
-  EXPECT_EQ(Text(primary, 40, 32), Padded("MY VOLUME", 32));
-  EXPECT_EQ(Text(primary, 574, 128), Padded("AN APPLICATION", 128));
-  EXPECT_EQ(JolietText(joliet, 8, 32), "LINUX");
-  EXPECT_EQ(JolietText(joliet, 40, 32), "MY VOLUME");
-  EXPECT_EQ(JolietText(joliet, 574, 128), "AN APPLICATION");
-  ExpectDates(primary, "2001020304050600", "2002030405060700", "2030010100000000", "2003040506070800");
-
-  test.job.upperCaseNames = 0;
-  EXPECT_EQ(Text(Primary(), 40, 32), Padded("My Volume", 32));
-}
-
+// Level 1: every identifier takes the short name of its file, empty when
+// the file does not exist. Level 2: the last component whole when it fits
+// (37 characters in the primary, 18 in the supplementary), else the short
+// name.
 TEST_F(VolumeDescriptors, FileIdentifiersFollowTheFileIdentifierRule) {
   TempDir dir;
   WriteFile(dir / "notes/Copyright Notice.txt", "c");
@@ -234,31 +230,21 @@ TEST_F(VolumeDescriptors, FileIdentifiersFollowTheFileIdentifierRule) {
   test.job.copyrightFileId = dir / "notes/Copyright Notice.txt";
   test.job.abstractFileId = dir / "notes/abstract.txt";
   test.job.biblioFileId = dir / "notes/missing.txt";
-
-  // Level 1: every identifier takes the short name of its file, empty when
-  // the file does not exist.
-  test.job.isoLevel1Names = 1;
-  std::vector<uint8_t> primary = Primary();
-  std::vector<uint8_t> joliet = Supplementary();
-  EXPECT_EQ(Text(primary, 702, 37), Padded("COPYRI_1.TXT", 37));
-  EXPECT_EQ(Text(primary, 739, 37), Padded("ABSTRACT.TXT", 37));
-  EXPECT_EQ(Text(primary, 776, 37), std::string(37, ' '));
-  EXPECT_EQ(JolietText(joliet, 702, 37), "COPYRI_1.TXT");
-  EXPECT_EQ(JolietText(joliet, 739, 37), "ABSTRACT.TXT");
-  EXPECT_EQ(JolietText(joliet, 776, 37), "");
-
-  // Level 2: the last component whole when it fits (37 characters in the
-  // primary, 18 in the supplementary), else the short name.
-  test.job.isoLevel1Names = 0;
-  test.job.upperCaseNames = 1;
-  primary = Primary();
-  joliet = Supplementary();
-  EXPECT_EQ(Text(primary, 702, 37), Padded("COPYRIGHT NOTICE.TXT", 37));
-  EXPECT_EQ(Text(primary, 739, 37), Padded("ABSTRACT.TXT", 37));
-  EXPECT_EQ(Text(primary, 776, 37), Padded("MISSING.TXT", 37));
-  EXPECT_EQ(JolietText(joliet, 702, 37), "COPYRI_1.TXT");
-  EXPECT_EQ(JolietText(joliet, 739, 37), "ABSTRACT.TXT");
-  EXPECT_EQ(JolietText(joliet, 776, 37), "MISSING.TXT");
+  struct Case {
+    int level1;
+    std::vector<std::string> primary, joliet;
+  };
+  for (const Case& c : {Case{1, {"COPYRI_1.TXT", "ABSTRACT.TXT", ""}, {"COPYRI_1.TXT", "ABSTRACT.TXT", ""}},
+                        Case{0, {"COPYRIGHT NOTICE.TXT", "ABSTRACT.TXT", "MISSING.TXT"},
+                             {"COPYRI_1.TXT", "ABSTRACT.TXT", "MISSING.TXT"}}}) {
+    test.job.isoLevel1Names = c.level1;
+    test.job.upperCaseNames = 1;
+    const std::vector<uint8_t> primary = Primary(), joliet = Supplementary();
+    for (size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(Text(primary, 702 + 37 * i, 37), Padded(c.primary[i], 37)) << i;
+      EXPECT_EQ(JolietText(joliet, 702 + 37 * i, 37), c.joliet[i]) << i;
+    }
+  }
 }
 
 TEST_F(VolumeDescriptors, ABareFileIdentifierIsWrittenAsItStandsWhereverPravelRuns) {
@@ -273,6 +259,39 @@ TEST_F(VolumeDescriptors, ABareFileIdentifierIsWrittenAsItStandsWhereverPravelRu
   std::filesystem::current_path(previous);
   EXPECT_EQ(Text(here, 702, 37), Padded("COPYRIGH.TXT", 37));
   EXPECT_EQ(here, elsewhere);
+}
+
+// The 7-byte recording date of directory records: the local time and its
+// offset from UTC in quarter hours, a signed byte from -48 to +52
+// (ECMA-119 9.1.5); a time whose offset has no such form is recorded as UTC.
+TEST(RecordingDate, LocalTimeWithItsOffsetInQuarterHours) {
+  using Bytes = std::array<uint8_t, 7>;
+  struct Case {
+    platform::LocalTime time;
+    Bytes written;
+  };
+  const Case cases[] = {
+      {{2026, 3, 4, 5, 6, 7, 8, 0}, {126, 3, 4, 5, 6, 7, 0}},
+      {{2026, 3, 4, 5, 6, 7, 8, 330}, {126, 3, 4, 5, 6, 7, 22}},     // +5:30
+      {{2026, 3, 4, 5, 6, 7, 8, -300}, {126, 3, 4, 5, 6, 7, 0xEC}},  // -5:00, -20
+      {{2026, 3, 4, 5, 6, 7, 8, -720}, {126, 3, 4, 5, 6, 7, 0xD0}},  // -12:00, -48
+      {{2026, 3, 4, 5, 6, 7, 8, 780}, {126, 3, 4, 5, 6, 7, 52}},     // +13:00
+      // +14:00 and +13:45 lie beyond +52, -4:56 is no whole number of
+      // quarter hours: the same instant in UTC.
+      {{2026, 1, 1, 5, 6, 7, 8, 840}, {125, 12, 31, 15, 6, 7, 0}},
+      {{2026, 3, 4, 5, 6, 7, 8, 825}, {126, 3, 3, 15, 21, 7, 0}},
+      {{2026, 12, 31, 20, 0, 7, 8, -296}, {127, 1, 1, 0, 56, 7, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.time.utcOffsetMinutes);
+    Bytes field;
+    field.fill(0xEE);
+    PutRecordingDate(field.data(), c.time, true);
+    EXPECT_EQ(field, c.written);
+  }
+  Bytes withoutSecond;
+  PutRecordingDate(withoutSecond.data(), cases[2].time, false);
+  EXPECT_EQ(withoutSecond, (Bytes{126, 3, 4, 5, 6, 0, 0xEC}));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "output/copy_progress.h"
 #include "output_fixture.h"
@@ -12,24 +13,36 @@ namespace pravel::output_test {
 namespace {
 
 using testing::Exists;
-using testing::ReadFile;
 
 class OutputFailureTest : public OutputTest {
  protected:
-  // A failed run leaves no image file, finished or not.
-  void ExpectNoImageLeft() {
+  // A failed run leaves the marker and no image file, finished or not.
+  void ExpectMarkerAndNoImage() {
+    EXPECT_TRUE(MarkerExists());
     for (const std::string& path : {job.imagePath1, job.imagePath2, job.imagePath3}) {
-      if (path.empty()) continue;
       EXPECT_FALSE(Exists(path)) << path;
       EXPECT_FALSE(Exists(path + ".part")) << path;
     }
     EXPECT_TRUE(job.fileDataList.empty());
   }
+  // The settings the cases below change, as the fixture made them.
+  void Reset() {
+    ClearOutcome();
+    job.singleLayer = 1;
+    job.layerCapacity = geometry::kSingleLayerCapacity;
+    job.noWarningMessagesOutput = 1;
+    job.toTape = 0;
+    job.freeSectors1 = 4000000000u;
+    job.freeSectors2 = 4000000000u;
+  }
 };
 
-// A title of exactly one layer on a single-layer disc; sector counts whose
-// 32-bit sum wraps to a small title, on either disc.
-TEST_F(OutputFailureTest, TitlesOverTheCapacityAreRefused) {
+// Each case prepares the job and gives the layout the builder leaves (and
+// what changes behind its back); the run shows one message.
+TEST_F(OutputFailureTest, RefusedRunsShowOneMessage) {
+  const std::string source = AddSource("a.bin", 10);
+  const std::string grown = AddSource("grown.bin", 3000), gone = AddSource("gone.bin", 3000);
+  // Sector counts whose 32-bit sum wraps to a small title.
   Layout huge;
   for (uint32_t i = 0; i < 2; ++i) {
     FileDataRecord record;
@@ -39,37 +52,75 @@ TEST_F(OutputFailureTest, TitlesOverTheCapacityAreRefused) {
     record.byteLength = uint64_t{0x80000000u} * kSector;
     huge.records.push_back(record);
   }
-  huge.volumeSectors = 64;  // what a wrapped running position would give
+  huge.volumeSectors = 64;
+  Layout tooMany = BackToBack({source});
+  tooMany.records.resize(250001, tooMany.records[0]);
+  Layout overMetadata = BackToBack({source});
+  overMetadata.records[0].startSector = 20;
   struct Case {
+    std::string what;
+    std::function<void()> prepare;
     Layout layout;
-    uint32_t layerCapacity;
     std::string caption, text;
+    bool wholeText = true;
+    std::function<void()> afterBuild = {};
   };
   const std::vector<Case> cases = {
-      {BackToBack({AddSource("a.bin", 13 * kSector)}), 64, "Operations error!",
+      {"exactly one layer on a single-layer disc", [&] { job.layerCapacity = 64; },
+       BackToBack({AddSource("b.bin", 13 * kSector)}), "Operations error!",
        "This DVD title exceeds the maximum size allowed on a single layer disc. You had selected to make a single "
        "layer disc. You will have to reduce the title size or select to make a dual layer title disc. The total "
        "size of this title disc image is 64 sectors. The maximum number of sectors allowed is 64."},
-      {huge, geometry::kSingleLayerCapacity, "Operations error!", "is 4294967344 sectors."},
-      {huge, 2084960, "Insufficient DVD disc space!",
-       "Total disc image size of this title (4294967344 sectors) exceeds dual layer capacity of DVD."}};
+      {"wrapping sum, single layer", [] {}, huge, "Operations error!", "is 4294967344 sectors.", false},
+      {"wrapping sum, dual layer",
+       [&] {
+         job.singleLayer = 0;
+         job.layerCapacity = 2084960;
+       },
+       huge, "Insufficient DVD disc space!",
+       "Total disc image size of this title (4294967344 sectors) exceeds dual layer capacity of DVD.", false},
+      // Free space is not checked for tape.
+      {"tape",
+       [&] {
+         job.toTape = 1;
+         job.freeSectors1 = 0;
+       },
+       BackToBack({source}), "Not available", "This build of Pravel can not do that yet: writing to tape."},
+      {"no to the summary",
+       [&] {
+         job.noWarningMessagesOutput = 0;
+         t.ui.QueueAnswers({platform::Answer::kNo});
+       },
+       BackToBack({source}), "Continue?",
+       "This is a single layer DVD disc title with 64 sectors. The title is comprised of 3 Directory Folders and 5 "
+       "Files"},
+      {"source changed", [] {}, BackToBack({source, grown}), "Disc Image Builder Error!",
+       "Can not copy " + grown + " into the disc image: the file has changed since the file system was built (5 "
+       "bytes now, 3000 bytes then).",
+       true, [&] { testing::WriteFile(grown, "short"); }},
+      {"source removed", [] {}, BackToBack({source, gone}), "Disc Image Builder Error!",
+       "Can not copy " + gone + " into the disc image: No such file or directory.", true,
+       [&] { std::filesystem::remove(gone); }},
+      {"too many records", [] {}, tooMany, "Tool limits exceeded!", "", false},
+      {"metadata not ending on a block", [] {}, BackToBack({source}, 40), "Report error code 0101",
+       "Internal error caused illegal disc image format!"},
+      {"file data over the metadata", [] {}, overMetadata, "Report error code 0102", "", false},
+  };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    ClearOutcome();
-    job.singleLayer = c.layerCapacity == 2084960 ? 0 : 1;
-    job.layerCapacity = c.layerCapacity;
-    EXPECT_FALSE(Run(c.layout));
-    ASSERT_EQ(t.ui.messages.size(), 1u);
-    EXPECT_EQ(t.ui.messages[0].caption, c.caption);
-    EXPECT_TRUE(testing::Contains(t.ui.messages[0].text, c.text)) << t.ui.messages[0].text;
-    EXPECT_TRUE(MarkerExists());
-    ExpectNoImageLeft();
+    SCOPED_TRACE(c.what);
+    Reset();
+    c.prepare();
+    EXPECT_FALSE(Run(c.layout, c.afterBuild));
+    ExpectOnlyMessage(c.caption, c.wholeText ? c.text : "");
+    EXPECT_TRUE(testing::Contains(t.ui.messages.at(0).text, c.text)) << t.ui.messages.at(0).text;
+    ExpectMarkerAndNoImage();
   }
 }
 
 // Single layer short of space; dual layer short in layer 2 (kilobytes that
 // must not wrap); both image directories on one file system, enough for
-// either layer but not for both.
+// either layer but not for both; exactly the title's sectors, where
+// CONTROL.IMG's do not fit beside it.
 TEST_F(OutputFailureTest, FreeSpaceIsCheckedBeforeAnyFileData) {
   struct Case {
     bool dual;
@@ -87,68 +138,24 @@ TEST_F(OutputFailureTest, FreeSpaceIsCheckedBeforeAnyFileData) {
         "The title requires 192K bytes, 128K in layer 1 and 64K in layer 2. Layer 1 disk partition has "
         "8000000000K available and Layer 2 disk parition has 62K available."}},
       {true, 80, 80, {}},
-      // Exactly the title's sectors: CONTROL.IMG's sectors do not fit beside it.
       {false, 64, 4000000000u, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.free1);
-    ClearOutcome();
+    Reset();
     job.layerCapacity = c.dual ? 64 : geometry::kSingleLayerCapacity;
     job.singleLayer = c.dual ? 0 : 1;
     job.freeSectors1 = c.free1;
     job.freeSectors2 = c.free2;
     EXPECT_FALSE(Run(BackToBack({AddSource("a.bin", c.dual ? 40 * kSector : 5000)})));  // 88 -> 96 or 64 sectors
-    EXPECT_EQ(Captions(), (std::vector<std::string>{"Insufficient Hard Disk Space for title!", "System status"}));
+    ASSERT_EQ(t.ui.messages.size(), 2u);
+    EXPECT_EQ(t.ui.messages[0].caption, "Insufficient Hard Disk Space for title!");
+    EXPECT_EQ(t.ui.messages[1].caption, "System status");
     if (!c.texts.empty()) {
-      EXPECT_EQ(MessageTexts(), c.texts);
+      EXPECT_EQ(t.ui.messages[0].text, c.texts[0]);
+      EXPECT_EQ(t.ui.messages[1].text, c.texts[1]);
     }
-    EXPECT_TRUE(MarkerExists());
-    ExpectNoImageLeft();
-  }
-}
-
-TEST_F(OutputFailureTest, FreeSpaceIsNotCheckedForTape) {
-  job.toTape = 1;
-  job.freeSectors1 = 0;
-  EXPECT_FALSE(Run(BackToBack({AddSource("a.bin", 10)})));
-  ASSERT_EQ(t.ui.messages.size(), 1u);
-  EXPECT_EQ(t.ui.messages[0].caption, "Not available");
-  EXPECT_EQ(t.ui.messages[0].text, "This build of Pravel can not do that yet: writing to tape.");
-  EXPECT_TRUE(MarkerExists());
-  ExpectNoImageLeft();
-}
-
-TEST_F(OutputFailureTest, NoToTheSummaryFailsWithoutAnotherMessage) {
-  job.noWarningMessagesOutput = 0;
-  t.ui.QueueAnswers({platform::Answer::kNo});
-  EXPECT_FALSE(Run(BackToBack({AddSource("a.bin", 10)})));
-  ASSERT_EQ(t.ui.messages.size(), 1u);
-  EXPECT_EQ(t.ui.messages[0].caption, "Continue?");
-  EXPECT_EQ(t.ui.messages[0].buttons, platform::Buttons::kYesNo);
-  EXPECT_EQ(t.ui.messages[0].text,
-            "This is a single layer DVD disc title with 64 sectors. The title is comprised of 3 Directory Folders "
-            "and 5 Files");
-  EXPECT_TRUE(MarkerExists());
-  ExpectNoImageLeft();
-}
-
-TEST_F(OutputFailureTest, SourceChangedOrRemovedBeforeTheCopyIsNamed) {
-  const std::string grown = AddSource("grown.bin", 3000), gone = AddSource("gone.bin", 3000);
-  const std::vector<std::pair<std::function<void()>, std::string>> cases = {
-      {[&] { testing::WriteFile(grown, "short"); },
-       "Can not copy " + grown + " into the disc image: the file has changed since the file system was built (5 "
-       "bytes now, 3000 bytes then)."},
-      {[&] { std::filesystem::remove(gone); }, "Can not copy " + gone + " into the disc image: No such file or directory."}};
-  for (const auto& [change, text] : cases) {
-    SCOPED_TRACE(text);
-    ClearOutcome();
-    EXPECT_FALSE(Run(BackToBack({AddSource("a.bin", 10), grown, gone}), change));
-    ASSERT_EQ(t.ui.messages.size(), 1u);
-    EXPECT_EQ(t.ui.messages[0].caption, "Disc Image Builder Error!");
-    EXPECT_EQ(t.ui.messages[0].text, text);
-    EXPECT_TRUE(MarkerExists());
-    EXPECT_TRUE(job.fileDataList.empty());
-    testing::WriteFile(grown, Pattern(3000, 1));
+    ExpectMarkerAndNoImage();
   }
 }
 
@@ -171,9 +178,7 @@ TEST_F(OutputFailureTest, LayerTwoThatCanNotBeWritten) {
     job.layerCapacity = 64;
     job.singleLayer = 0;
     EXPECT_FALSE(Run(BackToBack({AddSource("a.bin", 40 * kSector)})));
-    ASSERT_EQ(t.ui.messages.size(), 1u);
-    EXPECT_EQ(t.ui.messages[0].caption, c.caption);
-    EXPECT_EQ(t.ui.messages[0].text, c.text);
+    ExpectOnlyMessage(c.caption, c.text);
     EXPECT_TRUE(MarkerExists());
     EXPECT_FALSE(Exists(job.imagePath1));
     EXPECT_FALSE(Exists(job.imagePath2));
@@ -187,8 +192,7 @@ TEST_F(OutputFailureTest, LayerTwoThatCanNotBeWritten) {
 TEST_F(OutputFailureTest, ImagesAreNamedAllOrNone) {
   testing::WriteFile(job.imagePath2 + "/in_the_way", "x");  // LAYER01.IMG is a folder
   EXPECT_FALSE(Run(BackToBack({AddSource("a.bin", 10)})));
-  ASSERT_EQ(t.ui.messages.size(), 1u);
-  EXPECT_EQ(t.ui.messages[0].caption, "Fatal IO error!");
+  ExpectOnlyMessage("Fatal IO error!");
   EXPECT_TRUE(MarkerExists());
   EXPECT_FALSE(Exists(job.imagePath1));
   EXPECT_FALSE(Exists(job.imagePath1 + ".part"));
@@ -200,9 +204,7 @@ TEST_F(OutputFailureTest, ImageFilesThatCanNotBeCreatedLeaveTheMarkerToTheDriver
   bool built = false;
   EXPECT_FALSE(BuildImageAndOutput(job, [&](Job&, SectorWriter&) { return built = true; }));
   EXPECT_FALSE(built);
-  ASSERT_EQ(t.ui.messages.size(), 1u);
-  EXPECT_EQ(t.ui.messages[0].caption, "Disc Image Builder Error!");
-  EXPECT_EQ(t.ui.messages[0].text, "Can not create Disc Image file " + job.imagePath1 + ".part");
+  ExpectOnlyMessage("Disc Image Builder Error!", "Can not create Disc Image file " + job.imagePath1 + ".part");
   EXPECT_FALSE(MarkerExists());
 }
 
@@ -213,36 +215,10 @@ TEST_F(OutputFailureTest, FailedBuildCleansUpAndMarks) {
     j.fileDataList.resize(3);
     return false;
   }));
-  EXPECT_TRUE(MarkerExists());
-  EXPECT_TRUE(job.fileDataList.empty());
+  ExpectMarkerAndNoImage();
   EXPECT_EQ(job.fileDataCount, 0u);
   EXPECT_FALSE(Exists(dir / "tmp/tm0000.txt"));
   EXPECT_FALSE(Exists(dir / "tmp/tm0003.txt"));
-}
-
-// Layouts the stage refuses before it writes file data: too many records,
-// metadata not ending on a block, file data over the metadata.
-TEST_F(OutputFailureTest, ImpossibleLayoutsAreRefusedBeforeWriting) {
-  const std::string source = AddSource("a.bin", 10);
-  Layout tooMany = BackToBack({source});
-  tooMany.records.resize(250001, tooMany.records[0]);
-  Layout overMetadata = BackToBack({source});
-  overMetadata.records[0].startSector = 20;
-  const std::vector<std::pair<Layout, std::string>> cases = {
-      {tooMany, "Tool limits exceeded!"}, {BackToBack({source}, 40), "Report error code 0101"},
-      {overMetadata, "Report error code 0102"}};
-  for (const auto& [layout, caption] : cases) {
-    SCOPED_TRACE(caption);
-    ClearOutcome();
-    EXPECT_FALSE(Run(layout));
-    ASSERT_EQ(t.ui.messages.size(), 1u);
-    EXPECT_EQ(t.ui.messages[0].caption, caption);
-    if (caption == "Report error code 0101") {
-      EXPECT_EQ(t.ui.messages[0].text, "Internal error caused illegal disc image format!");
-    }
-    EXPECT_TRUE(MarkerExists());
-  }
-  ExpectNoImageLeft();
 }
 
 TEST(CopyProgressText, NamesTheFileBytesRateAndTimeLeft) {
@@ -253,42 +229,41 @@ TEST(CopyProgressText, NamesTheFileBytesRateAndTimeLeft) {
   EXPECT_EQ(FormatCopyProgress("b", 3 << 20, 6 << 20, 3000), "Add to image -> b  3.0 MiB of 6.0 MiB, 1.0 MB/s, 0:03 left");
 }
 
-// A clock whose steady time advances 30 ms on every reading.
+// A clock whose steady time advances `step` ms on every reading.
 class SteppingClock final : public platform::Clock {
  public:
+  explicit SteppingClock(uint64_t step) : step_(step) {}
   platform::LocalTime Now() override { return {}; }
   uint32_t TickCount() override { return 0; }
-  uint64_t ElapsedMilliseconds() override { return elapsed_ += 30; }
+  uint64_t ElapsedMilliseconds() override { return elapsed_ += step_; }
 
  private:
-  uint64_t elapsed_ = 0;
+  uint64_t step_, elapsed_ = 0;
 };
 
+// One reading per record and one per copied block: 24 readings of 30 ms,
+// shown when 100 ms have passed since the last one shown; a clock that
+// stands still shows the first line only.
 TEST_F(OutputFailureTest, ProgressIsShownAtMostTenTimesASecond) {
   std::vector<std::string> sources;
-  for (int i = 0; i < 12; ++i) sources.push_back(AddSource(std::string(1, 'f').append(std::to_string(i)), 100));
-  Layout layout = BackToBack(sources);
-  SteppingClock clock;
-  job.clock = &clock;
-  ASSERT_TRUE(Run(layout));
-  std::vector<std::string> progress;
-  for (const std::string& line : t.ui.statusLines) {
-    if (line.rfind("Add to image -> ", 0) == 0) progress.push_back(line);
+  for (int i = 0; i < 12; ++i) sources.push_back(AddSource("f" + std::to_string(i), 100));
+  for (const auto& [step, fewest, most] : {std::tuple{30u, 5u, 8u}, std::tuple{0u, 1u, 1u}}) {
+    SCOPED_TRACE(step);
+    t.ui.statusLines.clear();
+    SteppingClock clock(step);
+    job.clock = &clock;
+    ASSERT_TRUE(Run(BackToBack(sources)));
+    std::vector<std::string> progress;
+    for (const std::string& line : t.ui.statusLines) {
+      if (line.starts_with("Add to image -> ")) progress.push_back(line);
+    }
+    ASSERT_GE(progress.size(), fewest);
+    EXPECT_LE(progress.size(), most);
+    EXPECT_EQ(progress.front(), "Add to image -> f0  0 bytes of 1.2 KiB");
+    if (step > 0) {
+      EXPECT_TRUE(progress.back().ends_with(" left")) << progress.back();
+    }
   }
-  // One reading per record and one per copied block: 24 readings of 30 ms,
-  // shown when 100 ms have passed since the last one shown.
-  ASSERT_GE(progress.size(), 5u);
-  EXPECT_LE(progress.size(), 8u);
-  EXPECT_EQ(progress.front(), "Add to image -> f0  0 bytes of 1.2 KiB");
-  EXPECT_NE(progress.back().find(" left"), std::string::npos);
-}
-
-TEST_F(OutputFailureTest, FixedClockShowsOneProgressLine) {
-  std::vector<std::string> sources = {AddSource("a", 100), AddSource("b", 100)};
-  ASSERT_TRUE(Run(BackToBack(sources)));
-  int shown = 0;
-  for (const std::string& line : t.ui.statusLines) shown += line.rfind("Add to image -> ", 0) == 0;
-  EXPECT_EQ(shown, 1);
 }
 
 }  // namespace

@@ -19,8 +19,7 @@ inline uint16_t BitwiseCrc(const uint8_t* data, size_t length) {
   uint16_t crc = 0;
   for (size_t i = 0; i < length; ++i) {
     crc ^= static_cast<uint16_t>(data[i] << 8);
-    for (int bit = 0; bit < 8; ++bit)
-      crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
+    for (int bit = 0; bit < 8; ++bit) crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
   }
   return crc;
 }
@@ -33,8 +32,7 @@ inline const uint8_t* BytesOf(const std::string& text) { return reinterpret_cast
 inline ::testing::AssertionResult TagIsValid(const uint8_t* d, uint16_t identifier, uint32_t location,
                                              uint16_t crcLength) {
   unsigned sum = 0;
-  for (int i = 0; i < 16; ++i)
-    if (i != 4) sum += d[i];
+  for (int i = 0; i < 16; ++i) sum += i == 4 ? 0 : d[i];
   std::string faults;
   if (GetLe16(d) != identifier) faults += " identifier " + std::to_string(GetLe16(d));
   if (GetLe16(d + 2) != 2) faults += " version";
@@ -72,7 +70,6 @@ inline std::string BeBytes(uint64_t value, int width) {
 inline Field BothOrders(size_t offset, int width, uint64_t value) {
   return Field(offset, LeBytes(value, width) + BeBytes(value, width));
 }
-
 // Zeros from `offset` to the end of the 2048-byte sector.
 inline Field ZerosFrom(size_t offset) { return Field(offset, std::string(2048 - offset, '\0')); }
 

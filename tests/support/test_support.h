@@ -1,8 +1,15 @@
 // Helpers shared by the tests: a temporary directory that removes itself,
-// small file writers, and a Job wired to a scripted front end.
+// small file writers, shell runs, and a Job wired to a scripted front end.
 #pragma once
 
-#include <memory>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -14,8 +21,17 @@ namespace pravel::testing {
 
 class TempDir {
  public:
-  TempDir();
-  ~TempDir();
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "pravel-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ignored);
+    std::filesystem::remove_all(path_, ignored);
+  }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
@@ -27,15 +43,33 @@ class TempDir {
   std::string path_;
 };
 
-void WriteFile(const std::string& path, const std::string& content);
-std::string ReadFile(const std::string& path);
-void MakeDirs(const std::string& path);
-bool Exists(const std::string& path);
+inline void MakeDirs(const std::string& path) { std::filesystem::create_directories(path); }
 
-// A Job ready to scan dir/title and build with dir/tmp as its temporary
-// (and template) directory, ISO Level 2 names and no name warnings (the
-// temporary directory's own path is no disc name).
-void PrepareBuildJob(Job& job, const TempDir& dir);
+inline void WriteFile(const std::string& path, const std::string& content) {
+  MakeDirs(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+}
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+inline bool Exists(const std::string& path) {
+  std::error_code ignored;
+  return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A text quoted for the shell.
+inline std::string Quoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
 
 // What a shell command printed (standard output and error) and its exit status.
 struct Outcome {
@@ -44,23 +78,34 @@ struct Outcome {
 };
 
 // Runs a command through the shell, its output going to `outputPath`.
-Outcome RunShell(const std::string& command, const std::string& outputPath);
-// A text quoted for the shell.
-std::string Quoted(const std::string& text);
-bool Contains(const std::string& text, const std::string& part);
-// build/pravel, as CTest passes it in PRAVEL_BINARY.
-std::string PravelBinary();
+inline Outcome RunShell(const std::string& command, const std::string& outputPath) {
+  int raw = std::system((command + " >" + Quoted(outputPath) + " 2>&1").c_str());
+  return Outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(outputPath)};
+}
+
+// build/pravel, as CTest passes it in PRAVEL_BINARY, else the program built
+// beside the test program.
+inline std::string PravelBinary() {
+  if (const char* path = std::getenv("PRAVEL_BINARY")) return path;
+  std::error_code ignored;
+  return (std::filesystem::read_symlink("/proc/self/exe", ignored).parent_path() / "pravel").string();
+}
+
 // A script of tests/tools.
-std::string ToolPath(const std::string& name);
-// Whether a command is on the PATH.
-bool HaveTool(const std::string& name);
+inline std::string ToolPath(const std::string& name) {
+  return (std::filesystem::path(__FILE__).parent_path().parent_path() / "tools" / name).string();
+}
 
 // A Job whose main window is a scripted front end and whose clock is fixed
-// at 2026-03-04 05:06:07.08.
+// at 2026-03-04 05:06:07.08; a question the test did not answer fails it.
 struct TestJob {
-  TestJob();
-  // A question the test did not answer is a failure of the test.
-  ~TestJob();
+  TestJob() : clock(platform::LocalTime{2026, 3, 4, 5, 6, 7, 8}, 123456) {
+    job.mainWindow = &ui;
+    job.clock = &clock;
+  }
+  ~TestJob() {
+    for (const std::string& question : ui.unexpected) ADD_FAILURE() << "unexpected question: " << question;
+  }
   platform::ScriptedUi ui;
   platform::FixedClock clock;
   Job job;
@@ -68,7 +113,11 @@ struct TestJob {
 
 // The front end showed exactly one message box; its text holds every piece
 // and its caption is `caption`.
-void ExpectOneMessage(const platform::ScriptedUi& ui, const std::vector<std::string>& pieces,
-                      const std::string& caption);
+inline void ExpectOneMessage(const platform::ScriptedUi& ui, const std::vector<std::string>& pieces,
+                             const std::string& caption) {
+  ASSERT_EQ(ui.messages.size(), 1u);
+  for (const std::string& piece : pieces) EXPECT_TRUE(Contains(ui.messages[0].text, piece)) << piece;
+  EXPECT_EQ(ui.messages[0].caption, caption);
+}
 
 }  // namespace pravel::testing

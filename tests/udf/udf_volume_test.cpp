@@ -187,19 +187,6 @@ TEST_F(VolumeStructuresTest, PatchCompletesPartitionFileSetAndIntegrity) {
   }
 }
 
-TEST_F(VolumeStructuresTest, VolumeIdentifierIsUpperCasedOnlyOnRequestAndHoldsThirtyCharacters) {
-  t.job.upperCaseNames = 1;
-  Write();
-  ExpectPrimary(At(32), 32, "TITLE_DISC");
-  ExpectPrimary(At(48), 48, "TITLE_DISC");
-
-  Sector sector{};
-  t.job.upperCaseNames = 0;
-  t.job.volumeId = std::string(31, 'x');
-  BuildUdfPrimaryDescriptor(t.job, sector.data(), 32);
-  EXPECT_EQ(Text(sector.data() + 24, 32), "\x08"s + std::string(30, 'x') + "\x1F"s);
-}
-
 // The label the operator gave shows on every UDF structure that names the
 // volume: upper-cased with the disc's names, UTF-8 read as characters.
 TEST_F(VolumeStructuresTest, LogicalVolumeAndFileSetCarryTheVolumeLabel) {
