@@ -93,7 +93,13 @@ bool VolumeImageWriter::Flush() {
   if (buffered_ == 0) return true;
   size_t count = buffered_;
   buffered_ = 0;
-  if (file_->Write(buffer_.data(), count)) return true;
+  if (file_->Write(buffer_.data(), count)) {
+    // The image is written once, front to back: its sectors can go to disk
+    // while the next are gathered.
+    const uint64_t end = onLayer2_ ? position_ - boundary_ : position_;
+    file_->StartWriteBack(end - count, count);
+    return true;
+  }
   ShowIoError(job_, "write to", path_, file_->LastError());
   return false;
 }

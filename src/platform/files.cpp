@@ -244,6 +244,10 @@ bool File::Sync() {
   return true;
 }
 
+void File::StartWriteBack(uint64_t offset, uint64_t length) {
+  ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
+}
+
 bool File::Close() {
   if (fd_ < 0) return true;
   int rc = ::close(fd_);

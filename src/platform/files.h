@@ -94,6 +94,10 @@ class File {
   bool SeekEnd();
   std::optional<uint64_t> Size() const;
   bool Sync();
+  // Asks the system to start writing the given bytes to the disk, without
+  // waiting for it: a long sequential write then ends with little left to
+  // write back. A hint: where the system can not take it, nothing happens.
+  void StartWriteBack(uint64_t offset, uint64_t length);
   bool Close();
   const std::string& LastError() const { return error_; }
 

@@ -423,8 +423,10 @@ TEST(UnfinishedRun, SourceThatChangesAfterTheSummaryLeavesNoImage) {
 }
 
 // SIGTERM once the copy is under way; SIGHUP and SIGQUIT while the run waits
-// at its question.
+// at its question. The run's input stays open until it has ended, so that
+// the signal, not the end of its input, ends it.
 TEST(UnfinishedRun, SignalsEndTheRunWithTheMarkerAndNoImage) {
+  const std::string untilEnded = "\nfor i in $(seq 400); do kill -0 $pid 2>/dev/null || break; sleep 0.05; done";
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"TERM during the copy", "echo y >&3\nsleep 0.3\nls -l \"$images\"\nkill -TERM $pid"},
       {"HUP at the question", "kill -HUP $pid"},
@@ -438,7 +440,7 @@ TEST(UnfinishedRun, SignalsEndTheRunWithTheMarkerAndNoImage) {
     MakeTitle(install);
     testing::WriteFile(install.Title() + "/BIG.BIN", "start");
     fs::resize_file(install.Title() + "/BIG.BIN", size);
-    Outcome run = RunWithQuestion(install, "images=" + Quoted(install.Images()) + "\n" + signal);
+    Outcome run = RunWithQuestion(install, "images=" + Quoted(install.Images()) + "\n" + signal + untilEnded);
     ExpectFailedWithoutImages(install, run, 130);
   }
 }
