@@ -88,18 +88,17 @@ std::string CreateFailureReason(const std::string& path) {
 
 }  // namespace
 
-// Creates (or truncates) a temporary file and writes `data` into it.
+// Creates a temporary file, or rewrites one in place, holding exactly `data`.
+// The file is opened once and never cut to nothing first: the builder rewrites
+// each directory file with a body of the same length.
 bool WriteTemporaryFile(Job& job, const std::string& path, const uint8_t* data, size_t size) {
-  if (!CreateFileChecked(path)) {
+  std::optional<platform::File> file;
+  if (IsCreatablePath(path)) file = platform::File::Open(path, platform::File::Mode::kOverwrite);
+  if (!file) {
     ShowIoError(job, "create", path, CreateFailureReason(path));
     return false;
   }
-  auto file = platform::File::Open(path, platform::File::Mode::kReadWrite);
-  if (!file) {
-    ShowIoError(job, "open", path, platform::LastErrorText());
-    return false;
-  }
-  if (!file->Write(data, size)) {
+  if (!file->Write(data, size) || !file->SetLength(size)) {
     ShowIoError(job, "write to", path, file->LastError());
     return false;
   }

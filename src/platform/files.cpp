@@ -160,6 +160,7 @@ std::optional<File> File::Open(const std::string& path, Mode mode) {
     case Mode::kReadWrite: flags |= O_RDWR; break;
     case Mode::kCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     case Mode::kAppend: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
+    case Mode::kOverwrite: flags |= O_RDWR | O_CREAT; break;
   }
   // A reader never waits for a pipe's writer: a source replaced by a FIFO
   // opens at once and reads as what it is (nothing) instead of hanging the
@@ -216,6 +217,15 @@ std::optional<size_t> File::Read(void* data, size_t size) {
 
 bool File::Seek(uint64_t offset) {
   if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
+    error_ = LastErrorText();
+    return false;
+  }
+  return true;
+}
+
+bool File::SetLength(uint64_t length) {
+  while (::ftruncate(fd_, static_cast<off_t>(length)) != 0) {
+    if (errno == EINTR) continue;
     error_ = LastErrorText();
     return false;
   }

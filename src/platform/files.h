@@ -64,6 +64,10 @@ class File {
     kReadWrite,  // existing file, read and write
     kCreate,     // create or truncate, read and write
     kAppend,     // create if missing, writes go to the end
+    kOverwrite,  // create if missing, read and write, nothing cut: the
+                 // writer sets the length with SetLength. A file rewritten
+                 // this way is not flushed early on close, as one cut to
+                 // nothing first can be.
   };
 
   File() = default;
@@ -92,6 +96,8 @@ class File {
   std::optional<size_t> ReadUpTo(void* data, size_t size);
   bool Seek(uint64_t offset);
   bool SeekEnd();
+  // Cuts or extends the file to `length` bytes.
+  bool SetLength(uint64_t length);
   std::optional<uint64_t> Size() const;
   bool Sync();
   // Asks the system to start writing the given bytes to the disk, without
