@@ -8,7 +8,8 @@
 # median wall times, the ratios, the bytes each side wrote and the peak memory
 # (maximum resident set size) of the premaster. A benchmark, not a test.
 #
-# Usage: bench/image.sh [work directory]   (TITLES="mixed small large" picks titles)
+# Usage: bench/image.sh [work directory]   (TITLES="mixed small large" picks titles;
+#   "half" is the small title's first half: with both, the growth is printed)
 #   The titles are generated under the work directory (kept and reused when it
 #   is given; a new one under $TMPDIR or /var/tmp is made and removed
 #   otherwise). It needs about 13 GB free. BUILD_DIR selects the build
@@ -30,16 +31,17 @@ fi
 cleanup() { if [[ "$made_here" == 1 ]]; then rm -rf "$work"; fi; }
 trap cleanup EXIT
 
-generate_small() {
-  local dir="$1"
+# 125 small files in each of the given number of folders.
+generate_many_small() {
+  local dir="$1" folders="$2"
   [[ -e "$dir.done" ]] && return
-  echo "generating 250,000 small files in 2,000 folders under $dir ..."
-  python3 - "$dir" <<'PY'
+  echo "generating $((folders * 125)) small files in $folders folders under $dir ..."
+  python3 - "$dir" "$folders" <<'PY'
 import os, random, sys
 root = sys.argv[1]
 rng = random.Random(1)
 payload = bytes(rng.getrandbits(8) for _ in range(8192))
-for f in range(2000):
+for f in range(int(sys.argv[2])):
     folder = os.path.join(root, "SET_%02d" % (f // 100), "FOLDER_%04d" % f)
     os.makedirs(folder, exist_ok=True)
     for i in range(125):
@@ -49,6 +51,11 @@ for f in range(2000):
 PY
   touch "$dir.done"
 }
+
+generate_small() { generate_many_small "$1" 2000; }
+# Half the small title: the growth from half to small shows whether time is
+# linear in the number of files.
+generate_half() { generate_many_small "$1" 1000; }
 
 generate_mixed() {
   local dir="$1"
@@ -153,9 +160,15 @@ run_title() {
       "" "$peer_s" "$peer_bytes" "$(echo "$premaster_s / $peer_s" | bc -l)"
   fi
   rm -rf "$work/images"
+  medians[$name]=$premaster_s
 }
 
+declare -A medians
 for name in ${TITLES:-mixed small large}; do
   "generate_$name" "$work/$name"
   run_title "$name" "$work/$name"
 done
+if [[ -n "${medians[half]:-}" && -n "${medians[small]:-}" ]]; then
+  printf 'growth  twice the files (half -> small): premaster time x %5.2f\n' \
+    "$(echo "${medians[small]} / ${medians[half]}" | bc -l)"
+fi
