@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <thread>
 
 namespace pravel::platform {
 
@@ -85,6 +86,10 @@ uint32_t SystemClock::TickCount() {
 uint64_t SystemClock::ElapsedMilliseconds() {
   auto since = std::chrono::steady_clock::now().time_since_epoch();
   return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
+void SystemClock::Sleep(uint64_t milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 }  // namespace pravel::platform

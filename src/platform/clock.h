@@ -37,6 +37,9 @@ class Clock {
   // Milliseconds of a steady clock, for measuring progress; never fixed, so
   // rates and times left stay true in reproducible builds.
   virtual uint64_t ElapsedMilliseconds() = 0;
+  // Waits this long (the steady clock moves on by as much). A clock that
+  // only tells the time does not wait.
+  virtual void Sleep(uint64_t /*milliseconds*/) {}
 };
 
 // The machine's clock in the zone the environment names (TZ). When
@@ -49,6 +52,7 @@ class SystemClock final : public Clock {
   int UtcOffsetAt(const LocalTime& wallClock) override;
   uint32_t TickCount() override;
   uint64_t ElapsedMilliseconds() override;
+  void Sleep(uint64_t milliseconds) override;
 };
 
 // A clock that always tells the same time (tests); its zone keeps the offset
@@ -60,6 +64,7 @@ class FixedClock final : public Clock {
   int UtcOffsetAt(const LocalTime&) override { return time_.utcOffsetMinutes; }
   uint32_t TickCount() override { return ticks_; }
   uint64_t ElapsedMilliseconds() override { return elapsed_; }
+  void Sleep(uint64_t milliseconds) override { elapsed_ += milliseconds; }
   void Set(LocalTime time) { time_ = time; }
   void Advance(uint64_t milliseconds) { elapsed_ += milliseconds; }
 
