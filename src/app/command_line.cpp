@@ -28,6 +28,20 @@ bool ReadFrontEndOption(const std::string& argument, CommandLineResult& result) 
       result.ok = false;
       result.error = "The option --layers= takes 1 or 2, not \"" + value + "\".";
     }
+  } else if (argument.rfind("--copies=", 0) == 0) {
+    std::string value = argument.substr(9);
+    int copies = 0;
+    for (char c : value) copies = (c >= '0' && c <= '9' && copies < 100) ? copies * 10 + (c - '0') : 1000;
+    if (!value.empty() && copies >= 1 && copies <= kMostTapeCopies) {
+      options.copies = copies;
+    } else {
+      result.ok = false;
+      result.error = "The option --copies= takes a number from 1 to 99, not \"" + value + "\".";
+    }
+  } else if (argument == "--erase-tape") {
+    options.eraseTape = true;
+  } else if (argument.rfind("--ddp=", 0) == 0 && argument.size() > 6) {
+    options.ddpFolder = argument.substr(6);
   } else {
     result.ok = false;
     result.error = "Unknown option " + argument + ".\n\n" + UsageText();
@@ -74,12 +88,20 @@ CommandLineResult ReadCommandLine(Job& job, const std::vector<std::string>& argu
     if (StartsWithNoCase(argument, "-tape")) job.tapeRequested = 1;
   }
   job.requestedLayers = result.frontEnd.layers;
+  // Copies of a tape run: as many as asked for; one when every question is
+  // answered Yes (the copy question would never end otherwise); else the
+  // operator answers after each copy.
+  job.tapeCopies = result.frontEnd.copies > 0 ? result.frontEnd.copies : (result.frontEnd.yesToAll ? 1 : 0);
+  job.eraseTapeRequested = result.frontEnd.eraseTape ? 1 : 0;
+  job.unattended = result.frontEnd.yesToAll ? 1 : 0;
+  job.ddpFolder = result.frontEnd.ddpFolder;
   return result;
 }
 
 std::string UsageText() {
   return "Usage: pravel [--console] [--yes] [--layers=1|2] [-p=PROJECT] [-dvdv=VIDEO_TS] "
-         "[-a=PROGRAM[;ICON]] [-nw] [-tape]\n"
+         "[-a=PROGRAM[;ICON]] [-nw] [-tape [--copies=N] [--ddp=FOLDER]]\n"
+         "       pravel [--console] [--yes] --erase-tape\n"
          "\n"
          "Without batch options the desktop window opens. With any of them Pravel premasters\n"
          "the project unattended and ends; \"_cdferr\" in the template directory marks a failed run.\n"
@@ -92,6 +114,10 @@ std::string UsageText() {
          "  --console       use the console front end even when a display is present\n"
          "  --yes           answer Yes to every question\n"
          "  --layers=2      make a dual-layer title (batch runs are single-layer otherwise)\n"
+         "  --copies=N      with -tape: make N copies of the tape set (1 to 99; --yes alone makes 1)\n"
+         "  --ddp=FOLDER    with -tape: write the DDP set as files in FOLDER/LAYER0 (and LAYER1)\n"
+         "                  instead of to tape, each folder with an MD5SUMS\n"
+         "  --erase-tape    erase the tape in the drive (asks first) and end\n"
          "  --help          print this text\n"
          "  --version       print the version\n"
          "\n"

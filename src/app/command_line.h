@@ -1,5 +1,6 @@
 // The command line: front-end options ("--console", "--yes", "--help",
-// "--version", "--layers=N") are taken out first; every other argument is
+// "--version", "--layers=N", "--copies=N", "--erase-tape", "--ddp=FOLDER")
+// are taken out first; every other argument is
 // read as the batch command line (-a=, -p=, -dvdv=, -nw, -tape).
 #pragma once
 
@@ -10,12 +11,17 @@
 
 namespace pravel {
 
+inline constexpr int kMostTapeCopies = 99;
+
 struct FrontEndOptions {
   bool console = false;
   bool yesToAll = false;
   bool help = false;
   bool version = false;
   int layers = 1;
+  int copies = 0;  // --copies=N; 0 when not given
+  bool eraseTape = false;
+  std::string ddpFolder;
 };
 
 struct CommandLineResult {

@@ -78,14 +78,15 @@ void StartRunFromPanel(Driver& driver, int toTape) {
   RunPremaster(driver);
 }
 
-void EraseTapeFromPanel(Driver& driver) {
+bool EraseTapeFromPanel(Driver& driver) {
   Job& job = driver.job;
   if (!AskYesNo(job, "Erasing tape will destroy all data. It may also take an hour or more to complete.",
                 "Are you sure?"))
-    return;
+    return false;
   SetBusyCursor(job, true);
   driver.stages.EraseTape(job);
   SetBusyCursor(job, false);
+  return true;
 }
 
 void RemoveSelectedSources(Job& job) {
@@ -187,6 +188,16 @@ void OnBatchTimer(Driver& driver, int timerId) {
   SetBusyCursor(driver.job, true);
   if (timerId == kBatchLoadTimer) OnBatchLoadTimer(driver);
   if (timerId == kBatchRunTimer) OnBatchRunTimer(driver);
+}
+
+void EraseTapeFromCommandLine(Driver& driver) {
+  Job& job = driver.job;
+  RemoveErrorMarker(job);
+  if (!EraseTapeFromPanel(driver)) {
+    MarkRunFailed(driver);
+    return;
+  }
+  driver.runFailed = platform::PathExists(ErrorMarkerPath(job));
 }
 
 void MarkRunFailed(Driver& driver) {

@@ -37,6 +37,9 @@ PanelArea HitPanelArea(int x, int y);
 void OnPanelClick(Driver& driver, int x, int y);
 void RunPremaster(Driver& driver);
 void OnBatchTimer(Driver& driver, int timerId);
+// --erase-tape: the panel's erase, its question included; the run fails when
+// the operator says No or the erase fails.
+void EraseTapeFromCommandLine(Driver& driver);
 
 // Creates the error marker and notes that the run failed.
 void MarkRunFailed(Driver& driver);

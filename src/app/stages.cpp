@@ -4,6 +4,7 @@
 #include "intake/alias_files.h"
 #include "intake/tree_scan.h"
 #include "output/image_output.h"
+#include "output/tape_output.h"
 
 namespace pravel {
 
@@ -21,7 +22,9 @@ class ProductionStages final : public Stages {
   void RemoveAliasFiles(Job& job) override { pravel::RemoveAliasFiles(job); }
   void RemoveTreeListingFiles(Job& job) override { pravel::RemoveTreeListingFiles(job); }
   void RemoveUnfinishedImages(Job& job) override { pravel::RemoveUnfinishedImages(job); }
-  void EraseTape(Job& job) override { ShowNotYetBuilt(job, "erasing a tape"); }
+  void EraseTape(Job& job) override {
+    if (!pravel::EraseTape(job)) CreateErrorMarker(job);
+  }
 };
 
 }  // namespace

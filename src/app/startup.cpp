@@ -68,6 +68,10 @@ bool StartUp(Driver& driver) {
 int RunProgram(Driver& driver) {
   Job& job = driver.job;
   if (!StartUp(driver)) return kExitStartupFailed;
+  if (job.eraseTapeRequested) {
+    EraseTapeFromCommandLine(driver);
+    return driver.runFailed ? kExitRunFailed : kExitOk;
+  }
   if (job.batchMode == 0) {
     ShowMessage(job,
                 "This build has no desktop window yet. Start a batch run with -p=<project folder> "

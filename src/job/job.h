@@ -16,6 +16,7 @@
 namespace pravel::platform {
 class Ui;
 class Clock;
+class TapeLibrary;
 }  // namespace pravel::platform
 
 namespace pravel {
@@ -89,6 +90,10 @@ struct Job {
   std::string autorunArg;
   int noWarnings = 0;
   int tapeRequested = 0;
+  int tapeCopies = 0;          // copies a tape run makes; 0: the operator answers after each
+  int eraseTapeRequested = 0;  // --erase-tape
+  int unattended = 0;          // --yes: every question is answered Yes, nobody changes tapes
+  std::string ddpFolder;       // --ddp=FOLDER: the tape files go to disk files there
   int requestedLayers = 1;  // --layers=2 makes a batch run dual-layer
 
   // --- installation configuration -----------------------------------------
@@ -169,6 +174,9 @@ struct Job {
   std::string paliasPath;
   uint32_t paliasCount = 0;
   int tapeDevice = 0;
+  // The tape library the tape output drives; opened from the installation's
+  // configuration when tape work starts, unless one is given (tests).
+  std::shared_ptr<platform::TapeLibrary> tapeLibrary;
   std::string statusText;  // the last status line, shown again on repaint
   std::shared_ptr<ShortNameTable> shortNames;  // built on first use
 

@@ -18,6 +18,15 @@ bool AskYesNo(Job& job, const std::string& text, const std::string& caption) {
                                      platform::Icon::kQuestion) == platform::Answer::kYes;
 }
 
+void ShowAnsweredQuestion(Job& job, const std::string& text, const std::string& caption, bool yes) {
+  if (job.mainWindow) job.mainWindow->ShowAnsweredQuestion(text, caption, yes ? platform::Answer::kYes : platform::Answer::kNo);
+}
+
+bool WaitForOperator(Job& job, const std::string& text, const std::string& caption) {
+  if (!job.mainWindow) return false;
+  return job.mainWindow->ShowMessage(text, caption, platform::Buttons::kOkWhenReady) == platform::Answer::kOk;
+}
+
 void ShowStatus(Job& job, const std::string& text) {
   AssignFieldCut(job.statusText, text, capacity::kStatusText);
   if (job.mainWindow) job.mainWindow->ShowStatus(text);

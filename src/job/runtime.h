@@ -15,6 +15,12 @@ void ShowMessage(Job& job, const std::string& text, const std::string& caption);
 // A Yes/No question with the question icon; true for Yes.
 bool AskYesNo(Job& job, const std::string& text, const std::string& caption);
 
+// A Yes/No question the command line answered already: shown with its answer.
+void ShowAnsweredQuestion(Job& job, const std::string& text, const std::string& caption, bool yes);
+// An OK message the operator answers once a physical step is done; false
+// when nobody can answer it.
+bool WaitForOperator(Job& job, const std::string& text, const std::string& caption);
+
 void ShowStatus(Job& job, const std::string& text);
 void ShowMakingLabel(Job& job);
 void SetBusyCursor(Job& job, bool busy);

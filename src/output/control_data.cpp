@@ -27,17 +27,32 @@ void BuildPhysicalFormatSector(const Job& job, uint8_t* sector) {
   if (dual) PutBe32(sector + 12, job.layerCapacity + kDataAreaStart);
 }
 
-bool WriteControlImage(Job& job) {
+namespace {
+
+bool WriteControlSectors(Job& job, const Sector& sector) {
   const std::string path = UnfinishedImagePath(job.imagePath1);
   auto file = OpenOutputFile(job, path);
   if (!file) return false;
-  Sector sector{};
-  BuildPhysicalFormatSector(job, sector.data());
   SectorWriter writer(job, *file, path);
   if (!writer.AppendImageSector(sector.data())) return false;
   if (!writer.AppendZeroSectors(kControlZeroSectors)) return false;
   if (!writer.FlushImageSectors()) return false;
   return CloseOutputFile(job, *file, path);
+}
+
+}  // namespace
+
+bool WriteControlImage(Job& job) {
+  Sector sector{};
+  BuildPhysicalFormatSector(job, sector.data());
+  return WriteControlSectors(job, sector);
+}
+
+bool WriteLayer2ControlImage(Job& job, uint32_t firstLayer2Sector) {
+  Sector sector{};
+  BuildPhysicalFormatSector(job, sector.data());
+  PutBe32(sector.data() + 4, firstLayer2Sector + kDataAreaStart);
+  return WriteControlSectors(job, sector);
 }
 
 }  // namespace pravel

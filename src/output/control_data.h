@@ -18,4 +18,9 @@ void BuildPhysicalFormatSector(const Job& job, uint8_t* sector);
 // Writes CONTROL.IMG (imagePath1), 32,768 bytes.
 bool WriteControlImage(Job& job);
 
+// Writes CONTROL.IMG as the layer-2 tape's control data: the dual-layer
+// physical format sector whose data area starts at the physical number of
+// `firstLayer2Sector`, then 15 zero sectors.
+bool WriteLayer2ControlImage(Job& job, uint32_t firstLayer2Sector);
+
 }  // namespace pravel

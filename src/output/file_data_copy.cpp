@@ -25,7 +25,7 @@ bool RefuseSource(Job& job, const std::string& path, const std::string& reason) 
 
 // Copies the record's bytes, as the reader gives them, and fills the rest of
 // its sectors with zeros.
-bool CopyRecord(Job& job, size_t index, VolumeImageWriter& image, SourceReader& reader, CopyProgress& progress) {
+bool CopyRecord(Job& job, size_t index, VolumeSink& image, SourceReader& reader, CopyProgress& progress) {
   const FileDataRecord& record = job.fileDataList[index];
   for (;;) {
     SourceReader::Piece piece = reader.Next();
@@ -80,9 +80,9 @@ bool VolumeImageWriter::Append(const uint8_t* data, size_t size) {
   return true;
 }
 
-bool VolumeImageWriter::AppendZeros(uint64_t size) {
+bool VolumeSink::AppendZeros(uint64_t size) {
   while (size > 0) {
-    size_t chunk = static_cast<size_t>(std::min<uint64_t>(size, buffer_.size()));
+    size_t chunk = static_cast<size_t>(std::min<uint64_t>(size, kCopyBlockSize));
     if (!Append(nullptr, chunk)) return false;
     size -= chunk;
   }
@@ -124,25 +124,28 @@ bool VolumeImageWriter::SwitchToLayer2() {
   return false;
 }
 
-bool CopyFileData(Job& job) {
+bool AppendFileDataAndAnchor(Job& job, VolumeSink& sink) {
   CopyProgress progress(job, TotalFileBytes(job));
-  VolumeImageWriter image(job, job.layerCapacity);
-  if (!image.Open(job.fileDataStart)) return false;
   SourceReader reader(job.fileDataList);
   for (size_t i = 0; i < job.fileDataList.size(); ++i) {
     const FileDataRecord& record = job.fileDataList[i];
     progress.StartFile(LastPathComponent(record.path));
     if (record.sectorCount == 0) continue;
     // The records lie back to back; a gap the layout leaves reads as zeros.
-    if (!image.AppendZeros(SectorBytes(record.startSector) - image.Position())) return false;
-    if (!CopyRecord(job, i, image, reader, progress)) return false;
+    if (!sink.AppendZeros(SectorBytes(record.startSector) - sink.Position())) return false;
+    if (!CopyRecord(job, i, sink, reader, progress)) return false;
   }
   uint64_t anchorSector = job.volumeSectors - 1;
-  if (!image.AppendZeros(SectorBytes(anchorSector) - image.Position())) return false;
+  if (!sink.AppendZeros(SectorBytes(anchorSector) - sink.Position())) return false;
   Sector anchor{};
   BuildAnchorPointer(anchor.data(), static_cast<uint32_t>(anchorSector));
-  if (!image.Append(anchor.data(), anchor.size())) return false;
-  return image.Close();
+  return sink.Append(anchor.data(), anchor.size());
+}
+
+bool CopyFileData(Job& job) {
+  VolumeImageWriter image(job, job.layerCapacity);
+  if (!image.Open(job.fileDataStart)) return false;
+  return AppendFileDataAndAnchor(job, image) && image.Close();
 }
 
 }  // namespace pravel

@@ -17,19 +17,28 @@ namespace pravel {
 // Bytes moved per read and per image write.
 inline constexpr size_t kCopyBlockSize = 4 << 20;
 
+// Where the volume's bytes go, front to back: the layer images or the tape.
+class VolumeSink {
+ public:
+  virtual ~VolumeSink() = default;
+  // Appends `size` bytes; `data` nullptr appends zeros. False after a message.
+  virtual bool Append(const uint8_t* data, size_t size) = 0;
+  // The volume byte the next append goes to.
+  virtual uint64_t Position() const = 0;
+  bool AppendZeros(uint64_t size);
+};
+
 // Writes the volume sequentially from some sector on, splitting it over the
 // two layer images at the layer boundary.
-class VolumeImageWriter {
+class VolumeImageWriter final : public VolumeSink {
  public:
   VolumeImageWriter(Job& job, uint64_t layerCapacitySectors);
   // Opens LAYER01.IMG and positions it at `sector` (below the boundary).
   bool Open(uint64_t sector);
-  bool Append(const uint8_t* data, size_t size);
-  bool AppendZeros(uint64_t size);
+  bool Append(const uint8_t* data, size_t size) override;
   // Writes what is held and closes the image being written.
   bool Close();
-  // The volume byte the next append goes to.
-  uint64_t Position() const { return position_; }
+  uint64_t Position() const override { return position_; }
 
  private:
   bool Flush();
@@ -44,6 +53,11 @@ class VolumeImageWriter {
   uint64_t position_ = 0;
   bool onLayer2_ = false;
 };
+
+// Appends the file data of the sorted list, each file at its start sector
+// (zeros fill a gap), then zeros up to the closing anchor and the anchor.
+// The sink stands at fileDataStart. False after a message.
+bool AppendFileDataAndAnchor(Job& job, VolumeSink& sink);
 
 // Copies the file data of the sorted list into the layer images and closes
 // the volume with its anchor. False after a message.

@@ -12,6 +12,7 @@
 #include "output/file_data_copy.h"
 #include "output/output_files.h"
 #include "output/output_logs.h"
+#include "output/tape_output.h"
 #include "platform/files.h"
 #include "udf/udf_factory.h"
 
@@ -316,10 +317,6 @@ bool CheckFileDataLayout(Job& job) {
   return true;
 }
 
-// Tape output is not part of this build.
-void ShowTapeNotAvailable(Job& job) {
-  ShowMessage(job, "This build of Pravel can not do that yet: writing to tape.", "Not available");
-}
 
 }  // namespace
 
@@ -337,11 +334,8 @@ bool WriteImageSet(Job& job, const FileSystemBuilder& build) {
   if (!DecideLayout(job, metadataLength)) return FailRun(job);
   if (!CheckFileDataLayout(job)) return FailRun(job);
   if (!WriteControlImage(job)) return FailRun(job);
-  if (job.toTape != 0) {
-    ShowTapeNotAvailable(job);
-    return FailRun(job);
-  }
-  if (!CopyFileData(job)) return FailRun(job);
+  const bool delivered = job.toTape != 0 ? WriteTitleToTape(job) : CopyFileData(job);
+  if (!delivered) return FailRun(job);
   FreeFileDataList(job);
   return NameFinishedImages(job) || FailRun(job);
 }

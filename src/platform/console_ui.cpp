@@ -40,6 +40,7 @@ Answer ConsoleUi::ShowMessage(const std::string& text, const std::string& captio
     std::fflush(out_);
     return Answer::kOk;
   }
+  if (buttons == Buttons::kOkWhenReady) return WaitForEnter();
   if (yesToAll_) {
     std::fprintf(out_, "[y/n] yes\n");
     std::fflush(out_);
@@ -57,6 +58,26 @@ Answer ConsoleUi::ShowMessage(const std::string& text, const std::string& captio
     if (reply == "y" || reply == "yes") return Answer::kYes;
     if (reply == "n" || reply == "no") return Answer::kNo;
   }
+}
+
+Answer ConsoleUi::WaitForEnter() {
+  if (yesToAll_) {
+    std::fprintf(out_, "[Enter] ok\n");
+    std::fflush(out_);
+    return Answer::kOk;
+  }
+  std::fprintf(out_, "[Enter when ready] ");
+  std::fflush(out_);
+  char line[256];
+  if (std::fgets(line, sizeof line, in_) != nullptr) return Answer::kOk;
+  std::fprintf(out_, "(end of input)\n");
+  return Answer::kNo;
+}
+
+void ConsoleUi::ShowAnsweredQuestion(const std::string& text, const std::string& caption, Answer answer) {
+  EndStatusLine();
+  std::fprintf(out_, "%s: %s\n[y/n] %s\n", caption.c_str(), text.c_str(), answer == Answer::kYes ? "yes" : "no");
+  std::fflush(out_);
 }
 
 void ConsoleUi::ShowStatus(const std::string& text) {

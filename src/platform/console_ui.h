@@ -1,6 +1,7 @@
 // The console front end: message boxes go to standard error with their
 // caption and text; questions read y/yes or n/no from standard input (end of
-// input counts as No, --yes answers Yes to all); the status line is rewritten
+// input counts as No, --yes answers Yes to all; an OK that waits for the
+// operator waits for Enter); the status line is rewritten
 // in place on a terminal and printed at most once a second elsewhere.
 #pragma once
 
@@ -21,6 +22,7 @@ class ConsoleUi final : public Ui {
 
   Answer ShowMessage(const std::string& text, const std::string& caption, Buttons buttons,
                      Icon icon) override;
+  void ShowAnsweredQuestion(const std::string& text, const std::string& caption, Answer answer) override;
   void ShowStatus(const std::string& text) override;
   void ShowMakingLabel() override { ShowStatus("Making DVD:"); }
   void SetCursor(Cursor) override {}
@@ -36,6 +38,8 @@ class ConsoleUi final : public Ui {
 
  private:
   void EndStatusLine();
+  // The OK of a physical step: Enter on the console (end of input: kNo).
+  Answer WaitForEnter();
 
   bool yesToAll_;
   std::FILE* out_;

@@ -39,6 +39,9 @@ class TapeLibrary {
   virtual int WriteFilemarks(int index, int count) = 0;
   // `longErase` 1 erases the whole tape.
   virtual int Erase(int index, int longErase) = 0;
+  // True when a load after a written cartridge mounts a fresh one without
+  // anybody at the drive (a virtual drive does).
+  virtual bool MountsNextCartridgeItself() const { return false; }
 };
 
 // Asked before a cartridge that already holds data is written over; true

@@ -11,7 +11,9 @@
 
 namespace pravel::platform {
 
-enum class Buttons { kOk, kYesNo };
+// kOkWhenReady: an OK the operator gives once a physical step is done (a
+// tape swapped); a front end that can not be answered returns kNo for it.
+enum class Buttons { kOk, kYesNo, kOkWhenReady };
 enum class Icon { kNone, kQuestion, kExclamation };
 enum class Answer { kOk, kYes, kNo };
 enum class Cursor { kArrow, kBusy };
@@ -29,6 +31,11 @@ class Ui {
   // A modal message box owned by the main window; returns the button pressed.
   virtual Answer ShowMessage(const std::string& text, const std::string& caption,
                              Buttons buttons = Buttons::kOk, Icon icon = Icon::kNone) = 0;
+
+  // Shows a Yes/No question that the command line has answered already.
+  virtual void ShowAnsweredQuestion(const std::string& text, const std::string& caption, Answer answer) {
+    ShowMessage(text + (answer == Answer::kYes ? " [Yes]" : " [No]"), caption);
+  }
 
   // Replaces the one line of progress text.
   virtual void ShowStatus(const std::string& text) = 0;

@@ -100,6 +100,8 @@ class VirtualTapeLibrary final : public TapeLibrary {
     return Flush();
   }
 
+  bool MountsNextCartridgeItself() const override { return true; }
+
   int Erase(int index, int /*longErase*/) override {
     if (index != kDriveIndex || !cartridge_) return tape_status::kNoMedium;
     gathered_.clear();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "output/ddp_description.h"
+#include "output/md5.h"
 #include "output/sense_messages.h"
 #include "output/tape_labels.h"
 #include "support/test_support.h"
@@ -157,6 +158,26 @@ TEST(SenseMessages, TheTableHoldsItsRowsInOrderWithReadableTexts) {
     EXPECT_EQ(text->find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ_command"), std::string_view::npos) << *text;
   }
   EXPECT_EQ(rows, kSenseMessageRows);
+}
+
+TEST(Md5, DigestsOfTheReferenceMessagesAndOfDataFedInPieces) {
+  const std::pair<std::string, const char*> vectors[] = {
+      {"", "d41d8cd98f00b204e9800998ecf8427e"},
+      {"a", "0cc175b9c0f1b6a831c399e269772661"},
+      {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+      {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+      {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+      {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+       "57edf4a22be3c955ac49da2e2107b67a"},
+  };
+  for (const auto& [message, digest] : vectors) {
+    Md5 whole;
+    whole.Update(reinterpret_cast<const uint8_t*>(message.data()), message.size());
+    EXPECT_EQ(whole.HexDigest(), digest) << message;
+    Md5 pieces;
+    for (char c : message) pieces.Update(reinterpret_cast<const uint8_t*>(&c), 1);
+    EXPECT_EQ(pieces.HexDigest(), digest) << message;
+  }
 }
 
 }  // namespace
