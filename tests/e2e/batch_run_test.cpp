@@ -162,9 +162,9 @@ void ExpectRootOf(const Installation& install, const Strings& names, const Strin
   EXPECT_EQ(check.status, 0) << check.output;
 }
 
-TEST(BatchRun, GeneratedTreeComesBackFromEveryReaderTheSameTwice) {
+TEST(BatchRun, GeneratedTreeComesBackFromEveryReader) {
   Installation install;
-  install.environment += " TZ=Asia/Kolkata";  // the build date is UTC whatever the zone
+  install.environment += " TZ=Asia/Kolkata";
   GenerateTree(install.Title());
   WriteFile(install.Marker(), "");
   WriteFile(install.Home() + "/DVDFROM.INI", "[cdformat]\r\nvolume_id=GENERATED_TITLE\r\n");
@@ -182,18 +182,8 @@ TEST(BatchRun, GeneratedTreeComesBackFromEveryReaderTheSameTwice) {
   Outcome info = RunShell("udfinfo " + Quoted(layer1), install.root / "udfinfo.txt");
   EXPECT_TRUE(Contains(info.output, "\nvid=GENERATED_TITLE\n")) << info.output;
 
-  // A second run with the same build date gives the same bytes: the files'
-  // own times play no part.
-  const std::string first = ReadFile(layer1), firstControl = ReadFile(install.Images() + "/CONTROL.IMG");
-  for (const auto& entry : fs::recursive_directory_iterator(install.Title()))
-    fs::last_write_time(entry.path(), fs::file_time_type::clock::now() - std::chrono::hours(50));
-  ASSERT_EQ(install.RunBatch().status, 0);
-  const std::string second = ReadFile(layer1);
-  ASSERT_EQ(second.size(), first.size());
-  EXPECT_TRUE(second == first) << "LAYER01.IMG differs first at byte "
-                               << (std::mismatch(first.begin(), first.end(), second.begin()).first - first.begin());
-  EXPECT_TRUE(ReadFile(install.Images() + "/CONTROL.IMG") == firstControl);
-  EXPECT_EQ(second.substr(16 * kSector + 813, 16), "2026010100000000");  // the primary's creation date
+  // The build date is UTC whatever the zone; that the files' own times play
+  // no part shows in the recorded bytes of ReproducibleImage.
   const int64_t epoch = std::stoll(kSourceDateEpoch);
   Outcome dates = CheckDates(install, "UTC", epoch, epoch);
   EXPECT_EQ(dates.status, 0) << dates.output;
@@ -376,8 +366,7 @@ Outcome RunScript(const Installation& install, const std::string& script) {
 
 // The command line of a batch run that answers every question.
 std::string BatchCommand(const Installation& install) {
-  return install.environment + " KESTRAND_HOME=" + Quoted(install.Home()) + " " + Quoted(testing::PravelBinary()) +
-         " --console --yes -p=" + Quoted(install.Title()) + " </dev/null";
+  return install.Command("--console --yes -p=" + Quoted(install.Title())) + " </dev/null";
 }
 
 // Runs a batch run without --yes whose standard input is a pipe: once the
@@ -388,9 +377,8 @@ std::string BatchCommand(const Installation& install) {
 Outcome RunWithQuestion(const Installation& install, const std::string& atQuestion) {
   const std::string fifo = install.root / "answers", output = install.root / "run.txt";
   const std::string script =
-      "mkfifo " + Quoted(fifo) + "\n" + install.environment + " KESTRAND_HOME=" + Quoted(install.Home()) + " " +
-      Quoted(testing::PravelBinary()) + " --console -p=" + Quoted(install.Title()) + " <" + Quoted(fifo) + " >" +
-      Quoted(output) + " 2>&1 &\npid=$!\nexec 3>" + Quoted(fifo) +
+      "mkfifo " + Quoted(fifo) + "\n" + install.Command("--console -p=" + Quoted(install.Title())) + " <" +
+      Quoted(fifo) + " >" + Quoted(output) + " 2>&1 &\npid=$!\nexec 3>" + Quoted(fifo) +
       "\nanswered=0\nfor i in $(seq 400); do\n  seen=$(cat " + Quoted(output) +
       ")\n  case \"$seen\" in *Continue?*) break;; esac\n  kill -0 $pid || break\n"
       "  asked=$(printf '%s' \"$seen\" | grep -o '\\[y/n\\]' | wc -l)\n  if [ \"$asked\" -gt \"$answered\" ]; then echo y >&3; answered=$asked; fi\n  sleep 0.05\ndone\n" +

@@ -33,15 +33,16 @@ struct ScanFixture {
 
   // Builds sources from lines "<kind> <path under src>": d a folder, f a file,
   // p a pipe, s a selection, P the project folder, l "<link> -> <target>" a
-  // symbolic link.
+  // symbolic link, "a" autorun on.
   void Make(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
-      const std::string path = line.substr(2);
+      const std::string path = line.size() > 2 ? line.substr(2) : "";
       switch (line[0]) {
         case 'd': MakeDirs(Src(path)); break;
         case 'f': WriteFile(Src(path), path); break;
         case 's': Select(path); break;
         case 'P': job.projectPath = Src(path); break;
+        case 'a': job.autorunEnabled = 1; break;
         case 'p':
           MakeDirs(std::filesystem::path(Src(path)).parent_path());
           ASSERT_EQ(::mkfifo(Src(path).c_str(), 0600), 0) << path;

@@ -215,14 +215,12 @@ TEST(ProjectLoad, TheDvdVideoFolderComesFirstAndTheProjectContentsFollow) {
   ASSERT_TRUE(WriteDirectoryListings(scan.job, DirectoryLines(scan.job.treeListPath)));
   EXPECT_EQ(Lines(scan.Tmp("tm0000.txt")),
             (Strings{scan.Src("P/VIDEO_TS/"), scan.Src("P/.hidden"), scan.Src("P/EXTRA/"), scan.Src("P/b.txt")}));
-}
 
-TEST(ProjectLoad, AMissingProjectAddsNothing) {
-  ScanFixture scan;
-  scan.job.projectPath = scan.Src("NOWHERE");
-  EXPECT_TRUE(LoadProjectSources(scan.job));
-  EXPECT_EQ(scan.job.sourceCount, 0u);
-  EXPECT_TRUE(scan.Messages().empty());
+  ScanFixture missing;  // a missing project adds nothing
+  missing.job.projectPath = missing.Src("NOWHERE");
+  EXPECT_TRUE(LoadProjectSources(missing.job));
+  EXPECT_EQ(missing.job.sourceCount, 0u);
+  EXPECT_TRUE(missing.Messages().empty());
 }
 
 constexpr const char* kFormat = "Format error, aborting";
@@ -272,6 +270,8 @@ TEST(ScanRefusals, EachRefusedSourceEndsTheScanWithOneMessageNamingIt) {
       {"trailing blank", {"d T/F/trailing ", "s T/F"}, {"[src/T/F/trailing ]"}, kFormat, false},
       {"empty project path", {}, {}, kUsage},
       {"project path that is no folder", {"f file", "P file"}, {"[src/file]"}, kIo},
+      {"generated AUTORUN.INF beside a selected one", {"d T/F", "f T/autorun.inf", "s T/F", "s T/autorun.inf", "a"},
+       {"tmp/AUTORUN.INF"}, kFormat},
       {"project entry named with 65 characters", {"f P/" + name65, "P P"},
        {"The file/directory name [src/P/" + name65 +
         "] exceeds the maximum file name length accepted by this tool and the DVD file systems."},
@@ -289,14 +289,6 @@ TEST(ScanRefusals, EachRefusedSourceEndsTheScanWithOneMessageNamingIt) {
       EXPECT_FALSE(testing::Exists(scan.job.treeListPath));
     }
   }
-}
-
-TEST(ScanRefusals, TheGeneratedAutorunClashesWithASelectedOne) {
-  ScanFixture scan;
-  scan.Make({"d T/F", "f T/autorun.inf", "s T/F", "s T/autorun.inf"});
-  scan.job.autorunEnabled = 1;
-  EXPECT_FALSE(BuildTreeListing(scan.job));
-  scan.ExpectOneMessage({scan.Tmp("AUTORUN.INF")}, kFormat);
 }
 
 TEST(ScanRefusals, AFolderThatCanNotBeListedEndsTheScan) {
@@ -416,19 +408,6 @@ TEST(AliasFiles, TheLaterFileWinsAndANameHoldingAnEqualsSignIsFound) {
   EXPECT_EQ(aliases.Find("A/y"), std::nullopt);
   EXPECT_EQ(aliases.Find("A/k=v.txt"), "/s/A/k=v.txt");
   EXPECT_EQ(aliases.Find("A/k"), "/s/A/k");
-}
-
-TEST(AliasFiles, WriteAliasEntryGoesThroughTheProfileLayer) {
-  ScanFixture scan;
-  scan.job.sourceBases = {"/d/TITLE"};
-  StartAliasFiles(scan.job);
-  WriteAliasEntry(scan.job, "/d/TITLE/EXTRAS/README.TXT", true);
-  WriteAliasEntry(scan.job, "/d/TITLE/a=b.txt", false);
-  ASSERT_TRUE(FinishAliasFiles(scan.job));
-  EXPECT_EQ(ReadFile(scan.Tmp("palias00.ini")),
-            "[palias]\r\nEXTRAS/README.TXT=/d/TITLE/EXTRAS/README.TXT\r\na=b.txt=/d/TITLE/a=b.txt\r\n");
-  NextAliasFileIfFull(scan.job);
-  EXPECT_EQ(scan.job.paliasCount, 1u);
 }
 
 TEST(CleanUps, EveryListingAndAliasFileGoesEvenPastAGapAndAnEmptyDirectoryIsNoError) {

@@ -23,19 +23,16 @@ EARLY = datetime.timedelta(minutes=2)
 LATE = datetime.timedelta(seconds=5)
 UDF_LOCAL_TIME = 1
 
-
 def volume_dates(descriptor, name):
     for field in ("creation", "modification", "effective"):
         d = getattr(descriptor, "volume_%s_date" % field)
         yield ("%s %s date" % (name, field), (d.year, d.month, d.dayofmonth, d.hour, d.minute, d.second),
                d.gmtoffset * 15)
 
-
 def record_date(where, record):
     d = record.date
     return (where, (1900 + d.years_since_1900, d.month, d.day_of_month, d.hour, d.minute, d.second),
             d.gmtoffset * 15)
-
 
 def directory_dates(iso, path_kind, name):
     for folder, dirs, files in iso.walk(**{path_kind: "/"}):
@@ -43,12 +40,10 @@ def directory_dates(iso, path_kind, name):
             path = folder.rstrip("/") + "/" + entry
             yield record_date("%s record %s" % (name, path), iso.get_record(**{path_kind: path}))
 
-
 def udf_timestamp(where, t, problems):
     if t.timetype != UDF_LOCAL_TIME:
         problems.append("%s: timestamp type %d" % (where, t.timetype))
     return (where, (t.year, t.month, t.day, t.hour, t.minute, t.second), t.tz)
-
 
 def udf_dates(iso, problems):
     yield udf_timestamp("UDF primary volume descriptor", iso.udf_main_descs.pvds[0].recording_date, problems)
@@ -61,7 +56,6 @@ def udf_dates(iso, problems):
         for field in ("access_time", "mod_time", "attr_time"):
             yield udf_timestamp("UDF %s of %s" % (field, path), getattr(record, field), problems)
 
-
 def check(dates, zone, start, end, problems):
     offsets = {int(zone.utcoffset(moment).total_seconds()) // 60 for moment in (start, end)}
     for where, fields, offset in dates:
@@ -71,7 +65,6 @@ def check(dates, zone, start, end, problems):
         instant = datetime.datetime(*fields, tzinfo=datetime.timezone(datetime.timedelta(minutes=offset)))
         if not start - EARLY <= instant <= end + LATE:
             problems.append("%s: %s is not a moment of the run (%s to %s)" % (where, instant, start, end))
-
 
 def main():
     parser = argparse.ArgumentParser()
@@ -100,7 +93,6 @@ def main():
     for problem in problems:
         print(problem)
     return 1 if problems else 0
-
 
 if __name__ == "__main__":
     sys.exit(main())

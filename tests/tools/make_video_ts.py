@@ -29,24 +29,19 @@ VIDEO_ATTRIBUTES = bytes([0x43, 0x00])
 # Navigation command "jump to title 1".
 JUMP_TO_TITLE_1 = bytes([0x30, 0x02, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00])
 
-
 u8, u16, u32 = (struct.Struct(form).pack for form in (">B", ">H", ">I"))
-
 
 def pad_to_sector(data):
     return data + bytes(-len(data) % SECTOR)
 
-
 def put(buffer, offset, data):
     buffer[offset:offset + len(data)] = data
-
 
 # --- program chains ---------------------------------------------------------
 
 PGC_HEADER = 236
 CELL_PLAYBACK = 24
 CELL_POSITION = 4
-
 
 def program_chain(cell_sectors=None, pre=(), post=()):
     """A program chain: one program of one cell spanning `cell_sectors`
@@ -83,7 +78,6 @@ def program_chain(cell_sectors=None, pre=(), post=()):
     put(header, 228, u16(command_offset) + u16(map_offset) + u16(playback_offset) + u16(position_offset))
     return bytes(header + tail)
 
-
 def pgc_table(entry_id, pgc):
     """A program chain information table holding one program chain."""
     start = 16
@@ -91,35 +85,28 @@ def pgc_table(entry_id, pgc):
     table += u8(entry_id) + u8(0) + u16(0) + u32(start)
     return table + pgc
 
-
 def cell_address_table(sectors):
     return u16(1) + u16(0) + u32(8 + 12 - 1) + u16(1) + u8(1) + u8(0) + u32(0) + u32(sectors - 1)
-
 
 def vobu_address_map(sectors):
     return u32(4 + 4 * sectors - 1) + b"".join(u32(n) for n in range(sectors))
 
-
 # --- video objects ----------------------------------------------------------
-
 
 def pack_header():
     # MPEG-2 pack header, SCR 0, mux rate 25200 (10.08 Mbit/s), no stuffing.
     return bytes([0x00, 0x00, 0x01, 0xBA, 0x44, 0x00, 0x04, 0x00, 0x04, 0x01, 0x01, 0x89, 0xC3, 0xF8])
-
 
 def system_header():
     body = bytes([0x80, 0xC4, 0xE1, 0x04, 0xE1, 0xFF])
     body += bytes([0xB9, 0xE0, 0xE8, 0xB8, 0xC0, 0x20, 0xBD, 0xE0, 0x3A, 0xBF, 0xE0, 0x02])
     return bytes([0x00, 0x00, 0x01, 0xBB]) + u16(len(body)) + body
 
-
 def private_stream_2(substream, payload_length, payload):
     data = bytearray(payload_length)
     data[0] = substream
     put(data, 1, payload)
     return bytes([0x00, 0x00, 0x01, 0xBF]) + u16(payload_length) + bytes(data)
-
 
 def navigation_pack(lbn, index, count, vob_id):
     """The navigation pack that makes up VOBU `index` of `count`; `lbn` is its
@@ -142,20 +129,18 @@ def navigation_pack(lbn, index, count, vob_id):
     assert len(pack) == SECTOR
     return pack
 
-
 def video_object_set(packs, vob_id=1):
     return b"".join(navigation_pack(n, n, packs, vob_id) for n in range(packs))
-
 
 # --- information files ------------------------------------------------------
 
 # The faults --break makes, each alone in an otherwise valid title.
 BREAKS = ("overlap", "short")
-
+# Navigation packs of each VTS_nn_1.VOB and of VIDEO_TS.VOB; a cell spans at least two.
+TITLE_PACKS, MENU_PACKS = 4, 2
 
 def sectors(data):
     return -(-len(data) // SECTOR)
-
 
 def table_sectors(tables):
     """The sector of each table behind a one-sector management table, and the
@@ -166,10 +151,8 @@ def table_sectors(tables):
         first += sectors(table)
     return starts, first
 
-
 def information_file(mat, tables):
     return b"".join(pad_to_sector(table) for table in [bytes(mat)] + tables)
-
 
 def title_search_table(titles):
     """One title of one chapter per (title set number, first sector of that
@@ -179,7 +162,6 @@ def title_search_table(titles):
         table += u8(0) + u8(1) + u16(1) + u16(0) + u8(number) + u8(1) + u32(first_sector)
     return table
 
-
 def menu_unit_table(menu_packs):
     """One language unit holding the title menu, whose cell is the menu VOBS."""
     menu_pgc = program_chain(cell_sectors=(0, menu_packs - 1), post=[JUMP_TO_TITLE_1])
@@ -187,13 +169,11 @@ def menu_unit_table(menu_packs):
     table = u16(1) + u16(0) + u32(16 + len(menu_pgcit) - 1)
     return table + b"en" + u8(0) + u8(0x80) + u32(16) + menu_pgcit
 
-
 def vts_attributes():
     entry = bytearray(542)
     put(entry, 0, u32(len(entry) - 1))
     put(entry, 264, VIDEO_ATTRIBUTES)
     return bytes(entry)
-
 
 def vts_attribute_table(title_sets):
     entry = vts_attributes()
@@ -202,11 +182,9 @@ def vts_attribute_table(title_sets):
     table += b"".join(u32(header + n * len(entry)) for n in range(title_sets))
     return table + entry * title_sets
 
-
 def manager_tables(menu_packs, titles, title_sets):
     return [title_search_table(titles), menu_unit_table(menu_packs), vts_attribute_table(title_sets),
             cell_address_table(menu_packs), vobu_address_map(menu_packs)]
-
 
 def manager_mat(pointers, ifo_sectors, last_sector, title_sets):
     """The video manager's management table; `pointers` are the sectors of
@@ -231,16 +209,13 @@ def manager_mat(pointers, ifo_sectors, last_sector, title_sets):
     put(mat, fp_offset, first_play)
     return mat
 
-
 def part_of_title_table():
     """One title of one chapter: program chain 1, program 1."""
     return u16(1) + u16(0) + u32(12 + 4 - 1) + u32(12) + u16(1) + u16(1)
 
-
 def title_set_tables(title_packs):
     return [part_of_title_table(), pgc_table(0x81, program_chain(cell_sectors=(0, title_packs - 1))),
             cell_address_table(title_packs), vobu_address_map(title_packs)]
-
 
 def title_set_mat(pointers, ifo_sectors, last_sector, title_vobs):
     parts, pgcs, cells, vobus = pointers
@@ -255,9 +230,7 @@ def title_set_mat(pointers, ifo_sectors, last_sector, title_vobs):
     put(mat, 512, VIDEO_ATTRIBUTES)
     return mat
 
-
 # --- the title --------------------------------------------------------------
-
 
 def title_set_files(number, title_packs, gap, fault):
     """VTS_nn_0.IFO, VTS_nn_1.VOB and VTS_nn_0.BUP of one title of one
@@ -274,7 +247,6 @@ def title_set_files(number, title_packs, gap, fault):
     prefix = "VTS_%02d_" % number
     return [(prefix + "0.IFO", ifo, 0), (prefix + "1.VOB", video_object_set(title_packs), ifo_sectors),
             (prefix + "0.BUP", ifo, last_sector - ifo_sectors + 1)], last_sector
-
 
 def video_manager_files(menu_packs, title_sets, set_starts, manager_last, fault):
     """VIDEO_TS.IFO, VIDEO_TS.VOB and VIDEO_TS.BUP, each (name, data, start),
@@ -298,12 +270,10 @@ def video_manager_files(menu_packs, title_sets, set_starts, manager_last, fault)
     return [("VIDEO_TS.IFO", ifo, 0), ("VIDEO_TS.VOB", video_object_set(menu_packs), ifo_sectors),
             ("VIDEO_TS.BUP", ifo, manager_last - ifo_sectors + 1)], manager_last
 
-
-def make_video_ts(folder, title_packs=4, menu_packs=2, sets=1, manager_last=None, set_gap=0, fault=None):
+def make_video_ts(folder, sets=1, manager_last=None, set_gap=0, fault=None):
     """Writes FOLDER/VIDEO_TS and returns its path; a `fault` of BREAKS breaks
     the tables."""
-    if title_packs < 2 or menu_packs < 2:
-        raise ValueError("a cell spans at least two sectors")
+    title_packs, menu_packs = TITLE_PACKS, MENU_PACKS
     if not 1 <= sets <= 99 or set_gap < 0:
         raise ValueError("1 to 99 title sets, a gap of 0 or more sectors")
     sets_files, set_lasts = [], []
@@ -330,12 +300,9 @@ def make_video_ts(folder, title_packs=4, menu_packs=2, sets=1, manager_last=None
             out.write(data)
     return video_ts
 
-
 def main(argv):
     parser = argparse.ArgumentParser(description="Writes a synthetic DVD-Video title into FOLDER/VIDEO_TS.")
     parser.add_argument("folder")
-    parser.add_argument("--title-packs", type=int, default=4, help="navigation packs of each VTS_nn_1.VOB")
-    parser.add_argument("--menu-packs", type=int, default=2, help="navigation packs of VIDEO_TS.VOB")
     parser.add_argument("--sets", type=int, default=1, help="title sets, one title each")
     parser.add_argument("--manager-last", type=int, metavar="S",
                         help="last sector of the video manager; the BUP ends there, title set 1 starts at S+1")
@@ -344,12 +311,10 @@ def main(argv):
     parser.add_argument("--break", dest="fault", choices=BREAKS, help="makes one fault in the tables")
     args = parser.parse_args(argv)
     try:
-        print(make_video_ts(args.folder, args.title_packs, args.menu_packs, args.sets, args.manager_last,
-                            args.set_gap, args.fault))
+        print(make_video_ts(args.folder, args.sets, args.manager_last, args.set_gap, args.fault))
     except ValueError as error:
         parser.error(str(error))
     return 0
-
 
 if __name__ == "__main__":
     sys.exit(main(sys.argv[1:]))
