@@ -118,13 +118,12 @@ def compare_local_files(expected, actual):
             return fa.read(n)
         return compare_ranges(expected, regions, read_at)
 
-def compare_bytes(expected_path, actual):
-    """None when a file of at most LARGE bytes holds `actual`, else a description."""
-    with open(expected_path, "rb") as f:
-        expected = f.read()
-    if len(expected) != len(actual):
-        return "%d bytes, the source has %d" % (len(actual), len(expected))
-    return None if expected == actual else "bytes differ at offset %d" % first_difference(expected, actual)
+def compare_bytes(local, actual):
+    """None when the file `local` holds the bytes `actual`, else a description."""
+    size = os.path.getsize(local)
+    if size != len(actual):
+        return "%d bytes, the source has %d" % (len(actual), size)
+    return compare_ranges(local, [(0, size)], lambda offset, n: actual[offset:offset + n])
 
 def sample_ranges(local, size):
     """A large file's data regions, a MiB every 256 MiB, and its tail."""
@@ -397,6 +396,7 @@ def check_pycdlib_udf(iso, tree, joliet_extents, reader):
     read_files(iso, tree, found, "udf_path", "", reader)
 
 def check_pycdlib(image, tree):
+    """Whether the volume carries UDF."""
     reader = "pycdlib"
     try:
         import pycdlib
@@ -404,7 +404,7 @@ def check_pycdlib(image, tree):
         iso.open(image)
     except Exception as error:  # noqa: BLE001 - every complaint of the reader counts
         complain(reader, "open: %s: %s" % (type(error).__name__, error))
-        return
+        return False
     try:
         joliet_root = iso.get_record(joliet_path="/")
         found, extents = {}, {}
@@ -414,8 +414,10 @@ def check_pycdlib(image, tree):
         read_files(iso, tree, found, "joliet_path", ";1", reader + " Joliet")
         if iso.has_udf():
             check_pycdlib_udf(iso, tree, extents, reader + " UDF")
+        return iso.has_udf()
     except Exception as error:  # noqa: BLE001
         complain(reader, "%s: %s" % (type(error).__name__, error))
+        return False
     finally:
         iso.close()
 
@@ -431,15 +433,6 @@ def check_udfinfo(image, tree):
     if fields.get("numdirs") != str(folders) or fields.get("integrity") != "closed":
         complain("udfinfo", "numdirs=%s integrity=%s; the tree has %d folders with the root"
                  % (fields.get("numdirs"), fields.get("integrity"), folders))
-
-def carries_udf(image):
-    """A UDF volume recognition sequence stands in sectors 16 to 31."""
-    with open(image, "rb") as f:
-        for sector in range(16, 32):
-            f.seek(sector * 2048)
-            if f.read(6)[1:6] == b"NSR02":
-                return True
-    return False
 
 def join_images(images, work):
     """One file holding the images back to back; runs of zeros become holes."""
@@ -474,8 +467,7 @@ def main(argv):
         check_isoinfo(image, tree)
         check_osirrox(image, tree, work)
         check_7z(image, tree, work)
-        check_pycdlib(image, tree)
-        udf = carries_udf(image)
+        udf = check_pycdlib(image, tree)
         if udf:
             check_udfinfo(image, tree)
     finally:
