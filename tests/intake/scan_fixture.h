@@ -22,6 +22,7 @@ struct ScanFixture {
     job.tempDir = dir / "tmp/";
     job.tempDirPlain = dir / "tmp";
     job.treeListPath = job.tempDir + "tm.txt";
+    job.imagePath1 = dir / "CONTROL.IMG";
     // The test directory's name holds a hyphen; only the tests of the
     // character check want its question.
     job.noWarningMessages = 1;
@@ -33,7 +34,8 @@ struct ScanFixture {
 
   // Builds sources from lines "<kind> <path under src>": d a folder, f a file,
   // p a pipe, s a selection, P the project folder, l "<link> -> <target>" a
-  // symbolic link, "a" autorun on.
+  // symbolic link, I the image directory, T the temporary directory, "a"
+  // autorun on.
   void Make(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
       const std::string path = line.size() > 2 ? line.substr(2) : "";
@@ -43,6 +45,8 @@ struct ScanFixture {
         case 's': Select(path); break;
         case 'P': job.projectPath = Src(path); break;
         case 'a': job.autorunEnabled = 1; break;
+        case 'I': job.imagePath1 = Src(path) + "/CONTROL.IMG"; break;
+        case 'T': job.tempDir = Src(path) + "/"; break;
         case 'p':
           MakeDirs(std::filesystem::path(Src(path)).parent_path());
           ASSERT_EQ(::mkfifo(Src(path).c_str(), 0600), 0) << path;

@@ -97,6 +97,7 @@ TEST(TreeListing, SelectionsGiveTheirLines) {
            {"a link is taken for what it leads to",
             {"f T/G/g.txt", "l T/F/L -> ../G", "l T/F/file-link -> ../G/g.txt", "s T/F"},
             {"T/F/", "T/F/L/", "T/F/L/g.txt", "T/F/file-link"}},
+           {"an empty folder is enough", {"d EMPTY", "s EMPTY"}, {"EMPTY/"}},
            {"a path selected twice is taken once", {"f T/F/a.txt", "s T/F", "s T/F/"}, {"T/F/", "T/F/a.txt"}},
            {"a file selected inside a selected folder is listed once in its folder",
             {"f T/X/a.txt", "f T/X/b.txt", "s T/X", "s T/X/b.txt"},
@@ -177,21 +178,6 @@ TEST(TreeListing, NineThousandNineHundredNinetyEightFoldersPassAndOneMoreIsRefus
                         "Tool limits exceeded!");
 }
 
-TEST(TreeListing, OnlyFilesSelectedIsAUsageErrorAndAnEmptyFolderIsEnough) {
-  ScanFixture scan;
-  scan.Make({"f a.txt", "s a.txt"});
-  EXPECT_FALSE(BuildTreeListing(scan.job));
-  scan.ExpectOneMessage({"There are no sub-directories in the file list. This tool expects there to be at least 1 "
-                         "sub-directory in the file list, even if its empty."},
-                        "Usage error!");
-  scan.Make({"d EMPTY", "s EMPTY"});
-  EXPECT_TRUE(BuildTreeListing(scan.job));
-
-  ScanFixture none;  // an empty source list fails without a message
-  EXPECT_FALSE(BuildTreeListing(none.job));
-  EXPECT_TRUE(none.Messages().empty());
-}
-
 TEST(TreeListing, TheCharacterCheckAsksOnceAndOnlyNoEndsTheScan) {
   for (const platform::Answer answer : {platform::Answer::kNo, platform::Answer::kYes}) {
     ScanFixture scan;
@@ -269,6 +255,16 @@ TEST(ScanRefusals, EachRefusedSourceEndsTheScanWithOneMessageNamingIt) {
        false},
       {"trailing blank", {"d T/F/trailing ", "s T/F"}, {"[src/T/F/trailing ]"}, kFormat, false},
       {"empty project path", {}, {}, kUsage},
+      {"only files selected", {"f a.txt", "s a.txt"},
+       {"There are no sub-directories in the file list. This tool expects there to be at least 1 sub-directory in "
+        "the file list, even if its empty."},
+       "Usage error!", false},
+      // A title holding the run's own image or temporary directory would put
+      // the run's own files on the disc, emptied as the run begins.
+      {"image directory inside the title", {"d TITLE/images", "f TITLE/A.TXT", "s TITLE", "I TITLE/images"},
+       {"src/TITLE/images"}, kUsage},
+      {"temporary directory inside the title", {"d TITLE/tmp", "f TITLE/A.TXT", "s TITLE", "T TITLE/tmp"},
+       {"src/TITLE/tmp"}, kUsage},
       {"project path that is no folder", {"f file", "P file"}, {"[src/file]"}, kIo},
       {"generated AUTORUN.INF beside a selected one", {"d T/F", "f T/autorun.inf", "s T/F", "s T/autorun.inf", "a"},
        {"tmp/AUTORUN.INF"}, kFormat},
@@ -284,11 +280,18 @@ TEST(ScanRefusals, EachRefusedSourceEndsTheScanWithOneMessageNamingIt) {
     Strings named;
     for (const std::string& piece : c.named) named.push_back(scan.Expand(piece));
     EXPECT_FALSE(scan.job.sourceCount == 0 ? LoadProjectSources(scan.job) : BuildTreeListing(scan.job));
+
     scan.ExpectOneMessage(named, c.caption);
     if (c.beforeListing) {
       EXPECT_FALSE(testing::Exists(scan.job.treeListPath));
     }
   }
+}
+
+TEST(ScanRefusals, AnEmptySourceListFailsWithoutAMessage) {
+  ScanFixture none;
+  EXPECT_FALSE(BuildTreeListing(none.job));
+  EXPECT_TRUE(none.Messages().empty());
 }
 
 TEST(ScanRefusals, AFolderThatCanNotBeListedEndsTheScan) {
@@ -315,25 +318,6 @@ TEST(ScanRefusals, TheSourceListRefusesAnEntryBeyondItsRoom) {
   load.job.projectPath = load.Src("P");
   EXPECT_FALSE(LoadProjectSources(load.job));
   load.ExpectOneMessage({}, "Tool limits exceeded!");
-}
-
-// A title holding the run's own image or temporary directory would put the
-// run's own files on the disc, emptied as the run begins.
-TEST(ScanRefusals, AnImageOrTemporaryDirectoryInsideTheTitleIsRefused) {
-  for (const std::string inside : {"images", "tmp"}) {
-    SCOPED_TRACE(inside);
-    ScanFixture scan;
-    scan.Make({"d TITLE/" + inside, "f TITLE/A.TXT", "s TITLE"});
-    scan.job.imagePath1 = scan.Src("TITLE/images/CONTROL.IMG");
-    if (inside == "tmp") {
-      scan.job.imagePath1 = scan.dir / "CONTROL.IMG";
-      scan.job.tempDir = scan.Src("TITLE/tmp/");
-    }
-    EXPECT_FALSE(BuildTreeListing(scan.job));
-    ASSERT_FALSE(scan.Messages().empty());
-    EXPECT_EQ(scan.Messages().back().caption, kUsage);
-    EXPECT_TRUE(testing::Contains(scan.Messages().back().text, scan.Src("TITLE/" + inside)));
-  }
 }
 
 TEST(AutorunInf, HoldsTwoEmptyLinesTheSectionOpenAndTheIconWhenGiven) {
