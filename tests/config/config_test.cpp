@@ -283,6 +283,15 @@ TEST_F(FormatDescriptorTest, SaveStoresUpperCasedTextsCutToTheirLengthsAndWrites
   EXPECT_TRUE(SaveDiscIdentification(t.job, texts));
   EXPECT_EQ(t.job.systemId, std::string(31, 'X'));
   EXPECT_EQ(t.job.volumeNumber, "1234567");
+
+  // A file that can not be written: the values hold all the same.
+  WriteFile(dir / "afile", "x");
+  t.job.descriptorPath = t.job.loadedDescriptorPath = dir / "afile/DVDFROM.INI";
+  EXPECT_TRUE(SaveDiscIdentification(t.job, LegalTexts()));
+  testing::ExpectOneMessage(t.ui, {"Could not write the disc identification to " + (dir / "afile/DVDFROM.INI") +
+                                   ". The values hold until the program ends."},
+                            "Configuration error!");
+  EXPECT_EQ(t.job.systemId, "LINUX");
 }
 
 TEST_F(FormatDescriptorTest, SaveWithAShortDateWritesFirstAndThenAsks) {
@@ -304,18 +313,6 @@ TEST_F(FormatDescriptorTest, SaveWithAShortDateWritesFirstAndThenAsks) {
   texts.albumId = "album-1";  // the hyphen is no d-character
   EXPECT_TRUE(SaveDiscIdentification(t.job, texts)) << "Yes ignores the errors";
   EXPECT_EQ(t.job.albumId, "ALBUM-1");
-}
-
-TEST_F(FormatDescriptorTest, SaveThatCanNotWriteTheFileSaysSo) {
-  WriteFile(dir / "afile", "x");
-  t.job.descriptorPath = dir / "afile/DVDFROM.INI";
-  LoadFormatDescriptor(t.job);
-  t.ui.messages.clear();
-  EXPECT_TRUE(SaveDiscIdentification(t.job, LegalTexts()));
-  ASSERT_EQ(t.ui.messages.size(), 1u);
-  EXPECT_EQ(t.ui.messages[0].text, "Could not write the disc identification to " + (dir / "afile/DVDFROM.INI") +
-                                       ". The values hold until the program ends.");
-  EXPECT_EQ(t.job.systemId, "LINUX");
 }
 
 TEST_F(FormatDescriptorTest, ChoosingAsksForDescriptorFilesAndRefusesOtherExtensionsAndOverlongPaths) {
