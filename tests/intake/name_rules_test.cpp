@@ -315,14 +315,7 @@ TEST(ShortNames, RootEntriesFromSeveralFoldersKeepTheirFoldersNamesUnlessTheyCla
     std::vector<std::string> entries;
     for (const auto& [entry, shortName] : c.root) entries.push_back(dir / entry);
     for (const std::string& entry : c.besideRoot) MakeDirs(dir / entry);
-    for (const std::string& entry : entries) {
-      if (entry.back() == '/') {
-        MakeDirs(entry);
-      } else {
-        WriteFile(entry, "");
-      }
-    }
-
+    for (const std::string& entry : entries) entry.back() == '/' ? MakeDirs(entry) : WriteFile(entry, "");
     std::vector<RootEntry> given;
     for (const std::string& entry : entries) given.push_back({entry});
     ShortNameTable table;

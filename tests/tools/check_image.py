@@ -163,13 +163,8 @@ def run(command):
 def text_of(result):
     return (result.stdout + b"\n" + result.stderr).decode("utf-8", "replace")
 
-def said(result, trouble=None):
-    """The exit status and output; with a pattern, the lines matching it and the line after each."""
-    lines = text_of(result).strip().splitlines()
-    if trouble is not None:
-        picked = sorted({j for i, line in enumerate(lines) if trouble.search(line) for j in (i, i + 1)})
-        lines = [lines[j] for j in picked if j < len(lines)] or lines
-    return "exit %d; said:\n%s" % (result.returncode, "\n".join(lines))
+def said(result):
+    return "exit %d; said:\n%s" % (result.returncode, text_of(result).strip())
 
 # --- isoinfo ---------------------------------------------------------------
 
@@ -260,7 +255,7 @@ def check_isoinfo(image, tree):
 
 def check_extraction(reader, result, trouble, expected, out):
     if result.returncode or trouble.search(text_of(result)):
-        complain(reader, said(result, trouble))
+        complain(reader, said(result))
     if not os.path.isdir(out):
         complain(reader, "extracted nothing")
         return
@@ -291,7 +286,7 @@ def check_7z(image, tree, work, archive_type=None):
     # The listing's own lines name files; a file may be called "Errors.txt".
     remarks = "\n".join(line for line in text.splitlines() if not line.startswith("Path = "))
     if result.returncode or SEVENZIP_TROUBLE.search(remarks):
-        complain(reader, "l: " + said(result, SEVENZIP_TROUBLE))
+        complain(reader, "l: " + said(result))
     kind = re.search(r"^Type = (\w+)", text, re.MULTILINE)
     kind = kind.group(1) if kind else None
     if kind not in ("Iso", "Udf"):
