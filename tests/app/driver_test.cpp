@@ -130,7 +130,7 @@ TEST(PanelAreas, ButtonsAndTheirBorders) {
   }
 }
 
-TEST_F(DriverTest, NoAtTheLayerQuestionKeepsTheProgramOpenAndTheCapacity) {
+TEST_F(DriverTest, NoAtTheLayerQuestionKeepsTheProgramOpenAndASuccessfulRunEndsIt) {
   t.job.AddSource("/title/A");
   t.job.layersOption = 2;
   t.job.layerCapacity = 12345;
@@ -142,10 +142,9 @@ TEST_F(DriverTest, NoAtTheLayerQuestionKeepsTheProgramOpenAndTheCapacity) {
   EXPECT_FALSE(t.ui.closed);
   EXPECT_EQ(stages.calls, (std::vector<std::string>{"remove-alias", "remove-tree"}));
   EXPECT_FALSE(MarkerExists());
-}
 
-TEST_F(DriverTest, SuccessfulRunEndsTheProgramWithoutMarkerOrTreeListing) {
-  t.job.AddSource("/title/A");
+  // Yes: a successful run ends the program without marker or tree listing.
+  t.job.layersOption = 1;
   t.ui.QueueAnswers({Answer::kYes});
   testing::WriteFile(dir / "_cdferr", "");  // left by an earlier failed run
   ClickBuildToDisk();
@@ -195,17 +194,17 @@ TEST_F(DriverTest, BatchTimersRunInOrderAndEndTheProgramWithoutQuestions) {
   EXPECT_TRUE(t.ui.closed);
   EXPECT_FALSE(MarkerExists());
   EXPECT_EQ(t.ui.sourceList, (std::vector<std::string>{"/title/VIDEO_TS"}));
-}
 
-TEST_F(DriverTest, BatchLayersOptionMakesADualLayerRunAndNoWarningsSilencesTheScanButNotTheSummary) {
-  t.job.requestedLayers = 2;
-  t.job.noWarnings = 1;
-  t.job.tapeRequested = 1;
-  RunBatch();
-  EXPECT_EQ(stages.seenCapacity, geometry::kDualLayerCapacity);
-  EXPECT_EQ(t.job.noWarningMessages, 1);
-  EXPECT_EQ(t.job.noWarningMessagesOutput, 0);
-  EXPECT_TRUE(stages.Called("output-tape"));
+  // --layers=2 makes a dual-layer run; -nw silences the scan but not the summary.
+  Rig r;
+  r.t.job.requestedLayers = 2;
+  r.t.job.noWarnings = 1;
+  r.t.job.tapeRequested = 1;
+  r.RunBatch();
+  EXPECT_EQ(r.stages.seenCapacity, geometry::kDualLayerCapacity);
+  EXPECT_EQ(r.t.job.noWarningMessages, 1);
+  EXPECT_EQ(r.t.job.noWarningMessagesOutput, 0);
+  EXPECT_TRUE(r.stages.Called("output-tape"));
 }
 
 TEST(BatchAutorun, TheArgumentIsUpperCasedAndSplitAtTheFirstSemicolonAndNoneTurnsAutorunOff) {

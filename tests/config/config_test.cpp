@@ -315,7 +315,7 @@ TEST_F(FormatDescriptorTest, SaveWithAShortDateWritesFirstAndThenAsks) {
   EXPECT_EQ(t.job.albumId, "ALBUM-1");
 }
 
-TEST_F(FormatDescriptorTest, ChoosingAsksForDescriptorFilesAndRefusesOtherExtensionsAndOverlongPaths) {
+TEST_F(FormatDescriptorTest, ChoosingAsksForDescriptorFilesLoadsTheChosenOneAndRefusesOthers) {
   t.ui.fileToChoose.reset();
   ChooseFormatDescriptor(t.job);
   ASSERT_EQ(t.ui.fileRequests.size(), 1u);
@@ -339,11 +339,11 @@ TEST_F(FormatDescriptorTest, ChoosingAsksForDescriptorFilesAndRefusesOtherExtens
     EXPECT_EQ(t.job.descriptorPath, dir / "DVDFROM.INI");
     EXPECT_EQ(t.ui.shownDescriptorPath, "");
   }
-}
 
-TEST_F(FormatDescriptorTest, ChosenFileBecomesTheDescriptorAndIsLoaded) {
+  // A chosen file becomes the descriptor and is loaded.
   for (const std::string name : {"DVDFNEW.ini", "DVDFNEW.INI", "dvdfnew.ini"}) {
     SCOPED_TRACE(name);
+    t.ui.messages.clear();
     const std::string chosen = dir / name;
     WriteFile(chosen, "[cdformat]\r\nvolume_id=DISC_" + std::to_string(name[8]) + "\r\n");
     // Upper-case names show the upper-cased path, but the chosen file is loaded.
