@@ -23,20 +23,15 @@ using testing::TestJob;
 
 CommandLineResult Read(Job& job, std::vector<std::string> arguments) { return ReadCommandLine(job, arguments); }
 
-TEST(CommandLine, AnyArgumentStartsBatchModeEvenUnrecognisedAndStartValuesAreCleared) {
+TEST(CommandLine, BatchModeOptionsAndFrontEndOptions) {
   Job job;
   EXPECT_TRUE(Read(job, {}).ok);
   EXPECT_EQ(job.batchMode, 0);
   job.projectPath = "/stale";
-  job.noWarnings = 1;
-  EXPECT_TRUE(Read(job, {"whatever"}).ok);
+  EXPECT_TRUE(Read(job, {"whatever"}).ok) << "any argument, even an unknown one, starts batch mode";
   EXPECT_EQ(job.batchMode, 1);
   EXPECT_EQ(job.projectPath, "");
-  EXPECT_EQ(job.noWarnings, 0);
-}
-
-TEST(CommandLine, OptionsIgnoreCaseAndCountByPrefixValuesKeepTheirCaseAndTheLastOccurrenceWins) {
-  Job job;
+  // Names ignore case and count by prefix, values keep their case, the last occurrence wins.
   Read(job, {"-p=/first", "-P=/Title/Dir", "-DVDV=/Video/VIDEO_TS", "-A=Setup.exe;Icon.ico", "-nwhatever",
              "-TAPEDRIVE"});
   EXPECT_EQ(job.projectPath, "/Title/Dir");
@@ -44,28 +39,23 @@ TEST(CommandLine, OptionsIgnoreCaseAndCountByPrefixValuesKeepTheirCaseAndTheLast
   EXPECT_EQ(job.autorunArg, "Setup.exe;Icon.ico");
   EXPECT_EQ(job.noWarnings, 1);
   EXPECT_EQ(job.tapeRequested, 1);
-}
 
-TEST(CommandLine, FrontEndOptionsAreTakenOutAndDoNotSetBatchMode) {
-  Job job;
   CommandLineResult result = Read(job, {"--console", "--yes", "--layers=2"});
   ASSERT_TRUE(result.ok);
-  EXPECT_EQ(job.batchMode, 0);
+  EXPECT_EQ(job.batchMode, 0) << "front-end options alone do not start batch mode";
+  EXPECT_EQ(job.noWarnings, 0);
   EXPECT_TRUE(result.frontEnd.console);
   EXPECT_TRUE(result.frontEnd.yesToAll);
   EXPECT_EQ(job.requestedLayers, 2);
   EXPECT_FALSE(Read(job, {"--bogus"}).ok);
   EXPECT_FALSE(Read(job, {"--layers=3"}).ok);
-}
 
-TEST(CommandLine, ValueTooLongForItsFieldIsRefusedNotCut) {
-  Job job;
   const std::string fits = "-p=/" + std::string(254, 'a');  // 255 characters of value
   EXPECT_TRUE(Read(job, {fits}).ok);
   EXPECT_EQ(job.projectPath.size(), 255u);
-  CommandLineResult result = Read(job, {fits + "b"});
-  EXPECT_FALSE(result.ok);
-  EXPECT_NE(result.error.find("-p="), std::string::npos);
+  result = Read(job, {fits + "b"});
+  EXPECT_FALSE(result.ok) << "a value too long for its field is refused, not cut";
+  EXPECT_TRUE(Contains(result.error, "-p="));
 }
 
 // Stage doubles: record the calls, succeed or fail as told, and leave the
@@ -140,14 +130,7 @@ TEST(PanelAreas, ButtonsAndTheirBorders) {
   }
 }
 
-TEST_F(DriverTest, MakeButtonWithNoSourcesIsAUsageErrorAndChangesNothing) {
-  ClickBuildToDisk();
-  testing::ExpectOneMessage(t.ui, {"There are no selected files to pre-master."}, "Usage error");
-  EXPECT_TRUE(stages.calls.empty());
-  EXPECT_FALSE(t.ui.closed);
-}
-
-TEST_F(DriverTest, NoAtTheLayerQuestionKeepsTheProgramOpenAndTheCapacity) {
+TEST_F(DriverTest, NoAtTheLayerQuestionKeepsTheProgramOpenAndASuccessfulRunEndsIt) {
   t.job.AddSource("/title/A");
   t.job.layersOption = 2;
   t.job.layerCapacity = 12345;
@@ -159,10 +142,9 @@ TEST_F(DriverTest, NoAtTheLayerQuestionKeepsTheProgramOpenAndTheCapacity) {
   EXPECT_FALSE(t.ui.closed);
   EXPECT_EQ(stages.calls, (std::vector<std::string>{"remove-alias", "remove-tree"}));
   EXPECT_FALSE(MarkerExists());
-}
 
-TEST_F(DriverTest, SuccessfulRunEndsTheProgramWithoutMarkerOrTreeListing) {
-  t.job.AddSource("/title/A");
+  // Yes: a successful run ends the program without marker or tree listing.
+  t.job.layersOption = 1;
   t.ui.QueueAnswers({Answer::kYes});
   testing::WriteFile(dir / "_cdferr", "");  // left by an earlier failed run
   ClickBuildToDisk();
@@ -183,50 +165,24 @@ TEST_F(DriverTest, SuccessfulRunEndsTheProgramWithoutMarkerOrTreeListing) {
   EXPECT_EQ(t.job.singleLayer, 0);
 }
 
-// A failed tree build shows its error and no closing message; a failed output
-// stage has shown its own and the run still says it is complete.
-TEST(DriverFailure, FailedTreeBuildOrOutputMarksTheRunAndEndsTheProgram) {
-  for (const bool treeFails : {true, false}) {
-    SCOPED_TRACE(treeFails ? "tree" : "output");
-    Rig r;
-    r.t.job.AddSource("/title/A");
-    r.stages.treeOk = !treeFails;
-    r.stages.outputOk = treeFails;
-    r.t.ui.QueueAnswers({Answer::kYes});
-    OnPanelClick(r.driver, 150, 150);  // Bld. to Tape
-    EXPECT_TRUE(treeFails ? r.t.ui.messages.back().text.starts_with("Could not create a directory tree.")
-                          : r.t.ui.messages.back().text ==
-                                "Your premastering session is finished. Please remove the DLT tape cartridge.");
-    EXPECT_EQ(r.t.ui.messages.back().caption, treeFails ? "Disc Image Builder Error!" : "Premastering complete!");
-    EXPECT_TRUE(r.MarkerExists());
-    EXPECT_TRUE(r.driver.runFailed);
-    EXPECT_TRUE(r.t.ui.closed);
-    EXPECT_EQ(r.t.job.toTape, 0);
-    EXPECT_FALSE(Exists(r.dir / "tm.txt"));
-    EXPECT_EQ(r.stages.Called("output-tape"), !treeFails);
-  }
-}
-
-TEST_F(DriverTest, EraseTapeAsksFirstAndStaysOpen) {
+TEST_F(DriverTest, ButtonsThatDoNotBuildKeepTheProgramOpenButCancel) {
+  OnPanelClick(driver, 240, 150);  // Bld. to Disk without sources
+  testing::ExpectOneMessage(t.ui, {"There are no selected files to pre-master."}, "Usage error");
   t.ui.QueueAnswers({Answer::kNo, Answer::kYes});
-  OnPanelClick(driver, 300, 150);
+  OnPanelClick(driver, 300, 150);  // Erase Tape asks first
   EXPECT_TRUE(stages.calls.empty());
+  EXPECT_EQ(t.ui.messages.back().caption, "Are you sure?");
   OnPanelClick(driver, 300, 150);
   EXPECT_EQ(stages.calls, (std::vector<std::string>{"erase"}));
-  EXPECT_EQ(t.ui.messages[0].caption, "Are you sure?");
-  EXPECT_FALSE(t.ui.closed);
-}
-
-TEST_F(DriverTest, DeleteRemovesTheSelectedEntriesAndCancelClosesTheWindow) {
   for (const char* path : {"/a", "/b", "/c"}) t.job.AddSource(path);
   t.ui.selected = {0, 2};
-  OnPanelClick(driver, 100, 150);
+  OnPanelClick(driver, 100, 150);  // Delete takes the selected entries out
   EXPECT_EQ(t.job.sourcePaths, (std::vector<std::string>{"/b"}));
   EXPECT_EQ(t.job.sourceCount, 1u);
   EXPECT_FALSE(t.ui.closed);
   OnPanelClick(driver, 20, 150);
   EXPECT_TRUE(t.ui.closed);
-  EXPECT_EQ(stages.calls, (std::vector<std::string>{"remove-alias"}));
+  EXPECT_EQ(stages.calls, (std::vector<std::string>{"erase", "remove-alias"}));
 }
 
 TEST_F(DriverTest, BatchTimersRunInOrderAndEndTheProgramWithoutQuestions) {
@@ -238,17 +194,17 @@ TEST_F(DriverTest, BatchTimersRunInOrderAndEndTheProgramWithoutQuestions) {
   EXPECT_TRUE(t.ui.closed);
   EXPECT_FALSE(MarkerExists());
   EXPECT_EQ(t.ui.sourceList, (std::vector<std::string>{"/title/VIDEO_TS"}));
-}
 
-TEST_F(DriverTest, BatchLayersOptionMakesADualLayerRunAndNoWarningsSilencesTheScanButNotTheSummary) {
-  t.job.requestedLayers = 2;
-  t.job.noWarnings = 1;
-  t.job.tapeRequested = 1;
-  RunBatch();
-  EXPECT_EQ(stages.seenCapacity, geometry::kDualLayerCapacity);
-  EXPECT_EQ(t.job.noWarningMessages, 1);
-  EXPECT_EQ(t.job.noWarningMessagesOutput, 0);
-  EXPECT_TRUE(stages.Called("output-tape"));
+  // --layers=2 makes a dual-layer run; -nw silences the scan but not the summary.
+  Rig r;
+  r.t.job.requestedLayers = 2;
+  r.t.job.noWarnings = 1;
+  r.t.job.tapeRequested = 1;
+  r.RunBatch();
+  EXPECT_EQ(r.stages.seenCapacity, geometry::kDualLayerCapacity);
+  EXPECT_EQ(r.t.job.noWarningMessages, 1);
+  EXPECT_EQ(r.t.job.noWarningMessagesOutput, 0);
+  EXPECT_TRUE(r.stages.Called("output-tape"));
 }
 
 TEST(BatchAutorun, TheArgumentIsUpperCasedAndSplitAtTheFirstSemicolonAndNoneTurnsAutorunOff) {
@@ -270,53 +226,72 @@ TEST(BatchAutorun, TheArgumentIsUpperCasedAndSplitAtTheFirstSemicolonAndNoneTurn
   }
 }
 
-TEST(BatchFailure, AFailedProjectLoadOrOutputMarksTheRunAndEndsTheProgram) {
-  for (const bool loadFails : {true, false}) {
-    SCOPED_TRACE(loadFails ? "load" : "output");
+// A failed stage marks the run and ends the program. A failed tree build
+// shows its error and no closing message; a failed output stage has shown its
+// own and the run still says it is complete.
+TEST(DriverFailure, AFailedStageMarksTheRunAndEndsTheProgram) {
+  struct Case {
+    bool batch;
+    const char* failing;
+    std::string said;
+  };
+  for (const Case& c : {Case{false, "tree", "Could not create a directory tree."},
+                        Case{false, "output", "Your premastering session is finished. Please remove the DLT tape cartridge."},
+                        Case{true, "load", ""}, Case{true, "output", ""}}) {
+    SCOPED_TRACE(std::string(c.failing) + (c.batch ? " in a batch run" : ""));
     Rig r;
-    r.stages.loadOk = !loadFails;
-    r.stages.outputOk = loadFails;
-    r.RunBatch();
+    const std::string failing = c.failing;
+    r.stages.loadOk = failing != "load";
+    r.stages.treeOk = failing != "tree";
+    r.stages.outputOk = failing != "output";
+    if (c.batch) {
+      r.RunBatch();
+    } else {
+      r.t.job.AddSource("/title/A");
+      r.t.ui.QueueAnswers({Answer::kYes});
+      OnPanelClick(r.driver, 150, 150);  // Bld. to Tape
+      EXPECT_TRUE(r.t.ui.messages.back().text.starts_with(c.said)) << r.t.ui.messages.back().text;
+      EXPECT_EQ(r.t.ui.messages.back().caption, failing == "tree" ? "Disc Image Builder Error!" : "Premastering complete!");
+      EXPECT_EQ(r.t.job.toTape, 0);
+      EXPECT_FALSE(Exists(r.dir / "tm.txt"));
+    }
     EXPECT_TRUE(r.MarkerExists());
     EXPECT_TRUE(r.driver.runFailed);
     EXPECT_TRUE(r.t.ui.closed);
-    EXPECT_EQ(r.stages.Called("tree"), !loadFails);
+    EXPECT_EQ(r.stages.Called("tree"), failing != "load");
+    EXPECT_EQ(r.stages.Called(c.batch ? "output-images" : "output-tape"), failing != "load" && failing != "tree");
   }
 }
 
-TEST(Program, StartUpThatCanNotGoOnEndsWithStatusTwo) {
+// Whole runs: start-up that can not go on ends with status 2; without
+// DVDFROM.INI only the volume_id default draws a warning, and a title with no
+// folder fails the run with status 1 and leaves the marker.
+TEST(Program, ExitStatusAndWhatARunSays) {
   struct Case {
     const char* what;
     std::string config, arguments, said;
     int status;
   };
-  for (const Case& c : {Case{"no installation file", "", "--console -p=/any", "kestrand.ini", 2},
-                        Case{"no tempdir statement", "[kestrand]\r\nimagedir=/tmp\r\n", "--console -p=/any",
-                             "tempdir=", 2},
-                        Case{"overlong value", "", "-p=/" + std::string(300, 'a'), "Usage error", 2},
-                        Case{"help", "", "--help", "-dvdv=", 0}}) {
+  const std::string tempDir = "[kestrand]\r\nimagedir=/tmp\r\n";
+  for (const Case& c : {Case{"no installation file", "-", "--console -p=/any", "kestrand.ini", 2},
+                        Case{"no tempdir statement", tempDir, "--console -p=/any", "tempdir=", 2},
+                        Case{"overlong value", "-", "-p=/" + std::string(300, 'a'), "Usage error", 2},
+                        Case{"help", "-", "--help", "-dvdv=", 0},
+                        Case{"title without a folder", "", "--console -p=", "Illegal volume_id DVD-ROM", 1}}) {
     SCOPED_TRACE(c.what);
     Installation install;
-    std::filesystem::remove(install.Home() + "/kestrand.ini");
-    if (!c.config.empty()) testing::WriteFile(install.Home() + "/kestrand.ini", c.config);
-    Outcome outcome = install.Run(c.arguments);
+    if (!c.config.empty()) std::filesystem::remove(install.Home() + "/kestrand.ini");
+    if (c.config.size() > 1) testing::WriteFile(install.Home() + "/kestrand.ini", c.config);
+    testing::WriteFile(install.Title() + "/ONLY.TXT", "x");
+    Outcome outcome = install.Run(c.arguments + (c.status == 1 ? install.Title() : ""));
     EXPECT_EQ(outcome.status, c.status) << outcome.output;
     EXPECT_TRUE(Contains(outcome.output, c.said)) << outcome.output;
+    if (c.status != 1) continue;
+    EXPECT_FALSE(Contains(outcome.output, "Illegal Pre"));
+    EXPECT_FALSE(Contains(outcome.output, "Illegal system"));
+    EXPECT_TRUE(Exists(install.Marker()));
+    EXPECT_FALSE(Exists(install.Tmp() + "/tm.txt"));
   }
-}
-
-// Without DVDFROM.INI only the volume_id default draws a warning; a title
-// with no folder fails the run.
-TEST(Program, FailedBatchRunShowsOnlyTheVolumeIdWarningLeavesTheMarkerAndExitsOne) {
-  Installation install;
-  testing::WriteFile(install.Title() + "/ONLY.TXT", "x");
-  Outcome outcome = install.Run("--console -p=" + install.Title());
-  EXPECT_EQ(outcome.status, 1) << outcome.output;
-  EXPECT_TRUE(Contains(outcome.output, "Illegal volume_id DVD-ROM")) << outcome.output;
-  EXPECT_FALSE(Contains(outcome.output, "Illegal Pre"));
-  EXPECT_FALSE(Contains(outcome.output, "Illegal system"));
-  EXPECT_TRUE(Exists(install.Marker()));
-  EXPECT_FALSE(Exists(install.Tmp() + "/tm.txt"));
 }
 
 }  // namespace

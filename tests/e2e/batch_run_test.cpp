@@ -5,8 +5,8 @@
 // changes after the summary, signals) leave the marker and no image that looks
 // like a good run's; a console that goes away does not stop a run.
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -129,10 +129,6 @@ Outcome CheckDates(const Installation& install, const std::string& zone, int64_t
                                                                                      static_cast<long long>(to)));
 }
 
-int64_t SecondsNow() {
-  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-}
-
 Outcome MakeVideoTs(const Installation& install, const std::string& folder) {
   return Python(install, "make_video_ts.py", Quoted(folder));
 }
@@ -141,15 +137,11 @@ Outcome MakeVideoTs(const Installation& install, const std::string& folder) {
 // readers find `entries` there.
 void ExpectRootOf(const Installation& install, const Strings& names, const Strings& entries) {
   const std::string layer1 = install.Images() + "/LAYER01.IMG";
-  Outcome listed = RunShell("isoinfo -l -i " + Quoted(layer1), install.root / "isoinfo.txt");
+  Outcome listed = RunShell("isoinfo -f -i " + Quoted(layer1), install.root / "isoinfo.txt");
   Strings found;
-  std::istringstream lines(listed.output.substr(0, listed.output.find("\nDirectory listing of /", 1)));
+  std::istringstream lines(listed.output);
   for (std::string line; std::getline(lines, line);) {
-    const size_t close = line.find("]  ");
-    if (close == std::string::npos) continue;
-    std::string name = line.substr(close + 3);
-    name.erase(name.find_last_not_of(' ') + 1);
-    if (name != "." && name != "..") found.push_back(name);
+    if (line.rfind('/') == 0) found.push_back(line.substr(1));
   }
   std::sort(found.begin(), found.end());
   EXPECT_EQ(found, names) << listed.output;
@@ -162,14 +154,17 @@ void ExpectRootOf(const Installation& install, const Strings& names, const Strin
   EXPECT_EQ(check.status, 0) << check.output;
 }
 
-TEST(BatchRun, GeneratedTreeComesBackFromEveryReaderTheSameTwice) {
+// The generated tree, the AUTORUN.INF of the -a option at its root.
+TEST(BatchRun, GeneratedTreeComesBackFromEveryReader) {
   Installation install;
-  install.environment += " TZ=Asia/Kolkata";  // the build date is UTC whatever the zone
+  install.environment += " TZ=Asia/Kolkata";
   GenerateTree(install.Title());
   WriteFile(install.Marker(), "");
   WriteFile(install.Home() + "/DVDFROM.INI", "[cdformat]\r\nvolume_id=GENERATED_TITLE\r\n");
+  MakeFile(install.Title() + "/setup.ico", 300);
+  WriteFile(install.root / "autorun.expected", "\r\n\r\n[autorun]\r\nopen=SETUP.EXE\r\nicon=SETUP.ICO\r\n");
 
-  Outcome run = install.RunBatch();
+  Outcome run = install.RunBatch(Quoted("-a=setup.exe;setup.ico"));
 
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_FALSE(Exists(install.Marker())) << "a successful run removes the marker of an earlier one";
@@ -177,23 +172,14 @@ TEST(BatchRun, GeneratedTreeComesBackFromEveryReaderTheSameTwice) {
   const std::string layer1 = install.Images() + "/LAYER01.IMG";
   EXPECT_FALSE(Exists(install.Images() + "/LAYER02.IMG"));
   EXPECT_EQ(FileSize(layer1) % (16 * kSector), 0u) << "the volume ends on a 16-sector boundary";
-  Outcome check = CheckImage(install, {layer1});
+  Outcome check = CheckImage(install, {layer1},
+                             "--extra-file " + Quoted("AUTORUN.INF=" + (install.root / "autorun.expected")));
   EXPECT_EQ(check.status, 0) << check.output;
   Outcome info = RunShell("udfinfo " + Quoted(layer1), install.root / "udfinfo.txt");
   EXPECT_TRUE(Contains(info.output, "\nvid=GENERATED_TITLE\n")) << info.output;
 
-  // A second run with the same build date gives the same bytes: the files'
-  // own times play no part.
-  const std::string first = ReadFile(layer1), firstControl = ReadFile(install.Images() + "/CONTROL.IMG");
-  for (const auto& entry : fs::recursive_directory_iterator(install.Title()))
-    fs::last_write_time(entry.path(), fs::file_time_type::clock::now() - std::chrono::hours(50));
-  ASSERT_EQ(install.RunBatch().status, 0);
-  const std::string second = ReadFile(layer1);
-  ASSERT_EQ(second.size(), first.size());
-  EXPECT_TRUE(second == first) << "LAYER01.IMG differs first at byte "
-                               << (std::mismatch(first.begin(), first.end(), second.begin()).first - first.begin());
-  EXPECT_TRUE(ReadFile(install.Images() + "/CONTROL.IMG") == firstControl);
-  EXPECT_EQ(second.substr(16 * kSector + 813, 16), "2026010100000000");  // the primary's creation date
+  // The build date is UTC whatever the zone; that the files' own times play
+  // no part shows in the recorded bytes of ReproducibleImage.
   const int64_t epoch = std::stoll(kSourceDateEpoch);
   Outcome dates = CheckDates(install, "UTC", epoch, epoch);
   EXPECT_EQ(dates.status, 0) << dates.output;
@@ -208,9 +194,9 @@ TEST(BatchRun, DatesAreTheLocalTimeOfTheRunWithItsOffset) {
     install.environment = "env -u SOURCE_DATE_EPOCH TZ=" + zone;
     MakeFile(install.Title() + "/README.TXT", 100);
     MakeFile(install.Title() + "/SUB/DATA.BIN", 3000);
-    const int64_t from = SecondsNow();
+    const int64_t from = std::time(nullptr);
     Outcome run = install.RunBatch();
-    const int64_t to = SecondsNow();
+    const int64_t to = std::time(nullptr);
     ASSERT_EQ(run.status, 0) << run.output;
     Outcome dates = CheckDates(install, zone, from, to);
     EXPECT_EQ(dates.status, 0) << dates.output;
@@ -232,22 +218,6 @@ TEST(BatchRun, PathTablesThatGrowInTheirFinalOrderKeepTheirNeighbours) {
   Outcome check = CheckImage(install, {install.Images() + "/LAYER01.IMG"});
   EXPECT_EQ(check.status, 0) << check.output;
   EXPECT_TRUE(Contains(check.output, "62 folders")) << check.output;
-}
-
-TEST(BatchRun, AutorunOptionPutsItsFileAtTheRootAndRemovesTheTemporaryOne) {
-  Installation install;
-  MakeFile(install.Title() + "/SETUP.EXE", 5000);
-  MakeFile(install.Title() + "/setup.ico", 300);
-  MakeFile(install.Title() + "/docs/manual.txt", 4000);
-  WriteFile(install.root / "autorun.expected", "\r\n\r\n[autorun]\r\nopen=SETUP.EXE\r\nicon=SETUP.ICO\r\n");
-
-  Outcome run = install.RunBatch(Quoted("-a=setup.exe;setup.ico"));
-
-  ASSERT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(LeftoverTemporaryFiles(install.Tmp()), Strings{});
-  Outcome check = CheckImage(install, {install.Images() + "/LAYER01.IMG"},
-                             "--extra-file " + Quoted("AUTORUN.INF=" + (install.root / "autorun.expected")));
-  EXPECT_EQ(check.status, 0) << check.output;
 }
 
 // Root entries of the project and of the DVD-Video folder (or its parent)
@@ -297,12 +267,11 @@ TEST(BatchRun, OversizedTitlesAreRefusedBeforeFileDataIsWritten) {
     Strings files;
     uint64_t size;
     std::string options, said;
-    uint64_t layer1Below;
   };
-  const std::vector<Case> cases = {{{"PART1.BIN", "PART2.BIN"}, 2400000000ull, "", "Operations error!", 64ull << 20},
+  const std::vector<Case> cases = {{{"PART1.BIN", "PART2.BIN"}, 2400000000ull, "", "Operations error!"},
                                    {{"A.BIN", "B.BIN", "C.BIN"}, 3000000000ull, "--layers=2",
-                                    "Insufficient DVD disc space!", 64ull << 20},
-                                   {{"HUGE.BIN"}, 4294967296ull, "", "HUGE.BIN", 1}};
+                                    "Insufficient DVD disc space!"},
+                                   {{"HUGE.BIN"}, 4294967296ull, "", "HUGE.BIN"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.files.front());
     Installation install;
@@ -316,9 +285,7 @@ TEST(BatchRun, OversizedTitlesAreRefusedBeforeFileDataIsWritten) {
     EXPECT_TRUE(Exists(install.Marker()));
     EXPECT_EQ(LeftoverTemporaryFiles(install.Tmp()), Strings{});
     const std::string layer1 = install.Images() + "/LAYER01.IMG";
-    if (Exists(layer1)) {
-      EXPECT_LT(FileSize(layer1), c.layer1Below) << "file data was written";
-    }
+    EXPECT_LT(Exists(layer1) ? FileSize(layer1) : 0, 64ull << 20) << "file data was written";
     EXPECT_FALSE(Exists(install.Images() + "/LAYER02.IMG"));
   }
 }
@@ -376,8 +343,7 @@ Outcome RunScript(const Installation& install, const std::string& script) {
 
 // The command line of a batch run that answers every question.
 std::string BatchCommand(const Installation& install) {
-  return install.environment + " KESTRAND_HOME=" + Quoted(install.Home()) + " " + Quoted(testing::PravelBinary()) +
-         " --console --yes -p=" + Quoted(install.Title()) + " </dev/null";
+  return install.Command("--console --yes -p=" + Quoted(install.Title())) + " </dev/null";
 }
 
 // Runs a batch run without --yes whose standard input is a pipe: once the
@@ -388,9 +354,8 @@ std::string BatchCommand(const Installation& install) {
 Outcome RunWithQuestion(const Installation& install, const std::string& atQuestion) {
   const std::string fifo = install.root / "answers", output = install.root / "run.txt";
   const std::string script =
-      "mkfifo " + Quoted(fifo) + "\n" + install.environment + " KESTRAND_HOME=" + Quoted(install.Home()) + " " +
-      Quoted(testing::PravelBinary()) + " --console -p=" + Quoted(install.Title()) + " <" + Quoted(fifo) + " >" +
-      Quoted(output) + " 2>&1 &\npid=$!\nexec 3>" + Quoted(fifo) +
+      "mkfifo " + Quoted(fifo) + "\n" + install.Command("--console -p=" + Quoted(install.Title())) + " <" +
+      Quoted(fifo) + " >" + Quoted(output) + " 2>&1 &\npid=$!\nexec 3>" + Quoted(fifo) +
       "\nanswered=0\nfor i in $(seq 400); do\n  seen=$(cat " + Quoted(output) +
       ")\n  case \"$seen\" in *Continue?*) break;; esac\n  kill -0 $pid || break\n"
       "  asked=$(printf '%s' \"$seen\" | grep -o '\\[y/n\\]' | wc -l)\n  if [ \"$asked\" -gt \"$answered\" ]; then echo y >&3; answered=$asked; fi\n  sleep 0.05\ndone\n" +
@@ -404,22 +369,16 @@ void ExpectFailedWithoutImages(const Installation& install, const Outcome& run, 
   EXPECT_EQ(ImageFilesIn(install.Images()), std::vector<std::string>{}) << run.output;
 }
 
-TEST(UnfinishedRun, SourceThatChangesAfterTheSummaryLeavesNoImage) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"shrinks", "truncate -s 100 \"$source\""},
-      {"grows", "printf more >> \"$source\""},
-      {"vanishes", "rm \"$source\""},
-  };
-  for (const auto& [what, change] : cases) {
-    SCOPED_TRACE(what);
-    Installation install;
-    MakeTitle(install);
-    const std::string source = install.Title() + "/DATA.BIN";
-    testing::WriteFile(source, std::string(3 * kMiB, 'd'));
-    Outcome run = RunWithQuestion(install, "source=" + Quoted(source) + "\n" + change + "\necho y >&3");
-    ExpectFailedWithoutImages(install, run, 1);
-    EXPECT_TRUE(Contains(run.output, source)) << run.output;
-  }
+// A source that grows after the summary; the output stage's own tests cover
+// one that shrinks or vanishes.
+TEST(UnfinishedRun, SourceThatGrowsAfterTheSummaryLeavesNoImage) {
+  Installation install;
+  MakeTitle(install);
+  const std::string source = install.Title() + "/DATA.BIN";
+  testing::WriteFile(source, std::string(3 * kMiB, 'd'));
+  Outcome run = RunWithQuestion(install, "printf more >> " + Quoted(source) + "\necho y >&3");
+  ExpectFailedWithoutImages(install, run, 1);
+  EXPECT_TRUE(Contains(run.output, source)) << run.output;
 }
 
 // SIGTERM once the copy is under way; SIGHUP and SIGQUIT while the run waits

@@ -28,13 +28,15 @@ class Installation {
   std::string Title() const { return root / "title"; }
   std::string Marker() const { return root / "template/_cdferr"; }
 
-  // Runs the program in `environment`; `input` is its standard input.
-  testing::Outcome Run(const std::string& arguments, const std::string& input = "") const {
-    testing::WriteFile(root / "stdin.txt", input);
-    std::string command = environment + " KESTRAND_HOME=" + testing::Quoted(Home()) + " " +
-                          testing::Quoted(testing::PravelBinary()) + " " + arguments + " <" +
-                          testing::Quoted(root / "stdin.txt");
-    return testing::RunShell(command, root / "output.txt");
+  // The shell command that runs the program in `environment`.
+  std::string Command(const std::string& arguments) const {
+    return environment + " KESTRAND_HOME=" + testing::Quoted(Home()) + " " +
+           testing::Quoted(testing::PravelBinary()) + " " + arguments;
+  }
+
+  // Runs the program with nothing to read.
+  testing::Outcome Run(const std::string& arguments) const {
+    return testing::RunShell(Command(arguments) + " </dev/null", root / "output.txt");
   }
 
   testing::Outcome RunBatch(const std::string& extra = "") const {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -94,15 +95,13 @@ TEST(NameLength, LimitsOfNamesAndPathsWithTheirOptions) {
   }
 }
 
-TEST(PathCharacters, SetAfterUpperCasing) {
+TEST(PathCharacters, SetAfterUpperCasingAndTheQuestionOfTheRun) {
   for (const char* good : {"", "TITLE/readme.txt", "VIDEO_TS/VTS_01_0.VOB"}) EXPECT_TRUE(IsPathCharacters(good)) << good;
   for (const std::string& bad : {std::string("read-me.txt"), std::string("MY DISC"), std::string("a\\b"),
                                  std::string("a~1"), "caf" + kEAcute}) {
     EXPECT_FALSE(IsPathCharacters(bad)) << bad;
   }
-}
-
-TEST(PathCharacters, ASpaceAboveTheSelectionAsksAndYesSilencesTheRun) {
+  // A space above the selection asks; Yes silences the run.
   TestJob t;
   t.ui.QueueAnswers({Answer::kYes});
   EXPECT_TRUE(CheckPathCharacters(t.job, "/MY DISC/VIDEO_TS/VTS_01_0.VOB"));
@@ -222,20 +221,6 @@ TEST(IdentifierField, TheRootSettlesClashesAmongTheNamesTheDiscShows) {
   }
 }
 
-TEST(IdentifierField, TwoByteToBytesKeepsTheLowByte) {
-  const uint8_t twoByte[] = {0x00, 'A', 0x03, 0xA9, 0x00, 'z', 0x7F};
-  char target[3] = {};
-  EXPECT_EQ(TwoByteToBytes(target, twoByte, sizeof twoByte), 3u);
-  EXPECT_EQ(std::string(target, 3), "A\xA9z");
-}
-
-bool IsDSetShortName(const std::string& name) {
-  for (char c : name) {
-    if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.')) return false;
-  }
-  return IsShortName(name);
-}
-
 // Valid names keep themselves upper-cased, others are converted to the
 // d-characters; siblings never share a name, and names an entry holds by
 // itself come first, so made-up names step around them.
@@ -256,6 +241,7 @@ TEST(ShortNames, ValidNamesKeepThemselvesAndOthersAreConvertedWithoutClashes) {
 }
 
 TEST(ShortNames, CrowdedDirectoryGetsUniqueStableNames) {
+  const std::regex kDSetShortName("[A-Z0-9_]{1,8}(\\.[A-Z0-9_]{1,3})?");
   TempDir dir;
   std::vector<std::string> names;
   for (int i = 0; i < 300; ++i) {
@@ -270,7 +256,7 @@ TEST(ShortNames, CrowdedDirectoryGetsUniqueStableNames) {
   std::vector<std::string> given;
   for (const std::string& name : names) {
     const std::string shortName = first.ShortName(dir / name);
-    EXPECT_TRUE(IsDSetShortName(shortName)) << name << " -> " << shortName;
+    EXPECT_TRUE(std::regex_match(shortName, kDSetShortName)) << name << " -> " << shortName;
     EXPECT_TRUE(seen.insert(shortName).second) << "duplicate " << shortName;
     given.push_back(shortName);
   }
@@ -329,14 +315,7 @@ TEST(ShortNames, RootEntriesFromSeveralFoldersKeepTheirFoldersNamesUnlessTheyCla
     std::vector<std::string> entries;
     for (const auto& [entry, shortName] : c.root) entries.push_back(dir / entry);
     for (const std::string& entry : c.besideRoot) MakeDirs(dir / entry);
-    for (const std::string& entry : entries) {
-      if (entry.back() == '/') {
-        MakeDirs(entry);
-      } else {
-        WriteFile(entry, "");
-      }
-    }
-
+    for (const std::string& entry : entries) entry.back() == '/' ? MakeDirs(entry) : WriteFile(entry, "");
     std::vector<RootEntry> given;
     for (const std::string& entry : entries) given.push_back({entry});
     ShortNameTable table;

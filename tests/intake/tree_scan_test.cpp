@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -14,22 +15,104 @@
 #include "intake/alias_files.h"
 #include "intake/autorun.h"
 #include "intake/directory_listing.h"
-#include "intake/scan_fixture.h"
 #include "intake/utf8.h"
 #include "platform/files.h"
 #include "platform/profile.h"
+#include "support/test_support.h"
 
 namespace pravel {
 namespace {
 
 using testing::Exists;
-using testing::Lines;
 using testing::MakeDirs;
 using testing::ReadFile;
-using testing::ScanFixture;
 using testing::WriteFile;
 using Strings = std::vector<std::string>;
 namespace fs = std::filesystem;
+
+// A scan set up in a temporary directory: sources under "src", the run's
+// temporary files under "tmp".
+struct ScanFixture {
+  ScanFixture() {
+    MakeDirs(dir / "src");
+    MakeDirs(dir / "tmp");
+    job.tempDir = dir / "tmp/";
+    job.tempDirPlain = dir / "tmp";
+    job.treeListPath = job.tempDir + "tm.txt";
+    job.imagePath1 = dir / "CONTROL.IMG";
+    // The test directory's name holds a hyphen; only the tests of the
+    // character check want its question.
+    job.noWarningMessages = 1;
+  }
+
+  std::string Src(const std::string& relative) const { return dir / ("src/" + relative); }
+  std::string Tmp(const std::string& relative) const { return dir / ("tmp/" + relative); }
+  void Select(const std::string& relative) { job.AddSource(Src(relative)); }
+
+  // Builds sources from lines "<kind> <path under src>": d a folder, f a file,
+  // p a pipe, s a selection, P the project folder, l "<link> -> <target>" a
+  // symbolic link, I the image directory, T the temporary directory, "a"
+  // autorun on.
+  void Make(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+      const std::string path = line.size() > 2 ? line.substr(2) : "";
+      switch (line[0]) {
+        case 'd': MakeDirs(Src(path)); break;
+        case 'f': WriteFile(Src(path), path); break;
+        case 's': Select(path); break;
+        case 'P': job.projectPath = Src(path); break;
+        case 'a': job.autorunEnabled = 1; break;
+        case 'I': job.imagePath1 = Src(path) + "/CONTROL.IMG"; break;
+        case 'T': job.tempDir = Src(path) + "/"; break;
+        case 'p':
+          MakeDirs(std::filesystem::path(Src(path)).parent_path());
+          ASSERT_EQ(::mkfifo(Src(path).c_str(), 0600), 0) << path;
+          break;
+        case 'l': {
+          const size_t arrow = path.find(" -> ");
+          MakeDirs(std::filesystem::path(Src(path.substr(0, arrow))).parent_path());
+          std::filesystem::create_symlink(path.substr(arrow + 4), Src(path.substr(0, arrow)));
+          break;
+        }
+        default: FAIL() << "unknown source line " << line;
+      }
+    }
+  }
+  // A text with "src/" and "tmp/" standing for this fixture's folders.
+  std::string Expand(const std::string& text) const {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+      const std::string place = text.substr(i, 4);
+      const bool folder = place == "src/" || place == "tmp/";
+      out += folder ? dir / place : text.substr(i, 1);
+      i += folder ? 3 : 0;
+    }
+    return out;
+  }
+  const std::vector<platform::RecordedMessage>& Messages() const { return test.ui.messages; }
+  void ExpectOneMessage(const std::vector<std::string>& pieces, const std::string& caption) const {
+    testing::ExpectOneMessage(test.ui, pieces, caption);
+  }
+
+  testing::TempDir dir;
+  testing::TestJob test;
+  Job& job = test.job;
+};
+
+// The CR LF lines of a file.
+inline std::vector<std::string> Lines(const std::string& path) {
+  std::vector<std::string> lines;
+  const std::string text = ReadFile(path);
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
 
 // The directory lines of the tree listing, as the builder numbers them.
 Strings DirectoryLines(const std::string& treeList) {
@@ -97,6 +180,7 @@ TEST(TreeListing, SelectionsGiveTheirLines) {
            {"a link is taken for what it leads to",
             {"f T/G/g.txt", "l T/F/L -> ../G", "l T/F/file-link -> ../G/g.txt", "s T/F"},
             {"T/F/", "T/F/L/", "T/F/L/g.txt", "T/F/file-link"}},
+           {"an empty folder is enough", {"d EMPTY", "s EMPTY"}, {"EMPTY/"}},
            {"a path selected twice is taken once", {"f T/F/a.txt", "s T/F", "s T/F/"}, {"T/F/", "T/F/a.txt"}},
            {"a file selected inside a selected folder is listed once in its folder",
             {"f T/X/a.txt", "f T/X/b.txt", "s T/X", "s T/X/b.txt"},
@@ -177,21 +261,6 @@ TEST(TreeListing, NineThousandNineHundredNinetyEightFoldersPassAndOneMoreIsRefus
                         "Tool limits exceeded!");
 }
 
-TEST(TreeListing, OnlyFilesSelectedIsAUsageErrorAndAnEmptyFolderIsEnough) {
-  ScanFixture scan;
-  scan.Make({"f a.txt", "s a.txt"});
-  EXPECT_FALSE(BuildTreeListing(scan.job));
-  scan.ExpectOneMessage({"There are no sub-directories in the file list. This tool expects there to be at least 1 "
-                         "sub-directory in the file list, even if its empty."},
-                        "Usage error!");
-  scan.Make({"d EMPTY", "s EMPTY"});
-  EXPECT_TRUE(BuildTreeListing(scan.job));
-
-  ScanFixture none;  // an empty source list fails without a message
-  EXPECT_FALSE(BuildTreeListing(none.job));
-  EXPECT_TRUE(none.Messages().empty());
-}
-
 TEST(TreeListing, TheCharacterCheckAsksOnceAndOnlyNoEndsTheScan) {
   for (const platform::Answer answer : {platform::Answer::kNo, platform::Answer::kYes}) {
     ScanFixture scan;
@@ -215,14 +284,12 @@ TEST(ProjectLoad, TheDvdVideoFolderComesFirstAndTheProjectContentsFollow) {
   ASSERT_TRUE(WriteDirectoryListings(scan.job, DirectoryLines(scan.job.treeListPath)));
   EXPECT_EQ(Lines(scan.Tmp("tm0000.txt")),
             (Strings{scan.Src("P/VIDEO_TS/"), scan.Src("P/.hidden"), scan.Src("P/EXTRA/"), scan.Src("P/b.txt")}));
-}
 
-TEST(ProjectLoad, AMissingProjectAddsNothing) {
-  ScanFixture scan;
-  scan.job.projectPath = scan.Src("NOWHERE");
-  EXPECT_TRUE(LoadProjectSources(scan.job));
-  EXPECT_EQ(scan.job.sourceCount, 0u);
-  EXPECT_TRUE(scan.Messages().empty());
+  ScanFixture missing;  // a missing project adds nothing
+  missing.job.projectPath = missing.Src("NOWHERE");
+  EXPECT_TRUE(LoadProjectSources(missing.job));
+  EXPECT_EQ(missing.job.sourceCount, 0u);
+  EXPECT_TRUE(missing.Messages().empty());
 }
 
 constexpr const char* kFormat = "Format error, aborting";
@@ -271,7 +338,19 @@ TEST(ScanRefusals, EachRefusedSourceEndsTheScanWithOneMessageNamingIt) {
        false},
       {"trailing blank", {"d T/F/trailing ", "s T/F"}, {"[src/T/F/trailing ]"}, kFormat, false},
       {"empty project path", {}, {}, kUsage},
+      {"only files selected", {"f a.txt", "s a.txt"},
+       {"There are no sub-directories in the file list. This tool expects there to be at least 1 sub-directory in "
+        "the file list, even if its empty."},
+       "Usage error!", false},
+      // A title holding the run's own image or temporary directory would put
+      // the run's own files on the disc, emptied as the run begins.
+      {"image directory inside the title", {"d TITLE/images", "f TITLE/A.TXT", "s TITLE", "I TITLE/images"},
+       {"src/TITLE/images"}, kUsage},
+      {"temporary directory inside the title", {"d TITLE/tmp", "f TITLE/A.TXT", "s TITLE", "T TITLE/tmp"},
+       {"src/TITLE/tmp"}, kUsage},
       {"project path that is no folder", {"f file", "P file"}, {"[src/file]"}, kIo},
+      {"generated AUTORUN.INF beside a selected one", {"d T/F", "f T/autorun.inf", "s T/F", "s T/autorun.inf", "a"},
+       {"tmp/AUTORUN.INF"}, kFormat},
       {"project entry named with 65 characters", {"f P/" + name65, "P P"},
        {"The file/directory name [src/P/" + name65 +
         "] exceeds the maximum file name length accepted by this tool and the DVD file systems."},
@@ -284,6 +363,7 @@ TEST(ScanRefusals, EachRefusedSourceEndsTheScanWithOneMessageNamingIt) {
     Strings named;
     for (const std::string& piece : c.named) named.push_back(scan.Expand(piece));
     EXPECT_FALSE(scan.job.sourceCount == 0 ? LoadProjectSources(scan.job) : BuildTreeListing(scan.job));
+
     scan.ExpectOneMessage(named, c.caption);
     if (c.beforeListing) {
       EXPECT_FALSE(testing::Exists(scan.job.treeListPath));
@@ -291,12 +371,10 @@ TEST(ScanRefusals, EachRefusedSourceEndsTheScanWithOneMessageNamingIt) {
   }
 }
 
-TEST(ScanRefusals, TheGeneratedAutorunClashesWithASelectedOne) {
-  ScanFixture scan;
-  scan.Make({"d T/F", "f T/autorun.inf", "s T/F", "s T/autorun.inf"});
-  scan.job.autorunEnabled = 1;
-  EXPECT_FALSE(BuildTreeListing(scan.job));
-  scan.ExpectOneMessage({scan.Tmp("AUTORUN.INF")}, kFormat);
+TEST(ScanRefusals, AnEmptySourceListFailsWithoutAMessage) {
+  ScanFixture none;
+  EXPECT_FALSE(BuildTreeListing(none.job));
+  EXPECT_TRUE(none.Messages().empty());
 }
 
 TEST(ScanRefusals, AFolderThatCanNotBeListedEndsTheScan) {
@@ -323,25 +401,6 @@ TEST(ScanRefusals, TheSourceListRefusesAnEntryBeyondItsRoom) {
   load.job.projectPath = load.Src("P");
   EXPECT_FALSE(LoadProjectSources(load.job));
   load.ExpectOneMessage({}, "Tool limits exceeded!");
-}
-
-// A title holding the run's own image or temporary directory would put the
-// run's own files on the disc, emptied as the run begins.
-TEST(ScanRefusals, AnImageOrTemporaryDirectoryInsideTheTitleIsRefused) {
-  for (const std::string inside : {"images", "tmp"}) {
-    SCOPED_TRACE(inside);
-    ScanFixture scan;
-    scan.Make({"d TITLE/" + inside, "f TITLE/A.TXT", "s TITLE"});
-    scan.job.imagePath1 = scan.Src("TITLE/images/CONTROL.IMG");
-    if (inside == "tmp") {
-      scan.job.imagePath1 = scan.dir / "CONTROL.IMG";
-      scan.job.tempDir = scan.Src("TITLE/tmp/");
-    }
-    EXPECT_FALSE(BuildTreeListing(scan.job));
-    ASSERT_FALSE(scan.Messages().empty());
-    EXPECT_EQ(scan.Messages().back().caption, kUsage);
-    EXPECT_TRUE(testing::Contains(scan.Messages().back().text, scan.Src("TITLE/" + inside)));
-  }
 }
 
 TEST(AutorunInf, HoldsTwoEmptyLinesTheSectionOpenAndTheIconWhenGiven) {
@@ -416,19 +475,6 @@ TEST(AliasFiles, TheLaterFileWinsAndANameHoldingAnEqualsSignIsFound) {
   EXPECT_EQ(aliases.Find("A/y"), std::nullopt);
   EXPECT_EQ(aliases.Find("A/k=v.txt"), "/s/A/k=v.txt");
   EXPECT_EQ(aliases.Find("A/k"), "/s/A/k");
-}
-
-TEST(AliasFiles, WriteAliasEntryGoesThroughTheProfileLayer) {
-  ScanFixture scan;
-  scan.job.sourceBases = {"/d/TITLE"};
-  StartAliasFiles(scan.job);
-  WriteAliasEntry(scan.job, "/d/TITLE/EXTRAS/README.TXT", true);
-  WriteAliasEntry(scan.job, "/d/TITLE/a=b.txt", false);
-  ASSERT_TRUE(FinishAliasFiles(scan.job));
-  EXPECT_EQ(ReadFile(scan.Tmp("palias00.ini")),
-            "[palias]\r\nEXTRAS/README.TXT=/d/TITLE/EXTRAS/README.TXT\r\na=b.txt=/d/TITLE/a=b.txt\r\n");
-  NextAliasFileIfFull(scan.job);
-  EXPECT_EQ(scan.job.paliasCount, 1u);
 }
 
 TEST(CleanUps, EveryListingAndAliasFileGoesEvenPastAGapAndAnEmptyDirectoryIsNoError) {

@@ -23,55 +23,37 @@ EARLY = datetime.timedelta(minutes=2)
 LATE = datetime.timedelta(seconds=5)
 UDF_LOCAL_TIME = 1
 
-
-def volume_dates(descriptor, name):
+def volume_dates(descriptor, name, problems):
+    """(where, (year, month, day, hour, minute, second), offset in minutes) of a volume descriptor."""
     for field in ("creation", "modification", "effective"):
         d = getattr(descriptor, "volume_%s_date" % field)
-        yield ("%s %s date" % (name, field), (d.year, d.month, d.dayofmonth, d.hour, d.minute, d.second),
-               d.gmtoffset * 15)
-
+        yield "%s %s date" % (name, field), (d.year, d.month, d.dayofmonth, d.hour, d.minute, d.second), d.gmtoffset * 15
+    yield record_date("%s root record" % name, descriptor.root_dir_record)
+    expiration = descriptor.volume_expiration_date
+    if expiration.date_str[:16] != b"0" * 16 or expiration.gmtoffset != 0:
+        problems.append("%s expiration date: %r offset %d" % (name, expiration.date_str[:16], expiration.gmtoffset))
 
 def record_date(where, record):
     d = record.date
-    return (where, (1900 + d.years_since_1900, d.month, d.day_of_month, d.hour, d.minute, d.second),
-            d.gmtoffset * 15)
+    return where, (1900 + d.years_since_1900, d.month, d.day_of_month, d.hour, d.minute, d.second), d.gmtoffset * 15
 
-
-def directory_dates(iso, path_kind, name):
-    for folder, dirs, files in iso.walk(**{path_kind: "/"}):
-        for entry in dirs + files:
-            path = folder.rstrip("/") + "/" + entry
-            yield record_date("%s record %s" % (name, path), iso.get_record(**{path_kind: path}))
-
+def paths(iso, path_kind):
+    return [folder.rstrip("/") + "/" + entry for folder, dirs, files in iso.walk(**{path_kind: "/"})
+            for entry in dirs + files]
 
 def udf_timestamp(where, t, problems):
     if t.timetype != UDF_LOCAL_TIME:
         problems.append("%s: timestamp type %d" % (where, t.timetype))
-    return (where, (t.year, t.month, t.day, t.hour, t.minute, t.second), t.tz)
-
+    return where, (t.year, t.month, t.day, t.hour, t.minute, t.second), t.tz
 
 def udf_dates(iso, problems):
     yield udf_timestamp("UDF primary volume descriptor", iso.udf_main_descs.pvds[0].recording_date, problems)
     yield udf_timestamp("UDF integrity descriptor", iso.udf_logical_volume_integrity.recording_date, problems)
     yield udf_timestamp("UDF file set descriptor", iso.udf_file_set.recording_date, problems)
-    paths = ["/"] + [folder.rstrip("/") + "/" + entry
-                     for folder, dirs, files in iso.walk(udf_path="/") for entry in dirs + files]
-    for path in paths:
+    for path in ["/"] + paths(iso, "udf_path"):
         record = iso.get_record(udf_path=path)
         for field in ("access_time", "mod_time", "attr_time"):
             yield udf_timestamp("UDF %s of %s" % (field, path), getattr(record, field), problems)
-
-
-def check(dates, zone, start, end, problems):
-    offsets = {int(zone.utcoffset(moment).total_seconds()) // 60 for moment in (start, end)}
-    for where, fields, offset in dates:
-        if offset not in offsets:
-            problems.append("%s: offset %+d minutes, the zone's is %s" % (where, offset, sorted(offsets)))
-            continue
-        instant = datetime.datetime(*fields, tzinfo=datetime.timezone(datetime.timedelta(minutes=offset)))
-        if not start - EARLY <= instant <= end + LATE:
-            problems.append("%s: %s is not a moment of the run (%s to %s)" % (where, instant, start, end))
-
 
 def main():
     parser = argparse.ArgumentParser()
@@ -80,27 +62,28 @@ def main():
     parser.add_argument("--from", dest="start", type=int, required=True)
     parser.add_argument("--to", dest="end", type=int, required=True)
     args = parser.parse_args()
-    start = datetime.datetime.fromtimestamp(args.start, datetime.timezone.utc)
-    end = datetime.datetime.fromtimestamp(args.end, datetime.timezone.utc)
+    start, end = (datetime.datetime.fromtimestamp(t, datetime.timezone.utc) for t in (args.start, args.end))
+    zone = zoneinfo.ZoneInfo(args.zone)
+    offsets = {int(zone.utcoffset(moment).total_seconds()) // 60 for moment in (start, end)}
 
     iso = pycdlib.PyCdlib()
     iso.open(args.image)
     problems = []
-    dates = list(volume_dates(iso.pvd, "primary")) + list(volume_dates(iso.joliet_vd, "Joliet"))
-    for name, descriptor in (("primary", iso.pvd), ("Joliet", iso.joliet_vd)):
-        dates.append(record_date("%s root record" % name, descriptor.root_dir_record))
-        expiration = descriptor.volume_expiration_date
-        if expiration.date_str[:16] != b"0" * 16 or expiration.gmtoffset != 0:
-            problems.append("%s expiration date: %r offset %d" % (name, expiration.date_str[:16], expiration.gmtoffset))
-    dates += list(directory_dates(iso, "iso_path", "ISO 9660")) + list(directory_dates(iso, "joliet_path", "Joliet"))
+    dates = list(volume_dates(iso.pvd, "primary", problems)) + list(volume_dates(iso.joliet_vd, "Joliet", problems))
+    for path_kind, name in (("iso_path", "ISO 9660"), ("joliet_path", "Joliet")):
+        dates += [record_date("%s record %s" % (name, path), iso.get_record(**{path_kind: path}))
+                  for path in paths(iso, path_kind)]
     dates += list(udf_dates(iso, problems))
-    check(dates, zoneinfo.ZoneInfo(args.zone), start, end, problems)
     iso.close()
-
-    for problem in problems:
-        print(problem)
+    for where, fields, offset in dates:
+        if offset not in offsets:
+            problems.append("%s: offset %+d minutes, the zone's is %s" % (where, offset, sorted(offsets)))
+            continue
+        instant = datetime.datetime(*fields, tzinfo=datetime.timezone(datetime.timedelta(minutes=offset)))
+        if not start - EARLY <= instant <= end + LATE:
+            problems.append("%s: %s is not a moment of the run (%s to %s)" % (where, instant, start, end))
+    print("\n".join(problems))
     return 1 if problems else 0
-
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -23,14 +23,11 @@ import pycdlib
 
 SECTOR = 2048
 
-
 def u32(data, offset):
     return struct.unpack_from(">I", data, offset)[0]
 
-
 def sectors(size):
     return -(-size // SECTOR)
-
 
 def expected_starts(read):
     """name -> (first sector counted from VIDEO_TS.IFO, sectors), as the tables give it, and the zone's end."""
@@ -69,7 +66,6 @@ def expected_starts(read):
         end = start + u32(ifo, 12) + 1
         place(prefix + "0.BUP", end - sectors(len(ifo)))
     return files, end
-
 
 def check(image_path, sources):
     iso = pycdlib.PyCdlib()
@@ -114,7 +110,6 @@ def check(image_path, sources):
                 problems.append("%s/%s at sector %d, inside the zone ending at %d" % (path, name, location, end))
     return problems, "zone as its tables say: %d files, %d gap sectors, end %d" % (len(files), len(gaps), zone_end)
 
-
 def main(argv):
     if len(argv) != 2:
         print("usage: check_dvd_layout.py IMAGE VIDEO_TS_SOURCE", file=sys.stderr)
@@ -126,7 +121,6 @@ def main(argv):
         return 1
     print("\n".join(problems + [summary]))
     return 1 if problems else 0
-
 
 if __name__ == "__main__":
     sys.exit(main(sys.argv[1:]))

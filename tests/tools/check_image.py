@@ -2,17 +2,16 @@
 """Reads a premastered volume with independent readers and compares what each
 of them gives back with the source tree the volume was made from.
 
-    check_image.py IMAGE [IMAGE ...] SOURCE_DIR [--iso-level 1|2]
-                   [--extra-file NAME[=LOCAL]] [--work-dir DIR]
+    check_image.py IMAGE [IMAGE ...] SOURCE_DIR [--extra-file NAME=LOCAL] [--work-dir DIR]
 
 Several images (LAYER01.IMG LAYER02.IMG) are joined sparsely into one volume.
-Readers: isoinfo (-d, -l, -J -l, -J -x), osirrox (extracts the Joliet tree),
-7z (l, x; when it opens UDF it is also made to read the ISO 9660 side),
-pycdlib (the ISO and Joliet trees name the same extents; files read through
-Joliet, and through UDF when present, each UDF file on its Joliet sectors) and
-udfinfo (when UDF is present). Files above LARGE bytes are read by pycdlib in
-samples and extracted whole only by osirrox. Exit status 0 when every reader
-agrees with the source tree, 1 otherwise (printing what each said).
+isoinfo lists the ISO 9660 and Joliet trees and extracts every file through
+Joliet; osirrox and 7z extract the whole tree (7z once more from the ISO 9660
+side when it opens UDF); pycdlib reads every file through Joliet and, when
+present, UDF, and checks that the ISO, Joliet and UDF trees name the same
+extents; udfinfo reads the UDF volume. Files above LARGE bytes are read by
+pycdlib in samples and extracted whole only by osirrox. Exit status 0 when
+every reader agrees with the source tree, 1 otherwise (printing what each said).
 """
 
 import argparse
@@ -27,57 +26,47 @@ import tempfile
 
 CHUNK = 1 << 20
 LARGE = 256 << 20
-ISO_LEVEL1_FILE = re.compile(r"^[A-Z0-9_]{1,8}(\.[A-Z0-9_]{0,3})?;1$")
-ISO_LEVEL1_DIR = re.compile(r"^[A-Z0-9_]{1,8}$")
+LEVEL1_FILE = re.compile(r"^[A-Z0-9_]{1,8}(\.[A-Z0-9_]{0,3})?;1$")
+LEVEL1_FOLDER = re.compile(r"^[A-Z0-9_]{1,8}$")
 SHORT_NAME = re.compile(r"^[A-Z0-9_]{1,8}(\.[A-Z0-9_]{1,3})?$")
 XORRISO_TROUBLE = re.compile(r"\b(SORRY|FAILURE|FATAL|ABORT|MISHAP|WARNING)\b|error", re.IGNORECASE)
 SEVENZIP_TROUBLE = re.compile(r"ERROR|Warnings|WARNINGS|Errors|Can not open|Can't open|Unexpected end")
+KIND_NAME = {"d": "folder", "f": "file"}
 
 problems = collections.OrderedDict()  # reader -> complaints
-
 
 def complain(reader, text):
     problems.setdefault(reader, []).append(text)
 
-
 # --- the expected tree: relative path ('' the root) -> Entry -----------------
 
-Entry = collections.namedtuple("Entry", "kind local size")  # kind 'd' or 'f'; local None: any bytes
-
+Entry = collections.namedtuple("Entry", "kind local size")  # kind 'd' or 'f'
 
 def join(rel, name):
     return name if rel == "" else rel + "/" + name
-
 
 def walk_local(root, entry):
     found = {}
     for folder, dirs, files in os.walk(root):
         rel = os.path.relpath(folder, root)
         rel = "" if rel == "." else rel
-        for name in dirs:
-            found[join(rel, name)] = entry("d", os.path.join(folder, name))
-        for name in files:
-            found[join(rel, name)] = entry("f", os.path.join(folder, name))
+        for kind, names in (("d", dirs), ("f", files)):
+            for name in names:
+                found[join(rel, name)] = entry(kind, os.path.join(folder, name))
     return found
-
 
 def source_tree(source_dir, extra_files):
     tree = walk_local(source_dir, lambda kind, path: Entry(kind, path, os.path.getsize(path) if kind == "f" else 0))
     tree[""] = Entry("d", source_dir, 0)
     for extra in extra_files:
         name, _, local = extra.partition("=")
-        if name in tree:
-            sys.exit("check_image: --extra-file %s also stands in the source tree" % name)
-        tree[name] = Entry("f", local or None, os.path.getsize(local) if local else -1)
+        tree[name] = Entry("f", local, os.path.getsize(local))
     return tree
-
 
 def files_of(tree):
     return sorted(p for p, e in tree.items() if e.kind == "f")
 
-
 # --- byte comparisons (sparse-aware: only data regions are read) -------------
-
 
 def data_regions(fd, size):
     regions, offset = [], 0
@@ -93,7 +82,6 @@ def data_regions(fd, size):
         offset = end
     return regions
 
-
 def merged(regions):
     result = []
     for start, end in sorted(regions):
@@ -103,10 +91,8 @@ def merged(regions):
             result.append((start, end))
     return result
 
-
 def first_difference(a, b):
     return next((i for i, (x, y) in enumerate(zip(a, b)) if x != y), min(len(a), len(b)))
-
 
 def compare_ranges(local, ranges, read_at):
     """None when read_at(offset, n) gives local's bytes over every range."""
@@ -120,7 +106,6 @@ def compare_ranges(local, ranges, read_at):
                     return "bytes differ at offset %d" % (offset + first_difference(expected, actual))
     return None
 
-
 def compare_local_files(expected, actual):
     size_e, size_a = os.path.getsize(expected), os.path.getsize(actual)
     if size_e != size_a:
@@ -133,15 +118,12 @@ def compare_local_files(expected, actual):
             return fa.read(n)
         return compare_ranges(expected, regions, read_at)
 
-
-def compare_bytes(expected_path, actual):
-    """None when a file of at most LARGE bytes holds `actual`, else a description."""
-    with open(expected_path, "rb") as f:
-        expected = f.read()
-    if len(expected) != len(actual):
-        return "%d bytes, the source has %d" % (len(actual), len(expected))
-    return None if expected == actual else "bytes differ at offset %d" % first_difference(expected, actual)
-
+def compare_bytes(local, actual):
+    """None when the file `local` holds the bytes `actual`, else a description."""
+    size = os.path.getsize(local)
+    if size != len(actual):
+        return "%d bytes, the source has %d" % (len(actual), size)
+    return compare_ranges(local, [(0, size)], lambda offset, n: actual[offset:offset + n])
 
 def sample_ranges(local, size):
     """A large file's data regions, a MiB every 256 MiB, and its tail."""
@@ -150,58 +132,44 @@ def sample_ranges(local, size):
     ranges += [(start, min(size, start + CHUNK)) for start in range(0, size, 256 << 20)]
     return merged(ranges + [(max(0, size - CHUNK), size)])
 
-
 # --- tree comparisons: found maps a path to (kind, size or None) -------------
-
-
-KIND_NAME = {"d": "folder", "f": "file"}
-
 
 def compare_tree(reader, expected, found, content_root=None):
     for path in sorted((set(expected) | set(found)) - {""}):
         e, f = expected.get(path), found.get(path)
-        if e is None or f is None:
-            complain(reader, "unexpected %s %r on the disc" % (KIND_NAME[f[0]], path) if e is None
-                     else "missing %s %r" % (KIND_NAME[e.kind], path))
+        if e is None:
+            complain(reader, "unexpected %s %r on the disc" % (KIND_NAME[f[0]], path))
+        elif f is None:
+            complain(reader, "missing %s %r" % (KIND_NAME[e.kind], path))
         elif e.kind != f[0]:
             complain(reader, "%r is a %s, the source has a %s" % (path, KIND_NAME[f[0]], KIND_NAME[e.kind]))
-        elif e.kind == "f" and f[1] is not None and e.size >= 0 and f[1] != e.size:
+        elif e.kind == "f" and f[1] is not None and f[1] != e.size:
             complain(reader, "%r has %d bytes, the source %d" % (path, f[1], e.size))
-        elif e.kind == "f" and content_root is not None and e.local is not None:
+        elif e.kind == "f" and content_root is not None:
             difference = compare_local_files(e.local, os.path.join(content_root, path))
             if difference:
                 complain(reader, "%r: %s" % (path, difference))
 
-
 def extracted_tree(root):
     for folder, dirs, _ in os.walk(root):
-        os.chmod(folder, 0o755)
-        for name in dirs:
+        for name in [""] + dirs:
             os.chmod(os.path.join(folder, name), 0o755)
     return walk_local(root, lambda kind, path: (kind, os.path.getsize(path) if kind == "f" else None))
 
-
-def run(command, **kwargs):
+def run(command):
     env = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8")
-    return subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env, **kwargs)
+    return subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
 
+def text_of(result):
+    return (result.stdout + b"\n" + result.stderr).decode("utf-8", "replace")
 
-def said(result, trouble=None):
-    """The exit status and output; with a pattern, the lines matching it and the line after each."""
-    out = (result.stdout + b"\n" + result.stderr).decode("utf-8", "replace").strip()
-    if trouble is not None:
-        lines = out.splitlines()
-        picked = sorted({j for i, line in enumerate(lines) if trouble.search(line) for j in (i, i + 1)
-                         if j < len(lines)})
-        out = "\n".join(lines[j] for j in picked) or out
-    return "exit %d; said:\n%s" % (result.returncode, out)
-
+def said(result):
+    return "exit %d; said:\n%s" % (result.returncode, text_of(result).strip())
 
 # --- isoinfo ---------------------------------------------------------------
 
 ISOINFO_LINE = re.compile(
     rb"^([d-])[-rwxsStT]{9}\s+\d+\s+\d+\s+\d+\s+(\d+)\s+[^[]*\[\s*(\d+)\s+([0-9A-Fa-f]+)\]  (.*) $")
-
 
 def isoinfo_tree(image, options, label):
     """[(directory, name bytes, kind, size, extent)] of one tree, or None after a complaint."""
@@ -219,10 +187,9 @@ def isoinfo_tree(image, options, label):
             complain("isoinfo", "%s: unreadable listing line %r" % (label, line))
             return None
         if line.strip() and m.group(5) not in (b".", b".."):
-            listing.append((directory, m.group(5), "d" if m.group(1) == b"d" else "f", int(m.group(2)),
-                            int(m.group(3))))
+            kind = "d" if m.group(1) == b"d" else "f"
+            listing.append((directory, m.group(5), kind, int(m.group(2)), int(m.group(3))))
     return listing
-
 
 def check_unique_names(reader, listing, fold_case):
     seen = collections.Counter((d, n.upper() if fold_case else n) for (d, n, _, _, _) in listing)
@@ -230,45 +197,33 @@ def check_unique_names(reader, listing, fold_case):
         if count > 1:
             complain(reader, "%r holds %r %d times" % (directory or b"/", name, count))
 
-
 def latin1_form(text):
     """A Joliet name as isoinfo prints it in ISO 8859-1: other characters become '_'."""
     return bytes(ord(c) if ord(c) < 256 else ord("_") for c in text)
-
 
 def check_isoinfo_volume(image):
     result = run(["isoinfo", "-d", "-i", image])
     text = result.stdout.decode("latin-1")
     size = re.search(r"Volume size is: (\d+)", text)
-    if result.returncode or result.stderr.strip():
-        complain("isoinfo", "-d: " + said(result))
-    elif "CD-ROM is in ISO 9660 format" not in text or "Joliet with UCS level 3" not in text:
-        complain("isoinfo", "-d does not find ISO 9660 with Joliet: " + said(result))
-    elif "Logical block size is: 2048" not in text:
-        complain("isoinfo", "-d: logical block size is not 2048: " + said(result))
-    elif not size or int(size.group(1)) * 2048 > os.path.getsize(image):
-        complain("isoinfo", "-d: volume size beyond the image: " + said(result))
+    wanted = ("CD-ROM is in ISO 9660 format", "Joliet with UCS level 3", "Logical block size is: 2048")
+    if (result.returncode or result.stderr.strip() or not all(w in text for w in wanted) or not size
+            or int(size.group(1)) * 2048 > os.path.getsize(image)):
+        complain("isoinfo", "-d finds no ISO 9660 volume with Joliet, 2048-byte blocks within the image: "
+                 + said(result))
 
-
-def check_iso_names(iso, options):
-    """ISO identifiers: unique but for case, files with ';1', folders without, 8.3 at Level 1."""
+def check_iso_names(iso):
+    """Level 1 identifiers, unique but for case: files with ';1', folders without."""
     reader = "isoinfo -l"
     check_unique_names(reader, iso, fold_case=True)
     for directory, name, kind, _, _ in iso:
-        text = name.decode("latin-1")
-        if kind == "f" and not text.endswith(";1"):
-            complain(reader, "file %r in %r has no ';1'" % (text, directory))
-        if kind == "d" and ";" in text:
-            complain(reader, "folder %r in %r has a version" % (text, directory))
-        if options.iso_level == 1 and not (ISO_LEVEL1_FILE if kind == "f" else ISO_LEVEL1_DIR).match(text):
-            complain(reader, "%r in %r is not a Level 1 identifier" % (text, directory))
+        if not (LEVEL1_FILE if kind == "f" else LEVEL1_FOLDER).match(name.decode("latin-1")):
+            complain(reader, "%s %r in %r is not a Level 1 identifier" % (KIND_NAME[kind], name, directory))
 
-
-def check_isoinfo(image, tree, options):
+def check_isoinfo(image, tree):
     check_isoinfo_volume(image)
     iso = isoinfo_tree(image, [], "-l")
     if iso is not None:
-        check_iso_names(iso, options)
+        check_iso_names(iso)
     joliet = isoinfo_tree(image, ["-J", "-j", "iso8859-1"], "-J -l")
     if joliet is None:
         return
@@ -283,37 +238,34 @@ def check_isoinfo(image, tree, options):
         disc = directory + b"/" + (name[:-2] if kind == "f" else name)
         found[by_disc_name.get(disc, disc.decode("latin-1")[1:])] = (kind, size)
     compare_tree(reader, tree, found)
-    if iso is not None:
-        def files(listing):
-            return sorted((s, x) for (_, _, k, s, x) in listing if k == "f")
-        if files(iso) != files(joliet):
-            complain("isoinfo", "the ISO and Joliet trees name different file extents and sizes")
-        if sum(v[2] == "d" for v in iso) != sum(v[2] == "d" for v in joliet):
-            complain("isoinfo", "the ISO and Joliet trees hold different numbers of folders")
+
+    def files(listing):
+        return sorted((s, x) for (_, _, k, s, x) in listing if k == "f")
+    if iso is not None and files(iso) != files(joliet):
+        complain("isoinfo", "the ISO and Joliet trees name different file extents and sizes")
     for path in files_of(tree):
         if tree[path].size > LARGE:
             continue
         result = run(["isoinfo", "-J", "-j", "iso8859-1", "-x", b"/" + latin1_form(path) + b";1", "-i", image])
-        difference = compare_bytes(tree[path].local, result.stdout) if tree[path].local else None
+        difference = compare_bytes(tree[path].local, result.stdout)
         if difference or result.returncode or result.stderr.strip():
             complain("isoinfo", "-J -x %r: %s %s" % (path, difference or "", result.stderr.decode("utf-8", "replace")))
 
-
 # --- osirrox and 7z --------------------------------------------------------
 
+def check_extraction(reader, result, trouble, expected, out):
+    if result.returncode or trouble.search(text_of(result)):
+        complain(reader, said(result))
+    if not os.path.isdir(out):
+        complain(reader, "extracted nothing")
+        return
+    compare_tree(reader, expected, extracted_tree(out), content_root=out)
+    shutil.rmtree(out, ignore_errors=True)
 
 def check_osirrox(image, tree, work):
     out = os.path.join(work, "osirrox")
     result = run(["osirrox", "-osirrox", "on:sparse=1m", "-indev", image, "-extract", "/", out])
-    text = (result.stdout + result.stderr).decode("utf-8", "replace")
-    if result.returncode or XORRISO_TROUBLE.search(text):
-        complain("osirrox", said(result, XORRISO_TROUBLE))
-    if not os.path.isdir(out):
-        complain("osirrox", "extracted nothing")
-        return
-    compare_tree("osirrox", tree, extracted_tree(out), content_root=out)
-    shutil.rmtree(out, ignore_errors=True)
-
+    check_extraction("osirrox", result, XORRISO_TROUBLE, tree, out)
 
 def sevenzip_listing(output):
     found = {}
@@ -325,17 +277,16 @@ def sevenzip_listing(output):
             found[fields["Path"]] = (kind, size)
     return found
 
-
 def check_7z(image, tree, work, archive_type=None):
     """7z as it opens the volume; when that is UDF, once more told to read the ISO 9660 side."""
     reader = "7z" if archive_type is None else "7z -t" + archive_type
     forced = [] if archive_type is None else ["-t" + archive_type]
     result = run(["7z", "l", "-slt"] + forced + [image])
-    text = (result.stdout + result.stderr).decode("utf-8", "replace")
+    text = text_of(result)
     # The listing's own lines name files; a file may be called "Errors.txt".
     remarks = "\n".join(line for line in text.splitlines() if not line.startswith("Path = "))
     if result.returncode or SEVENZIP_TROUBLE.search(remarks):
-        complain(reader, "l: " + said(result, SEVENZIP_TROUBLE))
+        complain(reader, "l: " + said(result))
     kind = re.search(r"^Type = (\w+)", text, re.MULTILINE)
     kind = kind.group(1) if kind else None
     if kind not in ("Iso", "Udf"):
@@ -345,53 +296,17 @@ def check_7z(image, tree, work, archive_type=None):
     out = os.path.join(work, "7z")
     large = [p for p in files_of(tree) if tree[p].size > LARGE]
     result = run(["7z", "x", "-y", "-o" + out] + forced + [image] + ["-x!" + p for p in large])
-    if result.returncode or SEVENZIP_TROUBLE.search((result.stdout + result.stderr).decode("utf-8", "replace")):
-        complain(reader, "x: " + said(result, SEVENZIP_TROUBLE))
-    if not os.path.isdir(out):
-        complain(reader, "x extracted nothing")
-    else:
-        expected = {p: e for p, e in tree.items() if p not in large}
-        compare_tree(reader + " x", expected, extracted_tree(out), content_root=out)
-        shutil.rmtree(out, ignore_errors=True)
+    check_extraction(reader + " x", result, SEVENZIP_TROUBLE, {p: e for p, e in tree.items() if p not in large}, out)
     if kind == "Udf" and archive_type is None:
         check_7z(image, tree, work, "iso")
 
-
 # --- pycdlib and udfinfo ---------------------------------------------------
-
-
-def check_pycdlib(image, tree):
-    reader = "pycdlib"
-    try:
-        import pycdlib
-        iso = pycdlib.PyCdlib()
-        iso.open(image)
-    except Exception as error:  # noqa: BLE001 - every complaint of the reader counts
-        complain(reader, "open: %s: %s" % (type(error).__name__, error))
-        return
-    try:
-        iso_root, joliet_root = iso.get_record(iso_path="/"), iso.get_record(joliet_path="/")
-        found, extents = {}, {}
-        walk_records(joliet_root, "", found, extents, reader + " Joliet", joliet=True)
-        compare_tree(reader + " Joliet", tree, found)
-        walk_records(iso_root, "", {}, {}, reader + " ISO", joliet=False)
-        match_trees(joliet_root, iso_root, "", reader + " ISO/Joliet")
-        read_files(iso, tree, found, "joliet_path", ";1", reader + " Joliet")
-        if iso.has_udf():
-            check_pycdlib_udf(iso, tree, extents, reader + " UDF")
-    except Exception as error:  # noqa: BLE001
-        complain(reader, "%s: %s" % (type(error).__name__, error))
-    finally:
-        iso.close()
-
 
 def children(record):
     return [c for c in record.children if not c.is_dot() and not c.is_dotdot()]
 
-
 def record_name(record, joliet):
     return record.file_identifier().decode("utf-16_be" if joliet else "latin-1")
-
 
 def walk_records(record, rel, found, extents, reader, joliet):
     """found: path -> (kind, length), extents: file path -> first sector; ';1' taken off."""
@@ -407,44 +322,30 @@ def walk_records(record, rel, found, extents, reader, joliet):
         found[path] = ("f", child.data_length)
         extents[path] = child.extent_location()
 
-
 def signature(record):
     """A directory, names aside: its files' extents and lengths, its folders' signatures."""
     files = sorted((c.extent_location(), c.data_length) for c in children(record) if not c.is_dir())
-    return (tuple(files), tuple(sorted(signature(c) for c in children(record) if c.is_dir())))
+    return tuple(files), tuple(sorted(signature(c) for c in children(record) if c.is_dir()))
 
-
-def match_trees(joliet_dir, iso_dir, rel, reader):
-    """Every Joliet file has an ISO record of the same extent and length, the
-    folders pair up, and a source name that is an 8.3 name is the ISO name."""
-    jsig, isig = signature(joliet_dir), signature(iso_dir)
-    if jsig[0] != isig[0]:
-        complain(reader, "files of %r: Joliet extents/lengths %s, ISO %s" % (rel or "/", jsig[0], isig[0]))
-    iso_names = {record_name(c, False) for c in children(iso_dir)}
-    for c in children(joliet_dir):
-        name = record_name(c, True)
-        base = name[:-2] if not c.is_dir() and name.endswith(";1") else name
-        wanted = base + ("" if c.is_dir() else ";1")
-        if SHORT_NAME.match(base) and (not c.is_dir() or "." not in base) and wanted not in iso_names:
-            complain(reader, "%r keeps no ISO name %r in %r (has %s)" % (name, wanted, rel or "/", sorted(iso_names)))
-    folders = collections.defaultdict(lambda: ([], []))
-    for side, directory in enumerate((joliet_dir, iso_dir)):
-        for c in children(directory):
-            if c.is_dir():
-                folders[signature(c)][side].append(c)
-    for js, iss in folders.values():
-        if len(js) != len(iss):
-            names = [record_name(c, True) for c in js] or [record_name(c, False) for c in iss]
-            complain(reader, "folders %s of %r have no counterpart in the other tree" % (names, rel or "/"))
-            continue
-        for jc, ic in zip(js, iss):
-            match_trees(jc, ic, join(rel, record_name(jc, True)), reader)
-
+def check_iso_matches_joliet(iso_root, joliet_root, joliet_extents, reader):
+    """Both trees hold the same files in the same folders, and a file whose
+    source name is an 8.3 name keeps it as its ISO name."""
+    if signature(iso_root) != signature(joliet_root):
+        complain(reader, "the trees differ in their folders or their files' extents and lengths")
+    iso_extents = {}
+    walk_records(iso_root, "", {}, iso_extents, reader, joliet=False)
+    iso_names = collections.defaultdict(set)
+    for path, extent in iso_extents.items():
+        iso_names[extent].add(path.rsplit("/", 1)[-1])
+    for path, extent in joliet_extents.items():
+        base = path.rsplit("/", 1)[-1]
+        if SHORT_NAME.match(base) and base not in iso_names[extent]:
+            complain(reader, "%r keeps no ISO name %r (has %s)" % (path, base, sorted(iso_names[extent])))
 
 def read_files(iso, tree, found, path_kind, suffix, reader):
     for path in files_of(tree):
         entry = tree[path]
-        if path not in found or entry.local is None:
+        if path not in found:
             continue
         with iso.open_file_from_iso(**{path_kind: "/" + path + suffix}) as f:
             if entry.size > LARGE:
@@ -457,6 +358,19 @@ def read_files(iso, tree, found, path_kind, suffix, reader):
         if difference:
             complain(reader, "%r read back: %s" % (path, difference))
 
+def walk_udf(entry, rel, found, placement, partition_start):
+    for fi_desc in entry.fi_descs:
+        if fi_desc.is_parent() or fi_desc.file_entry is None:
+            continue
+        child = fi_desc.file_entry
+        path = join(rel, child.file_identifier().decode(child.file_ident.encoding))
+        if child.is_dir():
+            found[path] = ("d", None)
+            walk_udf(child, path, found, placement, partition_start)
+        else:
+            found[path] = ("f", child.get_data_length())
+            placement[path] = [(partition_start + ad.log_block_num, ad.extent_length)
+                               for ad in child.alloc_descs if ad.extent_length > 0]
 
 def check_pycdlib_udf(iso, tree, joliet_extents, reader):
     """The UDF tree gives the source tree back, each file's data in one run
@@ -476,21 +390,31 @@ def check_pycdlib_udf(iso, tree, joliet_extents, reader):
             complain(reader, "%r: its extents %s are not one run of sectors" % (path, extents))
     read_files(iso, tree, found, "udf_path", "", reader)
 
-
-def walk_udf(entry, rel, found, placement, partition_start):
-    for fi_desc in entry.fi_descs:
-        if fi_desc.is_parent() or fi_desc.file_entry is None:
-            continue
-        child = fi_desc.file_entry
-        path = join(rel, child.file_identifier().decode(child.file_ident.encoding))
-        if child.is_dir():
-            found[path] = ("d", None)
-            walk_udf(child, path, found, placement, partition_start)
-        else:
-            found[path] = ("f", child.get_data_length())
-            placement[path] = [(partition_start + ad.log_block_num, ad.extent_length)
-                               for ad in child.alloc_descs if ad.extent_length > 0]
-
+def check_pycdlib(image, tree):
+    """Whether the volume carries UDF."""
+    reader = "pycdlib"
+    try:
+        import pycdlib
+        iso = pycdlib.PyCdlib()
+        iso.open(image)
+    except Exception as error:  # noqa: BLE001 - every complaint of the reader counts
+        complain(reader, "open: %s: %s" % (type(error).__name__, error))
+        return False
+    try:
+        joliet_root = iso.get_record(joliet_path="/")
+        found, extents = {}, {}
+        walk_records(joliet_root, "", found, extents, reader + " Joliet", joliet=True)
+        compare_tree(reader + " Joliet", tree, found)
+        check_iso_matches_joliet(iso.get_record(iso_path="/"), joliet_root, extents, reader + " ISO/Joliet")
+        read_files(iso, tree, found, "joliet_path", ";1", reader + " Joliet")
+        if iso.has_udf():
+            check_pycdlib_udf(iso, tree, extents, reader + " UDF")
+        return iso.has_udf()
+    except Exception as error:  # noqa: BLE001
+        complain(reader, "%s: %s" % (type(error).__name__, error))
+        return False
+    finally:
+        iso.close()
 
 def check_udfinfo(image, tree):
     """udfinfo reads the volume without complaint and counts the tree's folders, the root included."""
@@ -501,21 +425,9 @@ def check_udfinfo(image, tree):
     lines = result.stdout.decode("utf-8", "replace").splitlines()
     fields = dict(line.split("=", 1) for line in lines if "=" in line and not line.startswith("start="))
     folders = sum(e.kind == "d" for e in tree.values())
-    if fields.get("numdirs") != str(folders):
-        complain("udfinfo", "numdirs=%s, the tree has %d folders with the root" % (fields.get("numdirs"), folders))
-    if fields.get("integrity") != "closed":
-        complain("udfinfo", "integrity=%s" % fields.get("integrity"))
-
-
-def carries_udf(image):
-    """A UDF volume recognition sequence stands in sectors 16 to 31."""
-    with open(image, "rb") as f:
-        for sector in range(16, 32):
-            f.seek(sector * 2048)
-            if f.read(6)[1:6] == b"NSR02":
-                return True
-    return False
-
+    if fields.get("numdirs") != str(folders) or fields.get("integrity") != "closed":
+        complain("udfinfo", "numdirs=%s integrity=%s; the tree has %d folders with the root"
+                 % (fields.get("numdirs"), fields.get("integrity"), folders))
 
 def join_images(images, work):
     """One file holding the images back to back; runs of zeros become holes."""
@@ -531,14 +443,11 @@ def join_images(images, work):
         out.truncate(out.tell())
     return joined
 
-
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("paths", nargs="+", help="IMAGE [IMAGE ...] SOURCE_DIR")
-    parser.add_argument("--extra-file", action="append", default=[], metavar="NAME[=LOCAL]",
-                        help="a file at the root of the disc that the source lacks; with =LOCAL, its bytes")
-    parser.add_argument("--iso-level", type=int, default=1, choices=(1, 2),
-                        help="1: ISO identifiers must be 8.3 names (the default)")
+    parser.add_argument("--extra-file", action="append", default=[], metavar="NAME=LOCAL",
+                        help="a file at the root of the disc that the source lacks, and its bytes")
     parser.add_argument("--work-dir", help="where the joined volume and extractions go")
     options = parser.parse_args(argv)
     images, source = options.paths[:-1], options.paths[-1]
@@ -550,11 +459,10 @@ def main(argv):
         image = join_images(images, work) if len(images) > 1 else images[0]
         if os.path.getsize(image) % 2048:
             complain("image", "%d bytes is not a whole number of sectors" % os.path.getsize(image))
-        check_isoinfo(image, tree, options)
+        check_isoinfo(image, tree)
         check_osirrox(image, tree, work)
         check_7z(image, tree, work)
-        check_pycdlib(image, tree)
-        udf = carries_udf(image)
+        udf = check_pycdlib(image, tree)
         if udf:
             check_udfinfo(image, tree)
     finally:
@@ -569,7 +477,6 @@ def main(argv):
     print("check_image: %d folders and %d files agree in isoinfo, osirrox, 7z, pycdlib%s"
           % (sum(e.kind == "d" for e in tree.values()) - 1, len(files_of(tree)), " and udfinfo" if udf else ""))
     return 0
-
 
 if __name__ == "__main__":
     sys.exit(main(sys.argv[1:]))

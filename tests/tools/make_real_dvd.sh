@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
-# Writes a real DVD-Video title into OUTDIR/VIDEO_TS (and an empty
-# OUTDIR/AUDIO_TS): two NTSC clips of about two seconds, a test pattern with a
-# tone, encoded by ffmpeg and authored by dvdauthor as two title sets of one
-# title each, without menus. The information files are dvdauthor's own, so
-# their sector layout is another tool's reading of DVD-Video, not ours.
+# Writes a real DVD-Video title into OUTDIR/VIDEO_TS: two NTSC clips of about
+# two seconds (a test pattern with a tone) encoded by ffmpeg and authored by
+# dvdauthor as two title sets of one title each, without menus. The
+# information files are dvdauthor's own: another tool's reading of DVD-Video.
 #
-# Usage: make_real_dvd.sh OUTDIR
-# Exit status 77 (skip) when ffmpeg or dvdauthor is not installed.
+# Usage: make_real_dvd.sh OUTDIR; exit status 77 (skip) without ffmpeg or dvdauthor.
 set -euo pipefail
 
 [ $# -eq 1 ] || { echo "usage: $0 OUTDIR" >&2; exit 2; }
@@ -19,8 +17,8 @@ mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# One clip per title set; a different pattern and tone each so the two
-# title sets differ. A low bit rate keeps the VOBs at a few hundred sectors.
+# A different pattern and tone for each title set; a low bit rate keeps the
+# VOBs at a few hundred sectors.
 clip() {
   ffmpeg -nostdin -loglevel error -threads 1 \
     -f lavfi -i "testsrc=size=720x480:rate=30000/1001:duration=2,hue=h=$2" \
@@ -30,23 +28,10 @@ clip() {
 clip title1.mpg 0 440
 clip title2.mpg 120 660
 
-cat >"$work/dvd.xml" <<EOF
-<dvdauthor dest="$out">
-  <vmgm />
-  <titleset>
-    <titles>
-      <video format="ntsc" aspect="4:3" />
-      <pgc><vob file="$work/title1.mpg" /></pgc>
-    </titles>
-  </titleset>
-  <titleset>
-    <titles>
-      <video format="ntsc" aspect="4:3" />
-      <pgc><vob file="$work/title2.mpg" /></pgc>
-    </titles>
-  </titleset>
-</dvdauthor>
-EOF
+titleset() {
+  echo "<titleset><titles><video format=\"ntsc\" aspect=\"4:3\" /><pgc><vob file=\"$work/$1\" /></pgc></titles></titleset>"
+}
+echo "<dvdauthor dest=\"$out\"><vmgm />$(titleset title1.mpg)$(titleset title2.mpg)</dvdauthor>" >"$work/dvd.xml"
 VIDEO_FORMAT=NTSC dvdauthor -x "$work/dvd.xml" >"$work/dvdauthor.log" 2>&1 || {
   cat "$work/dvdauthor.log" >&2
   exit 1
