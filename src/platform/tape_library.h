@@ -16,7 +16,9 @@ namespace pravel::platform {
 namespace tape_status {
 inline constexpr int kGood = 0;
 inline constexpr int kEndOfMedium = 0x0002;    // END_OF_PARTITION_MEDIUM_DETECTED
+inline constexpr int kNotReady = 0x0400;       // LOGICAL_UNIT_NOT_READY_CAUSE_NOT_REPORTABLE
 inline constexpr int kWriteError = 0x0C00;     // WRITE_ERROR
+inline constexpr int kInvalidField = 0x2400;   // INVALID_FIELD_IN_CDB: a block too long for the device
 inline constexpr int kWriteProtected = 0x2700; // WRITE_PROTECTED
 inline constexpr int kNoMedium = 0x3A00;       // MEDIUM_NOT_PRESENT
 }  // namespace tape_status
@@ -44,7 +46,21 @@ class TapeLibrary {
 using ConfirmOverwrite = std::function<bool(const std::string& cartridge)>;
 
 // A virtual tape drive at index 0 whose cartridges are files in `folder`
-// (TAPE0001.AWS, TAPE0002.AWS, ...), each in the AWS tape format.
+// (TAPE0001.AWS, TAPE0002.AWS, ...), each in the AWS tape format. The first
+// Load mounts TAPE0001.AWS; a Load after the mounted cartridge was written
+// mounts the next one. A cartridge that already holds data is mounted only
+// when `confirm` allows it.
+//
+// Blocks are gathered into writes of about 1 MiB. A block shorter than
+// 4,096 bytes (a label, a description) goes to disk at once with everything
+// gathered before it, and so does a filemark; Rewind, Erase, Load and the
+// end of the library also flush, and Rewind syncs the file to disk. A failed
+// write to the file answers tape_status::kWriteError from the command that
+// made it and from every write and filemark after it, until the next Rewind
+// (which answers it once more), Erase or Load. A 32,768-byte data block may
+// thus answer 0 and fail later: its failure is told by the next label, mark
+// or rewind at the latest. A failure while the library itself ends can not
+// be told.
 std::unique_ptr<TapeLibrary> MakeVirtualTapeLibrary(const std::string& folder, ConfirmOverwrite confirm);
 
 // The system's tape driver: index i is the no-rewind device /dev/nst<i>.
