@@ -127,7 +127,7 @@ def print_listing(tape):
         labels = [label_name(tape.read(b)) if b.length == LABEL_LENGTH else None for b in blocks]
         if all(labels):
             detail = " ".join(
-                "%s %s" % (name, tape.read(b)[4:21].decode("ascii", "replace").rstrip()) if name in ("HDR1",)
+                "%s(%s)" % (name, tape.read(b)[4:21].decode("ascii", "replace").rstrip()) if name == "HDR1"
                 else name for name, b in zip(labels, blocks))
         else:
             lengths = sorted({b.length for b in blocks})
@@ -317,7 +317,7 @@ def labels_of(tape, blocks, what, names):
     return [tape.read(b) for b in blocks]
 
 
-def check_file(tape, index, plan, description, first):
+def check_file(tape, index, plan, description, first, layer_capacity):
     files = tape.files
     head = files[3 * index] if 3 * index < len(files) else []
     data = files[3 * index + 1] if 3 * index + 1 < len(files) else []
@@ -331,8 +331,7 @@ def check_file(tape, index, plan, description, first):
     if not plan.single_block and any(b.length != BLOCK for b in data):
         fail("%s: data blocks of %s bytes, expected %d" % (plan.name, sorted({b.length for b in data}), BLOCK))
     hdr_count = count_in(headers[-2]) if headers else None
-    eof_count = count_in(enders[0]) if enders else None
-    count = hdr_count if hdr_count is not None else present
+    count = expected_count(plan, description, present, hdr_count, layer_capacity)
     if headers:
         if first:
             check_fields("VOL1", headers[0], LABEL_LENGTH, vol1_fields())
@@ -345,33 +344,37 @@ def check_file(tape, index, plan, description, first):
         check_fields("EOF2 of %s" % plan.name, enders[1], LABEL_LENGTH, hdr2_fields("EOF2", *plan.eof2))
     if plan.name == "DDPID" and data and data[0].length != plan.eof2[0]:
         fail("DDPID: the block holds %d bytes, EOF2 tells %d" % (data[0].length, plan.eof2[0]))
-    if plan.single_block:
-        if hdr_count not in (None, 1):
-            fail("%s: HDR1 counts %d blocks, expected 1" % (plan.name, hdr_count))
-        return data, count
-    check_layer_counts(plan.name, description, present, count)
+    if not plan.single_block:
+        check_layer_sectors(plan.name, description, present, count)
     return data, count
 
 
-def check_layer_counts(name, description, present, count):
+def expected_count(plan, description, present, hdr_count, layer_capacity):
+    """The block count HDR1 and EOF1 must carry: the tape's own blocks on a
+    single-layer title, the whole title's on both tapes of a dual-layer one."""
+    if plan.single_block:
+        return 1
+    if not description.dual:
+        return present
+    if description.layer2_tape and layer_capacity is not None:
+        return layer_capacity // SECTORS_PER_BLOCK + present
+    return hdr_count if hdr_count is not None else present
+
+
+def check_layer_sectors(name, description, present, count):
     sectors = present * SECTORS_PER_BLOCK
+    if description.dual and count <= present:
+        fail("%s: HDR1 counts %d blocks, expected the whole title's, more than the %d on this tape"
+             % (name, count, present))
     if description.dual and not description.layer2_tape:
         if sectors != description.layer_sectors:
             fail("%s: %d blocks (%d sectors), the DDP map tells %d sectors"
                  % (name, present, sectors, description.layer_sectors))
-        if count <= present:
-            fail("%s: HDR1 counts %d blocks, expected the whole title's, more than the %d on this tape"
-                 % (name, count, present))
         return
     # The title's last block may carry 16 sectors more than the size the map tells.
     if sectors - description.layer_sectors not in (0, SECTORS_PER_BLOCK):
         fail("%s: %d blocks (%d sectors), the DDP map tells %d sectors"
              % (name, present, sectors, description.layer_sectors))
-    if not description.dual and count != present:
-        fail("%s: HDR1 and EOF1 count %d blocks, the tape holds %d" % (name, count, present))
-    if description.layer2_tape and count <= present:
-        fail("%s: HDR1 counts %d blocks, expected the whole title's, more than the %d on this tape"
-             % (name, count, present))
 
 
 def last_sector(tape, blocks):
@@ -413,7 +416,7 @@ def check_set(tape, options):
     plan = plan_for(description.layer2_tape, len(description.data))
     check_marks(tape, plan)
     for index, item in enumerate(plan):
-        data, count = check_file(tape, index, item, description, index == 0)
+        data, count = check_file(tape, index, item, description, index == 0, options.layer_capacity)
         if not data:
             continue
         if item.name == "CONTROL.DAT":
@@ -430,11 +433,6 @@ def check_set(tape, options):
                 compare(tape, item.name, data, options.layer)
         if item.name == "LAYER1.DAT":
             check_anchor(item.name, last_sector(tape, data), count * SECTORS_PER_BLOCK - 1)
-            if options.layer_capacity is not None and count * SECTORS_PER_BLOCK != (
-                    options.layer_capacity + len(data) * SECTORS_PER_BLOCK):
-                fail("%s: HDR1 counts %d blocks; layer 1's %d sectors and the %d blocks here make %d"
-                     % (item.name, count, options.layer_capacity, len(data),
-                        options.layer_capacity // SECTORS_PER_BLOCK + len(data)))
             if options.layer2:
                 compare(tape, item.name, data, options.layer2)
     return "layer-2" if description.layer2_tape else "first"
