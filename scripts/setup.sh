@@ -8,6 +8,7 @@ packages=(
   lsdvd dvdbackup time bc                           # DVD-Video readers, benchmarks
   dvdauthor ffmpeg                                  # a real DVD-Video title to read
   tzdata                                            # time zones of the date tests
+  hercules                                          # tapemap, hetmap: readers of AWS tape files
 )
 
 missing=()

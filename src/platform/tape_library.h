@@ -60,7 +60,8 @@ using ConfirmOverwrite = std::function<bool(const std::string& cartridge)>;
 // end of the library also flush, and Rewind syncs the file to disk. A failed
 // write to the file answers tape_status::kWriteError from the command that
 // made it and from every write and filemark after it, until the next Rewind
-// (which answers it once more), Erase or Load. A 32,768-byte data block may
+// or Load (which answer it once more; such a Load mounts nothing) or Erase.
+// A 32,768-byte data block may
 // thus answer 0 and fail later: its failure is told by the next label, mark
 // or rewind at the latest. A failure while the library itself ends can not
 // be told.

@@ -60,7 +60,9 @@ class VirtualTapeLibrary final : public TapeLibrary {
 
   int Load(int index) override {
     if (index != kDriveIndex || !FolderWritable()) return tape_status::kNotReady;
+    // The cartridge in the drive answers a failure once more before it goes.
     const int flushed = Flush();
+    failure_ = tape_status::kGood;
     if (flushed != tape_status::kGood) return flushed;
     const int number = (number_ == 0 || written_) ? number_ + 1 : number_;
     if (number == number_ && cartridge_) return Rewind(index);
