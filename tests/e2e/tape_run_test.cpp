@@ -1,0 +1,128 @@
+// Whole tape runs on a virtual drive: the tape a batch run writes is read
+// back by an independent reader and by the tape tools, and its data is the
+// image files of the same title; copies, the overwrite question, a missing
+// drive, erasing, and the DDP set written as files.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "e2e/installation.h"
+#include "support/test_support.h"
+
+namespace pravel {
+namespace {
+
+using testing::Contains;
+using testing::Exists;
+using testing::Outcome;
+using testing::Quoted;
+using testing::ReadFile;
+
+class TapeRun : public ::testing::Test {
+ protected:
+  TapeRun() {
+    testing::WriteFile(install.Title() + "/MOVIE/PART1.BIN", std::string(300000, 'm'));
+    testing::WriteFile(install.Title() + "/README.TXT", "read me\n");
+    testing::MakeDirs(Tapes());
+    // An image run of the same title: the tapes must carry its bytes.
+    Outcome image = install.RunBatch();
+    EXPECT_EQ(image.status, 0) << image.output;
+    for (const char* name : {"CONTROL.IMG", "LAYER01.IMG"}) {
+      testing::WriteFile(install.root / (std::string("image-") + name), ReadFile(install.Images() + "/" + name));
+    }
+    UseTapeKeys("tapedir=" + Tapes() + "\r\n");
+  }
+
+  void UseTapeKeys(const std::string& keys) {
+    testing::WriteFile(install.Home() + "/kestrand.ini", "[kestrand]\r\ntempdir=" + install.Tmp() + "\r\ntemplate=" +
+                                                             install.Template() + "\r\nimagedir=" + install.Images() +
+                                                             "\r\n" + keys);
+  }
+
+  std::string Tapes() const { return install.root / "tapes"; }
+  std::string Tape(int n) const { return Tapes() + (n == 1 ? "/TAPE0001.AWS" : "/TAPE0002.AWS"); }
+
+  Outcome Check(const std::string& tape, const std::string& extra = "") {
+    return testing::RunShell("/usr/bin/python3 " + Quoted(testing::ToolPath("check_tape.py")) + " --expect --control " +
+                                 Quoted(install.root / "image-CONTROL.IMG") + " --layer " +
+                                 Quoted(install.root / "image-LAYER01.IMG") + " " + extra + " " + Quoted(tape),
+                             install.root / "check.txt");
+  }
+
+  Installation install;
+};
+
+TEST_F(TapeRun, ABatchRunWritesTheImageFilesBytesAsALabelledDdpSet) {
+  Outcome run = install.RunBatch("-tape");
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_FALSE(Exists(install.Marker()));
+  Outcome check = Check(Tape(1), "--extract DDPID=" + Quoted(install.root / "ddpid.bin"));
+  EXPECT_EQ(check.status, 0) << check.output;
+  EXPECT_EQ(ReadFile(install.root / "ddpid.bin"), ReadFile(install.Images() + "/DDPID.IMG"));
+
+  Outcome tapemap = testing::RunShell("cd " + Quoted(Tapes()) + " && tapemap TAPE0001.AWS", install.root / "map.txt");
+  EXPECT_EQ(tapemap.status, 0) << tapemap.output;
+  EXPECT_TRUE(Contains(tapemap.output, "File 10: Blocks=0")) << tapemap.output;
+  EXPECT_TRUE(Contains(tapemap.output, "End of tape.")) << tapemap.output;
+  Outcome hetmap = testing::RunShell("cd " + Quoted(Tapes()) + " && hetmap -a TAPE0001.AWS", install.root / "het.txt");
+  EXPECT_TRUE(Contains(hetmap.output, "'VOL1'")) << hetmap.output;
+  EXPECT_TRUE(Contains(hetmap.output, "'LAYER0.DAT       '")) << hetmap.output;
+}
+
+TEST_F(TapeRun, CopiesAreIdenticalAndACartridgeIsWrittenOverOnlyAfterYes) {
+  Outcome run = install.RunBatch("-tape --copies=2");
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(ReadFile(Tape(1)), ReadFile(Tape(2)));
+  EXPECT_EQ(Check(Tape(2)).status, 0);
+
+  // Without --yes: Yes to the summary, No to writing over TAPE0001.AWS.
+  testing::WriteFile(Tape(1), "earlier set");
+  Outcome refused = testing::RunShell(
+      "printf 'y\\nn\\n' | " + install.Command("--console -nw -tape -p=" + Quoted(install.Title())), install.root / "out.txt");
+  EXPECT_EQ(refused.status, 1) << refused.output;
+  EXPECT_TRUE(Contains(refused.output, "Tape " + Tape(1) + " already holds data. Overwrite it?")) << refused.output;
+  EXPECT_EQ(ReadFile(Tape(1)), "earlier set");
+  EXPECT_TRUE(Exists(install.Marker()));
+}
+
+TEST_F(TapeRun, WithoutADriveOrWithTwoTheRunFailsAndEraseEmptiesTheCartridge) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "There is no DLT2000 tape drive attached"},
+      {"tapedir=" + Tapes() + "\r\ntapedrive=st\r\n", "names both a virtual tape folder"},
+  };
+  for (const auto& [keys, message] : cases) {
+    UseTapeKeys(keys);
+    Outcome run = install.RunBatch("-tape");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(Exists(install.Marker()));
+    EXPECT_TRUE(Contains(run.output, "Configuration error!: ")) << run.output;
+    EXPECT_TRUE(Contains(run.output, message)) << run.output;
+  }
+
+  UseTapeKeys("tapedir=" + Tapes() + "\r\n");
+  testing::WriteFile(Tape(1), "data");
+  Outcome erase = install.Run("--console --yes --erase-tape");
+  EXPECT_EQ(erase.status, 0) << erase.output;
+  EXPECT_EQ(ReadFile(Tape(1)), "");
+  EXPECT_FALSE(Exists(install.Marker()));
+  Outcome declined = testing::RunShell("printf 'n\\n' | " + install.Command("--console --erase-tape"),
+                                       install.root / "out.txt");
+  EXPECT_EQ(declined.status, 1) << declined.output;
+}
+
+TEST_F(TapeRun, ADdpSetAsFilesEqualsTheTapeAndPassesItsChecksums) {
+  ASSERT_EQ(install.RunBatch("-tape").status, 0);
+  ASSERT_EQ(Check(Tape(1), "--extract DDPID=" + Quoted(install.root / "ddpid.bin")).status, 0);
+  const std::string folder = install.root / "ddp";
+  Outcome run = install.RunBatch("-tape --ddp=" + Quoted(folder));
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(ReadFile(folder + "/LAYER0/LAYER0.DAT"), ReadFile(install.root / "image-LAYER01.IMG"));
+  EXPECT_EQ(ReadFile(folder + "/LAYER0/CONTROL.DAT"), ReadFile(install.root / "image-CONTROL.IMG"));
+  EXPECT_EQ(ReadFile(folder + "/LAYER0/DDPID"), ReadFile(install.root / "ddpid.bin"));
+  Outcome sums = testing::RunShell("cd " + Quoted(folder + "/LAYER0") + " && md5sum -c MD5SUMS", install.root / "md5.txt");
+  EXPECT_EQ(sums.status, 0) << sums.output;
+  EXPECT_FALSE(Exists(folder + "/LAYER1"));
+}
+
+}  // namespace
+}  // namespace pravel
