@@ -218,16 +218,5 @@ TEST_F(VolumeStructuresTest, LogicalVolumeAndFileSetCarryTheVolumeLabel) {
   }
 }
 
-TEST_F(VolumeStructuresTest, RefusesToStartAnywhereButSector19AndToPatchAnEmptyPartition) {
-  ASSERT_TRUE(writer->AppendZeroSectors(20));
-  EXPECT_FALSE(WriteUdfVolumeDescriptors(t.job, *writer, state));
-  ASSERT_EQ(t.ui.messages.size(), 1u);
-  EXPECT_EQ(t.ui.messages[0].caption, "Disc Image Builder Error!");
-
-  t.job.volumeSectors = 460;
-  EXPECT_FALSE(PatchUdfVolumeDescriptors(t.job, *writer, state, UdfTotals{460, 16, 0, 1}));
-  EXPECT_EQ(t.ui.messages.size(), 2u);
-}
-
 }  // namespace
 }  // namespace pravel
