@@ -53,13 +53,7 @@ class VolumeDescriptors : public ::testing::Test {
     job.publisherId = "PUBLISHER";
     job.preparerId = "PREPARER";
     job.applicationId = "APPLICATION";
-    job.copyrightFileId = "";
-    job.abstractFileId = "";
-    job.biblioFileId = "";
-    job.creationDate = "2001020304050600";
-    job.modificationDate = "2002030405060700";
-    job.expirationDate = "2030010100000000";
-    job.effectiveDate = "2003040506070800";
+    SetDates({"2001020304050600", "2002030405060700", "2030010100000000", "2003040506070800"});
     layout.volumeSpaceSize = 123456;
     layout.isoPathTable = {10, 1};
     layout.jolietPathTable = {14, 1};
@@ -69,6 +63,14 @@ class VolumeDescriptors : public ::testing::Test {
     layout.rootJolietExtent = 459;
     layout.rootJolietLength = 4096;
     layout.buildDate = test.clock.Now();  // 2026-03-04 05:06:07
+  }
+
+  // Creation, modification, expiration and effective date.
+  void SetDates(const std::vector<std::string>& dates) {
+    test.job.creationDate = dates[0];
+    test.job.modificationDate = dates[1];
+    test.job.expirationDate = dates[2];
+    test.job.effectiveDate = dates[3];
   }
 
   std::vector<uint8_t> Primary() {
@@ -102,19 +104,16 @@ void ExpectCommonFields(const std::vector<uint8_t>& sector, uint32_t rootExtent,
 
 // The four 17-byte dates: their digits and zone bytes, in the order creation,
 // modification, expiration, effective.
-void ExpectDates(const std::vector<uint8_t>& sector, const std::string& creation, const std::string& modification,
-                 const std::string& expiration, const std::string& effective,
+void ExpectDates(const std::vector<uint8_t>& sector, const std::vector<std::string>& dates,
                  const std::array<uint8_t, 4>& zones = {}) {
-  EXPECT_EQ(Text(sector, 813, 16), creation);
-  EXPECT_EQ(Text(sector, 830, 16), modification);
-  EXPECT_EQ(Text(sector, 847, 16), expiration);
-  EXPECT_EQ(Text(sector, 864, 16), effective);
-  const std::array<uint8_t, 4> written = {sector[829], sector[846], sector[863], sector[880]};
-  EXPECT_EQ(written, zones) << "zone bytes";
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(Text(sector, 813 + 17 * i, 16), dates[i]) << i;
+    EXPECT_EQ(sector[829 + 17 * i], zones[i]) << "zone byte " << i;
+  }
 }
 
-TEST_F(VolumeDescriptors, PrimaryFieldsFollowTheTable) {
-  const std::vector<uint8_t> sector = Primary();
+TEST_F(VolumeDescriptors, PrimaryAndSupplementaryFieldsFollowTheirTables) {
+  std::vector<uint8_t> sector = Primary();
   ExpectCommonFields(sector, 458, 2048);
   // No escape sequence in the primary; three empty file identifiers.
   ExpectFields(sector.data(), {{0, 1, 1}, {8, Padded("PRAVEL SYSTEM", 32)}, {40, Padded("A_VOLUME_OF_TWENTY_SIX_CHARS", 32)},
@@ -122,11 +121,9 @@ TEST_F(VolumeDescriptors, PrimaryFieldsFollowTheTable) {
                                {190, Padded("ALBUM SET", 128)}, {318, Padded("PUBLISHER", 128)},
                                {446, Padded("PREPARER", 128)}, {574, Padded("APPLICATION", 128)},
                                {702, std::string(111, ' ')}});
-  ExpectDates(sector, "2001020304050600", "2002030405060700", "2030010100000000", "2003040506070800");
-}
+  ExpectDates(sector, {"2001020304050600", "2002030405060700", "2030010100000000", "2003040506070800"});
 
-TEST_F(VolumeDescriptors, SupplementaryFieldsFollowTheTable) {
-  const std::vector<uint8_t> sector = Supplementary();
+  sector = Supplementary();
   ExpectCommonFields(sector, 459, 4096);
   ExpectFields(sector.data(), {{0, 1, 2}, {88, "\x25\x2F\x45"}, BothOrders(132, 4, 14), {140, 4, 456},
                                {148, BeBytes(454, 4)}});
@@ -137,7 +134,7 @@ TEST_F(VolumeDescriptors, SupplementaryFieldsFollowTheTable) {
   EXPECT_EQ(JolietText(sector, 446, 128), "PREPARER");
   EXPECT_EQ(JolietText(sector, 574, 128), "APPLICATION");
   for (size_t offset : {702, 739, 776}) EXPECT_EQ(JolietText(sector, offset, 37), "");
-  ExpectDates(sector, "2001020304050600", "2002030405060700", "2030010100000000", "2003040506070800");
+  ExpectDates(sector, {"2001020304050600", "2002030405060700", "2030010100000000", "2003040506070800"});
 }
 
 // Identifiers are cut to their fields (16 UCS-2 characters of 32 bytes in
@@ -165,7 +162,6 @@ TEST_F(VolumeDescriptors, IdentifiersAreCutToTheirFieldsAndUpperCasedOnRequest) 
     job.upperCaseNames = c.upperCase;
     EXPECT_EQ(Text(Primary(), c.offset, c.size), Padded(c.primary, c.size));
     EXPECT_EQ(JolietText(Supplementary(), c.offset, c.size), c.joliet);
-    ExpectDates(Primary(), "2001020304050600", "2002030405060700", "2030010100000000", "2003040506070800");
   }
 }
 
@@ -180,12 +176,9 @@ TEST_F(VolumeDescriptors, DatesTakeTheBuildDateOrStayWithinTheirFields) {
   for (const Case& c : {Case{{zeros, zeros, zeros, "0999999999999999"}, {built, built, zeros, built}},
                         Case{{"", "2026", "2031", "20050607080910111213"}, {built, built, zeros, "2005060708091011"}}}) {
     SCOPED_TRACE(c.given[3]);
-    test.job.creationDate = c.given[0];
-    test.job.modificationDate = c.given[1];
-    test.job.expirationDate = c.given[2];
-    test.job.effectiveDate = c.given[3];
+    SetDates(c.given);
     for (const std::vector<uint8_t>& sector : {Primary(), Supplementary()}) {
-      ExpectDates(sector, c.written[0], c.written[1], c.written[2], c.written[3]);
+      ExpectDates(sector, c.written);
       EXPECT_EQ(sector[881], 1);
     }
   }
@@ -208,12 +201,9 @@ TEST_F(VolumeDescriptors, DatesCarryTheirOffsetFromUtc) {
     SCOPED_TRACE(c.offsetMinutes);
     test.clock.Set({2026, 3, 4, 5, 6, 7, 8, c.offsetMinutes});
     layout.buildDate = test.clock.Now();
-    test.job.creationDate = "0000000000000000";
-    test.job.modificationDate = "2002030405060700";
-    test.job.expirationDate = "0000000000000000";
-    test.job.effectiveDate = "2003AB0506070800";
+    SetDates({"0000000000000000", "2002030405060700", "0000000000000000", "2003AB0506070800"});
     for (const std::vector<uint8_t>& sector : {Primary(), Supplementary()}) {
-      ExpectDates(sector, c.built, c.given, "0000000000000000", "2003AB0506070800", {c.zone, c.zone, 0, 0});
+      ExpectDates(sector, {c.built, c.given, "0000000000000000", "2003AB0506070800"}, {c.zone, c.zone, 0, 0});
       EXPECT_EQ(sector[156 + 18 + 6], c.zone) << "the root record's zone byte";
     }
   }

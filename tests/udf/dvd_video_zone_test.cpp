@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "job/runtime.h"
@@ -46,15 +47,21 @@ std::vector<uint8_t> Be32(uint32_t value) {
           static_cast<uint8_t>(value)};
 }
 
+// The header of an information file: its identifier, the last sector of its
+// set and of itself, the start of its menu, and at 196 the sector of the
+// title search table (manager) or the start of the titles (title set).
+void WriteHeader(const std::string& path, const std::string& identifier, uint32_t lastSector,
+                 uint32_t informationLast, uint32_t menuStart, uint32_t at196) {
+  Poke(path, 0, std::vector<uint8_t>(identifier.begin(), identifier.end()));
+  const std::pair<uint64_t, uint32_t> fields[] = {{12, lastSector}, {28, informationLast}, {192, menuStart}, {196, at196}};
+  for (const auto& [offset, value] : fields) Poke(path, offset, Be32(value));
+}
+
 // The tables of VIDEO_TS.IFO: the title search table lies in its sector 1 and
 // names one title per set start given (set 1, 2, ...).
 void WriteManagerTables(const std::string& path, uint32_t lastSector, uint32_t informationLast, uint32_t menuStart,
                         const std::vector<uint32_t>& setStarts) {
-  Poke(path, 0, {'D', 'V', 'D', 'V', 'I', 'D', 'E', 'O', '-', 'V', 'M', 'G'});
-  Poke(path, 12, Be32(lastSector));
-  Poke(path, 28, Be32(informationLast));
-  Poke(path, 192, Be32(menuStart));
-  Poke(path, 196, Be32(1));
+  WriteHeader(path, "DVDVIDEO-VMG", lastSector, informationLast, menuStart, 1);
   Poke(path, 2048, {0, static_cast<uint8_t>(setStarts.size())});
   for (size_t i = 0; i < setStarts.size(); ++i) {
     Poke(path, 2048 + 8 + 12 * i + 6, {static_cast<uint8_t>(i + 1)});
@@ -64,11 +71,7 @@ void WriteManagerTables(const std::string& path, uint32_t lastSector, uint32_t i
 
 void WriteTitleSetTables(const std::string& path, uint32_t lastSector, uint32_t informationLast, uint32_t menuStart,
                          uint32_t titleStart) {
-  Poke(path, 0, {'D', 'V', 'D', 'V', 'I', 'D', 'E', 'O', '-', 'V', 'T', 'S'});
-  Poke(path, 12, Be32(lastSector));
-  Poke(path, 28, Be32(informationLast));
-  Poke(path, 192, Be32(menuStart));
-  Poke(path, 196, Be32(titleStart));
+  WriteHeader(path, "DVDVIDEO-VTS", lastSector, informationLast, menuStart, titleStart);
 }
 
 // A source tree under "<dir>/src" (the one source base) and a tree listing
@@ -167,34 +170,22 @@ class DvdVideoZoneTest : public ::testing::Test {
     return zone_.Validate(job());
   }
 
-  // The zone's paths, relative to the source base, in sector order; checks
-  // that they follow one another without a gap from kDataStart on.
+  // The listed files the zone placed, relative to the source base, in sector
+  // order; checks that they follow one another without a gap from kDataStart on.
   std::vector<std::string> PlacedInOrder() {
     uint32_t next = kDataStart;
     EXPECT_TRUE(zone_.Place(job(), next));
-    std::vector<std::pair<uint32_t, std::string>> placed;
-    auto add = [&](const ZoneFile& file) {
-      if (file.path.empty()) return;
-      if (std::optional<ZonePlacement> place = zone_.Find(file.path)) {
-        EXPECT_EQ(place->startSector, file.startSector);
-        EXPECT_EQ(place->sectorCount, file.sectorCount);
-        placed.emplace_back(file.startSector, file.path.substr(Src("").size()));
-      }
-    };
-    add(zone_.ManagerInformation());
-    add(zone_.ManagerMenu());
-    add(zone_.ManagerBackup());
-    for (const TitleSet& set : zone_.TitleSets()) {
-      add(set.information);
-      add(set.backup);
-      for (const ZoneFile& object : set.objects) add(object);
+    std::vector<std::tuple<uint32_t, uint32_t, std::string>> placed;
+    for (const std::string& line : lines_) {
+      std::optional<ZonePlacement> place = zone_.Find(line);
+      if (place) placed.emplace_back(place->startSector, place->sectorCount, line.substr(Src("").size()));
     }
     std::sort(placed.begin(), placed.end());
     std::vector<std::string> names;
     uint32_t expected = kDataStart;
-    for (const auto& [start, name] : placed) {
+    for (const auto& [start, sectors, name] : placed) {
       EXPECT_EQ(start, expected) << name;
-      expected += zone_.Find(Src(name))->sectorCount;
+      expected += sectors;
       names.push_back(name);
     }
     EXPECT_EQ(next, expected);
