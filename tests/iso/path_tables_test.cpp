@@ -107,58 +107,42 @@ class PathTablesTest : public ::testing::Test {
   PathTables tables;
 };
 
-TEST_F(PathTablesTest, TitleWithoutSubdirectoriesHasOneTenByteRootRecord) {
+// Eight bytes and the identifier, padded to even (the root's one byte and the
+// ISO names; UCS-2 names are even), extents and parents in the table's byte
+// order; a title without subdirectories has the root record alone.
+TEST_F(PathTablesTest, RecordBytesInBothByteOrders) {
+  using namespace std::string_literals;
+  auto sector = [](std::string bytes) {
+    bytes.resize(kSectorSize, '\0');
+    return bytes;
+  };
+  auto text = [](const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); };
   SetDirectories({});
   ASSERT_TRUE(tables.Build(job, table));
+  tables.Finalize(table);
   EXPECT_EQ(tables.IsoSize().bytes, 10u);
   EXPECT_EQ(tables.IsoSize().sectors, 1u);
-  EXPECT_EQ(tables.JolietSize().bytes, 10u);
-  EXPECT_EQ(tables.JolietSize().sectors, 1u);
-  table.rootIsoExtent = 458;
-  table.rootJolietExtent = 459;
+  EXPECT_EQ(text(tables.JolietTable(true)), sector("\x01\0\0\0\x02\x58\0\x01\0\0"s));
+
+  SetDirectories({"/src/ABC/", "/src/ABCD/"});
+  ASSERT_TRUE(tables.Build(job, table));
   tables.Finalize(table);
-  std::vector<uint8_t> isoL = {1, 0, 0xCA, 0x01, 0, 0, 1, 0, 0, 0};
-  std::vector<uint8_t> jolietM = {1, 0, 0, 0, 0x01, 0xCB, 0, 1, 0, 0};
-  isoL.resize(kSectorSize);
-  jolietM.resize(kSectorSize);
-  EXPECT_EQ(tables.IsoTable(false), isoL);
-  EXPECT_EQ(tables.JolietTable(true), jolietM);
+  EXPECT_EQ(tables.IsoSize().bytes, 34u);
+  EXPECT_EQ(tables.JolietSize().bytes, 40u);
+  EXPECT_EQ(text(tables.IsoTable(false)),
+            sector("\x01\0\xF4\x01\0\0\x01\0\0\0" "\x03\0\xE8\x03\0\0\x01\0" "ABC\0" "\x04\0\xE9\x03\0\0\x01\0" "ABCD"s));
+  EXPECT_EQ(text(tables.IsoTable(true)),
+            sector("\x01\0\0\0\x01\xF4\0\x01\0\0" "\x03\0\0\0\x03\xE8\0\x01" "ABC\0" "\x04\0\0\0\x03\xE9\0\x01" "ABCD"s));
+  EXPECT_EQ(text(tables.JolietTable(false)), sector("\x01\0\x58\x02\0\0\x01\0\0\0" "\x06\0\xD0\x07\0\0\x01\0\0A\0B\0C"
+                                                     "\x08\0\xD1\x07\0\0\x01\0\0A\0B\0C\0D"s));
+  EXPECT_EQ(text(tables.JolietTable(true)), sector("\x01\0\0\0\x02\x58\0\x01\0\0" "\x06\0\0\0\x07\xD0\0\x01\0A\0B\0C"
+                                                    "\x08\0\0\0\x07\xD1\0\x01\0A\0B\0C\0D"s));
 
   // The slots follow both tables' sector counts (the builder test has those of one sector each).
   const PathTableSlots slots = MakePathTableSlots(3, 5);
   EXPECT_EQ(std::vector<uint32_t>({slots.isoL, slots.isoLCopy, slots.isoM, slots.isoMCopy, slots.jolietM,
                                    slots.jolietMCopy, slots.jolietL, slots.jolietLCopy, slots.rootIsoExtent}),
             std::vector<uint32_t>({450, 453, 456, 459, 462, 467, 472, 477, 482}));
-}
-
-TEST_F(PathTablesTest, ByteOrderPaddingAndJolietIdentifiers) {
-  SetDirectories({"/src/ABC/", "/src/ABCD/"});
-  ASSERT_TRUE(tables.Build(job, table));
-  tables.Finalize(table);
-  // Root 10, "ABC" 8 + 3 + 1, "ABCD" 8 + 4; Joliet 10, 8 + 6, 8 + 8.
-  EXPECT_EQ(tables.IsoSize().bytes, 34u);
-  EXPECT_EQ(tables.JolietSize().bytes, 40u);
-
-  const std::vector<uint8_t> isoL = tables.IsoTable(false);
-  const std::vector<uint8_t> isoM = tables.IsoTable(true);
-  const uint8_t expectedAbcL[] = {3, 0, 0xE8, 0x03, 0, 0, 1, 0, 'A', 'B', 'C', 0};
-  const uint8_t expectedAbcM[] = {3, 0, 0, 0, 0x03, 0xE8, 0, 1, 'A', 'B', 'C', 0};
-  EXPECT_TRUE(std::equal(std::begin(expectedAbcL), std::end(expectedAbcL), isoL.begin() + 10));
-  EXPECT_TRUE(std::equal(std::begin(expectedAbcM), std::end(expectedAbcM), isoM.begin() + 10));
-  EXPECT_EQ(isoL[22], 4);  // "ABCD" follows the padding byte directly
-
-  for (bool bigEndian : {false, true}) {
-    const std::vector<Parsed> joliet = ParseTable(tables.JolietTable(bigEndian), 3, bigEndian);
-    EXPECT_EQ(joliet[0].identifier, std::vector<uint8_t>{0});
-    EXPECT_EQ(joliet[0].extent, 600u);
-    EXPECT_EQ(joliet[1].identifier, Ucs2("ABC"));
-    EXPECT_EQ(joliet[1].extent, 2000u);
-    EXPECT_EQ(joliet[2].identifier, Ucs2("ABCD"));
-    EXPECT_EQ(joliet[2].extent, 2001u);
-    EXPECT_EQ(joliet[2].parent, 1u);
-  }
-  // No padding in Joliet: the third record starts right behind 6 bytes of "ABC".
-  EXPECT_EQ(tables.JolietTable(false)[10 + 8 + 6], 8);
 }
 
 TEST_F(PathTablesTest, RecordsCrossSectorsWhileTheSlotFollowsTheSizeRule) {
