@@ -208,19 +208,6 @@ TEST_F(OutputFailureTest, ImageFilesThatCanNotBeCreatedLeaveTheMarkerToTheDriver
   EXPECT_FALSE(MarkerExists());
 }
 
-TEST_F(OutputFailureTest, FailedBuildCleansUpAndMarks) {
-  testing::WriteFile(dir / "tmp/tm0000.txt", "x\r\n");
-  testing::WriteFile(dir / "tmp/tm0003.txt", "x\r\n");
-  EXPECT_FALSE(BuildImageAndOutput(job, [](Job& j, SectorWriter&) {
-    j.fileDataList.resize(3);
-    return false;
-  }));
-  ExpectMarkerAndNoImage();
-  EXPECT_EQ(job.fileDataCount, 0u);
-  EXPECT_FALSE(Exists(dir / "tmp/tm0000.txt"));
-  EXPECT_FALSE(Exists(dir / "tmp/tm0003.txt"));
-}
-
 TEST(CopyProgressText, NamesTheFileBytesRateAndTimeLeft) {
   uint64_t gib = uint64_t{1} << 30;
   EXPECT_EQ(FormatCopyProgress("VTS_01_1.VOB", gib * 12 / 10, gib * 34 / 10, 13528),
