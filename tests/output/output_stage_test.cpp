@@ -61,20 +61,45 @@ std::string Pattern(size_t size, uint8_t seed) {
   return text;
 }
 
-class OutputTest : public ::testing::Test {
+class OutputStageTest : public ::testing::Test {
  protected:
-  OutputTest() {
+  OutputStageTest() {
     for (const char* sub : {"tmp", "template", "img1", "img2"}) testing::MakeDirs(dir / sub);
     job.tempDir = dir / "tmp/";
     job.templateDir = dir / "template";
     job.imagePath1 = dir / "img1/CONTROL.IMG";
     job.imagePath2 = dir / "img1/LAYER01.IMG";
     job.imagePath3 = dir / "img2/LAYER02.IMG";
-    job.freeSectors1 = 4000000000u;
-    job.freeSectors2 = 4000000000u;
-    job.noWarningMessagesOutput = 1;
     job.folderCount = 2;
     job.fileCount = 5;
+    Reset();
+  }
+
+  // The settings tests change, as a single-layer run without questions has them.
+  void Reset() {
+    ClearOutcome();
+    job.singleLayer = 1;
+    job.layerCapacity = geometry::kSingleLayerCapacity;
+    job.noWarningMessagesOutput = 1;
+    job.toTape = 0;
+    job.freeSectors1 = 4000000000u;
+    job.freeSectors2 = 4000000000u;
+  }
+
+  // An empty file before a 2048-byte one, a 2049-byte one, a larger one.
+  std::vector<std::string> MixedSources() {
+    return {AddSource("big.bin", 5000), AddSource("empty.bin", 0), AddSource("two.bin", 2048),
+            AddSource("three.bin", 2049)};
+  }
+
+  // A failed run leaves the marker and no image file, finished or not.
+  void ExpectMarkerAndNoImage() {
+    EXPECT_TRUE(MarkerExists());
+    for (const std::string& path : {job.imagePath1, job.imagePath2, job.imagePath3}) {
+      EXPECT_FALSE(Exists(path)) << path;
+      EXPECT_FALSE(Exists(path + ".part")) << path;
+    }
+    EXPECT_TRUE(job.fileDataList.empty());
   }
 
   // Writes a source file of `size` bytes of a pattern and returns its path.
@@ -167,18 +192,9 @@ void ExpectControl(const std::string& path, const std::vector<uint8_t>& head) {
   EXPECT_EQ(ReadFile(path), expected);
 }
 
-class ImageLayoutTest : public OutputTest {
- protected:
-  // An empty file before a 2048-byte one, a 2049-byte one, a larger one.
-  std::vector<std::string> MixedSources() {
-    return {AddSource("big.bin", 5000), AddSource("empty.bin", 0), AddSource("two.bin", 2048),
-            AddSource("three.bin", 2049)};
-  }
-};
-
 // An earlier run's marker and LAYER02.IMG are removed; 48 + 3 + 1 + 2 = 54
 // data sectors end the volume at 64.
-TEST_F(ImageLayoutTest, SingleLayerImageHoldsMetadataFilesAnchorAndControlData) {
+TEST_F(OutputStageTest, SingleLayerImageHoldsMetadataFilesAnchorAndControlData) {
   testing::WriteFile(dir / "template/_cdferr", "");
   testing::WriteFile(job.imagePath3, "old layer two");
   Layout layout = BackToBack(MixedSources());
@@ -201,7 +217,7 @@ TEST_F(ImageLayoutTest, SingleLayerImageHoldsMetadataFilesAnchorAndControlData) 
   EXPECT_TRUE(job.fileDataList.empty());
 }
 
-TEST_F(ImageLayoutTest, DualLayerSplitJoinsToTheSingleLayerVolume) {
+TEST_F(OutputStageTest, DualLayerSplitJoinsToTheSingleLayerVolume) {
   // Files of 10, 12 (straddling sector 64), 20 and 1 sectors from 48: 91 -> 96.
   std::vector<std::string> sources = {AddSource("a.bin", 10 * kSector), AddSource("straddle.bin", 12 * kSector - 5),
                                       AddSource("c.bin", 20 * kSector), AddSource("d.bin", 1)};
@@ -240,7 +256,7 @@ TEST_F(ImageLayoutTest, DualLayerSplitJoinsToTheSingleLayerVolume) {
 
 // A dual-layer choice for a title of exactly one layer (48 + 13 sectors end
 // at 64, the layer capacity), and for a small title: one layer is written.
-TEST_F(ImageLayoutTest, DualChoiceOfASingleLayerTitleIsWrittenSingleLayer) {
+TEST_F(OutputStageTest, DualChoiceOfASingleLayerTitleIsWrittenSingleLayer) {
   struct Case {
     size_t bytes;
     uint32_t layerCapacity;
@@ -266,7 +282,7 @@ TEST_F(ImageLayoutTest, DualChoiceOfASingleLayerTitleIsWrittenSingleLayer) {
   }
 }
 
-TEST_F(ImageLayoutTest, EqualStartSectorsEndInReverseListOrder) {
+TEST_F(OutputStageTest, EqualStartSectorsEndInReverseListOrder) {
   // List order as the builder appends; the sort must not depend on it beyond
   // the rule for equal starts.
   std::string late = AddSource("late.bin", 3000), e1 = AddSource("e1", 0), e2 = AddSource("e2", 0),
@@ -284,7 +300,7 @@ TEST_F(ImageLayoutTest, EqualStartSectorsEndInReverseListOrder) {
   EXPECT_EQ(image.substr(51 * kSector, 3000), ReadFile(late));
 }
 
-TEST_F(ImageLayoutTest, LogFileListsMeasuredAndPlacedSectors) {
+TEST_F(OutputStageTest, LogFileListsMeasuredAndPlacedSectors) {
   std::vector<std::string> sources = MixedSources();
   Layout layout = BackToBack(sources);
   job.writeLogFile = 1;
@@ -303,32 +319,9 @@ TEST_F(ImageLayoutTest, LogFileListsMeasuredAndPlacedSectors) {
             t.ui.statusLines.end());
 }
 
-class OutputFailureTest : public OutputTest {
- protected:
-  // A failed run leaves the marker and no image file, finished or not.
-  void ExpectMarkerAndNoImage() {
-    EXPECT_TRUE(MarkerExists());
-    for (const std::string& path : {job.imagePath1, job.imagePath2, job.imagePath3}) {
-      EXPECT_FALSE(Exists(path)) << path;
-      EXPECT_FALSE(Exists(path + ".part")) << path;
-    }
-    EXPECT_TRUE(job.fileDataList.empty());
-  }
-  // The settings the cases below change, as the fixture made them.
-  void Reset() {
-    ClearOutcome();
-    job.singleLayer = 1;
-    job.layerCapacity = geometry::kSingleLayerCapacity;
-    job.noWarningMessagesOutput = 1;
-    job.toTape = 0;
-    job.freeSectors1 = 4000000000u;
-    job.freeSectors2 = 4000000000u;
-  }
-};
-
 // Each case prepares the job and gives the layout the builder leaves (and
 // what changes behind its back); the run shows one message.
-TEST_F(OutputFailureTest, RefusedRunsShowOneMessage) {
+TEST_F(OutputStageTest, RefusedRunsShowOneMessage) {
   const std::string source = AddSource("a.bin", 10);
   const std::string grown = AddSource("grown.bin", 3000), gone = AddSource("gone.bin", 3000);
   // Sector counts whose 32-bit sum wraps to a small title.
@@ -410,7 +403,7 @@ TEST_F(OutputFailureTest, RefusedRunsShowOneMessage) {
 // must not wrap); both image directories on one file system, enough for
 // either layer but not for both; exactly the title's sectors, where
 // CONTROL.IMG's do not fit beside it.
-TEST_F(OutputFailureTest, FreeSpaceIsCheckedBeforeAnyFileData) {
+TEST_F(OutputStageTest, FreeSpaceIsCheckedBeforeAnyFileData) {
   struct Case {
     bool dual;
     uint64_t free1, free2;
@@ -451,7 +444,7 @@ TEST_F(OutputFailureTest, FreeSpaceIsCheckedBeforeAnyFileData) {
 // Layer 2 on a full disk (its unfinished file a link to /dev/full, where
 // writes fail with "No space left on device") or in a directory that does
 // not exist: layer 1 is not left behind either.
-TEST_F(OutputFailureTest, LayerTwoThatCanNotBeWritten) {
+TEST_F(OutputStageTest, LayerTwoThatCanNotBeWritten) {
   struct Case {
     std::string path, caption, text;
   };
@@ -478,7 +471,7 @@ TEST_F(OutputFailureTest, LayerTwoThatCanNotBeWritten) {
 
 // A rename that fails after another image took its name: that one goes too,
 // so no finished-looking image stands beside the marker.
-TEST_F(OutputFailureTest, ImagesAreNamedAllOrNone) {
+TEST_F(OutputStageTest, ImagesAreNamedAllOrNone) {
   testing::WriteFile(job.imagePath2 + "/in_the_way", "x");  // LAYER01.IMG is a folder
   EXPECT_FALSE(Run(BackToBack({AddSource("a.bin", 10)})));
   ExpectOnlyMessage("Fatal IO error!");
@@ -488,7 +481,7 @@ TEST_F(OutputFailureTest, ImagesAreNamedAllOrNone) {
   EXPECT_FALSE(Exists(job.imagePath2 + ".part"));
 }
 
-TEST_F(OutputFailureTest, ImageFilesThatCanNotBeCreatedLeaveTheMarkerToTheDriver) {
+TEST_F(OutputStageTest, ImageFilesThatCanNotBeCreatedLeaveTheMarkerToTheDriver) {
   job.imagePath1 = dir / "missing/CONTROL.IMG";
   bool built = false;
   EXPECT_FALSE(BuildImageAndOutput(job, [&](Job&, SectorWriter&) { return built = true; }));
@@ -520,7 +513,7 @@ class SteppingClock final : public platform::Clock {
 // One reading per record and one per copied block: 24 readings of 30 ms,
 // shown when 100 ms have passed since the last one shown; a clock that
 // stands still shows the first line only.
-TEST_F(OutputFailureTest, ProgressIsShownAtMostTenTimesASecond) {
+TEST_F(OutputStageTest, ProgressIsShownAtMostTenTimesASecond) {
   std::vector<std::string> sources;
   for (int i = 0; i < 12; ++i) sources.push_back(AddSource("f" + std::to_string(i), 100));
   for (const auto& [step, fewest, most] : {std::tuple{30u, 5u, 8u}, std::tuple{0u, 1u, 1u}}) {
