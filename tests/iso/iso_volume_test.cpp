@@ -653,6 +653,20 @@ TEST_F(PathTablesTest, SlotsAreSizedInTheFinalOrderHoldTheirTablesAndNoNeighbour
   EXPECT_TRUE(testing::Contains(t.ui.messages[0].text, dir / "gone/_pdir.txt"));
 }
 
+// The guard behind the slots: data longer than its extent is refused whole;
+// data that fits is written with zeros to the extent's end.
+TEST_F(PathTablesTest, DataLargerThanItsExtentIsRefusedAndNothingIsWritten) {
+  const std::vector<uint8_t> data(kSectorSize + 1, 0x11);
+  const std::string written = WriteImage(std::string(4 * kSectorSize, '\xEE'), [&](SectorWriter& writer) {
+    EXPECT_FALSE(writer.WriteIntoExtent(1, 1, data.data(), data.size()));
+    EXPECT_TRUE(writer.WriteIntoExtent(1, 2, data.data(), data.size()));
+  });
+  ASSERT_EQ(t.ui.messages.size(), 1u);
+  EXPECT_EQ(t.ui.messages[0].caption, "Disc Image Builder Error!");
+  EXPECT_EQ(written.substr(kSectorSize, kSectorSize + 1), std::string(kSectorSize + 1, '\x11'));
+  EXPECT_EQ(written.substr(2 * kSectorSize + 1), std::string(kSectorSize - 1, '\0') + std::string(kSectorSize, '\xEE'));
+}
+
 TEST_F(PathTablesTest, ParentsComeFromWholePathsAndEverySourceBaseOrTheTreeIsRefused) {
   job.sourceBases = {"/media/disc two", "/src"};
   job.sourceBaseCount = 2;
