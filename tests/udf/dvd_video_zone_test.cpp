@@ -1,3 +1,7 @@
+// The DVD-Video zone: which files of VIDEO_TS it takes, where it places them
+// by their tables, the titles it refuses with their messages; then batch runs
+// of build/pravel on the synthetic VIDEO_TS of tests/tools/make_video_ts.py,
+// read back by DVD readers.
 #include "udf/dvd_video_zone.h"
 
 #include <gtest/gtest.h>
@@ -7,17 +11,24 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "job/runtime.h"
+#include "e2e/installation.h"
 #include "intake/utf8.h"
+#include "job/runtime.h"
 #include "support/test_support.h"
 
 namespace pravel {
 namespace {
 
+namespace fs = std::filesystem;
 using platform::Answer;
 using platform::Buttons;
+using testing::Contains;
+using testing::Outcome;
+using testing::Quoted;
+using testing::ReadFile;
 using testing::TempDir;
 
 constexpr char kContentCaption[] = "DVD-V content file error!";
@@ -26,8 +37,6 @@ constexpr char kAudioQuestion[] =
     "The AUDIO_TS directory contains files. DVD version 1.0 specifications do not allow files "
     "within this directory!";
 constexpr uint32_t kDataStart = 5024;
-constexpr char kVmgId[] = "DVDVIDEO-VMG";
-constexpr char kVtsId[] = "DVDVIDEO-VTS";
 constexpr uint64_t kManagerBytes = 2 * 2048;  // room for the title search table in sector 1
 
 std::string NotCompliant(const std::string& path) {
@@ -48,15 +57,21 @@ std::vector<uint8_t> Be32(uint32_t value) {
           static_cast<uint8_t>(value)};
 }
 
+// The header of an information file: its identifier, the last sector of its
+// set and of itself, the start of its menu, and at 196 the sector of the
+// title search table (manager) or the start of the titles (title set).
+void WriteHeader(const std::string& path, const std::string& identifier, uint32_t lastSector,
+                 uint32_t informationLast, uint32_t menuStart, uint32_t at196) {
+  Poke(path, 0, std::vector<uint8_t>(identifier.begin(), identifier.end()));
+  const std::pair<uint64_t, uint32_t> fields[] = {{12, lastSector}, {28, informationLast}, {192, menuStart}, {196, at196}};
+  for (const auto& [offset, value] : fields) Poke(path, offset, Be32(value));
+}
+
 // The tables of VIDEO_TS.IFO: the title search table lies in its sector 1 and
 // names one title per set start given (set 1, 2, ...).
 void WriteManagerTables(const std::string& path, uint32_t lastSector, uint32_t informationLast, uint32_t menuStart,
                         const std::vector<uint32_t>& setStarts) {
-  Poke(path, 0, std::vector<uint8_t>(kVmgId, kVmgId + 12));
-  Poke(path, 12, Be32(lastSector));
-  Poke(path, 28, Be32(informationLast));
-  Poke(path, 192, Be32(menuStart));
-  Poke(path, 196, Be32(1));
+  WriteHeader(path, "DVDVIDEO-VMG", lastSector, informationLast, menuStart, 1);
   Poke(path, 2048, {0, static_cast<uint8_t>(setStarts.size())});
   for (size_t i = 0; i < setStarts.size(); ++i) {
     Poke(path, 2048 + 8 + 12 * i + 6, {static_cast<uint8_t>(i + 1)});
@@ -66,11 +81,7 @@ void WriteManagerTables(const std::string& path, uint32_t lastSector, uint32_t i
 
 void WriteTitleSetTables(const std::string& path, uint32_t lastSector, uint32_t informationLast, uint32_t menuStart,
                          uint32_t titleStart) {
-  Poke(path, 0, std::vector<uint8_t>(kVtsId, kVtsId + 12));
-  Poke(path, 12, Be32(lastSector));
-  Poke(path, 28, Be32(informationLast));
-  Poke(path, 192, Be32(menuStart));
-  Poke(path, 196, Be32(titleStart));
+  WriteHeader(path, "DVDVIDEO-VTS", lastSector, informationLast, menuStart, titleStart);
 }
 
 // A source tree under "<dir>/src" (the one source base) and a tree listing
@@ -93,7 +104,6 @@ class DvdVideoZoneTest : public ::testing::Test {
   }
   // A file of `length` bytes (sparse), listed.
   void File(const std::string& relative, uint64_t length = 100) {
-    std::filesystem::create_directories(std::filesystem::path(Src(relative)).parent_path());
     testing::WriteFile(Src(relative), "");
     std::filesystem::resize_file(Src(relative), length);
     lines_.push_back(Src(relative));
@@ -170,34 +180,22 @@ class DvdVideoZoneTest : public ::testing::Test {
     return zone_.Validate(job());
   }
 
-  // The zone's paths, relative to the source base, in sector order; checks
-  // that they follow one another without a gap from kDataStart on.
+  // The listed files the zone placed, relative to the source base, in sector
+  // order; checks that they follow one another without a gap from kDataStart on.
   std::vector<std::string> PlacedInOrder() {
     uint32_t next = kDataStart;
     EXPECT_TRUE(zone_.Place(job(), next));
-    std::vector<std::pair<uint32_t, std::string>> placed;
-    auto add = [&](const ZoneFile& file) {
-      if (file.path.empty()) return;
-      if (std::optional<ZonePlacement> place = zone_.Find(file.path)) {
-        EXPECT_EQ(place->startSector, file.startSector);
-        EXPECT_EQ(place->sectorCount, file.sectorCount);
-        placed.emplace_back(file.startSector, file.path.substr(Src("").size()));
-      }
-    };
-    add(zone_.ManagerInformation());
-    add(zone_.ManagerMenu());
-    add(zone_.ManagerBackup());
-    for (const TitleSet& set : zone_.TitleSets()) {
-      add(set.information);
-      add(set.backup);
-      for (const ZoneFile& object : set.objects) add(object);
+    std::vector<std::tuple<uint32_t, uint32_t, std::string>> placed;
+    for (const std::string& line : lines_) {
+      std::optional<ZonePlacement> place = zone_.Find(line);
+      if (place) placed.emplace_back(place->startSector, place->sectorCount, line.substr(Src("").size()));
     }
     std::sort(placed.begin(), placed.end());
     std::vector<std::string> names;
     uint32_t expected = kDataStart;
-    for (const auto& [start, name] : placed) {
+    for (const auto& [start, sectors, name] : placed) {
       EXPECT_EQ(start, expected) << name;
-      expected += zone_.Find(Src(name))->sectorCount;
+      expected += sectors;
       names.push_back(name);
     }
     EXPECT_EQ(next, expected);
@@ -219,8 +217,10 @@ class DvdVideoZoneTest : public ::testing::Test {
 };
 
 // A VIDEO_TS folder below the root, a file named VIDEO_TS, an empty VIDEO_TS
-// folder: no zone, and no error.
+// folder: no zone, and no error, though the validation before found one.
 TEST_F(DvdVideoZoneTest, TreeWithoutVideoFilesHasNoZone) {
+  PlayableTitle();
+  ASSERT_TRUE(Validate());
   const std::vector<std::function<void()>> trees = {
       [&] {
         Folder("DATA");
@@ -238,6 +238,7 @@ TEST_F(DvdVideoZoneTest, TreeWithoutVideoFilesHasNoZone) {
     ASSERT_TRUE(zone_.Place(job(), next));
     EXPECT_EQ(next, kDataStart);
     EXPECT_FALSE(zone_.Find(Src("DATA/VIDEO_TS.IFO")));
+    EXPECT_FALSE(zone_.Find(Src("VIDEO_TS/VIDEO_TS.IFO")));
     EXPECT_TRUE(Messages().empty());
   }
 }
@@ -255,7 +256,7 @@ TEST_F(DvdVideoZoneTest, PlacesManagerThenSetsInPlayerOrder) {
   File("Video_TS/VTS_01_0.IFO", 2049);
   File("Video_TS/VTS_01_0.VOB", 0);
   File("Video_TS/Vts_01_1.Vob", 10000);
-  File("Video_TS/VTS_01_2.VOB", 1);
+  File("Video_TS/VTS_01_2.VOB", kMaxVideoObjectBytes);  // the largest allowed
   File("Video_TS/VTS_02_0.BUP", 3000);
   File("Video_TS/VTS_02_0.IFO", 3000);
   File("Video_TS/VTS_02_1.VOB", 5000);
@@ -270,26 +271,10 @@ TEST_F(DvdVideoZoneTest, PlacesManagerThenSetsInPlayerOrder) {
   EXPECT_EQ(zone_.Find(Src("VIDEO_TS/VTS_01_0.IFO"))->sectorCount, 2u);
   EXPECT_EQ(zone_.Find(Src("VIDEO_TS/VTS_01_0.BUP"))->sectorCount, 1u);
   EXPECT_EQ(zone_.Find(Src("VIDEO_TS/VTS_01_0.VOB"))->sectorCount, 0u);
+  EXPECT_EQ(zone_.Find(Src("VIDEO_TS/VTS_01_2.VOB"))->sectorCount, kMaxVideoObjectBytes / 2048);
   EXPECT_EQ(zone_.Find(Src("video_ts/vts_01_1.vob"))->startSector, kDataStart + 3 + 2 + 3 + 2);
   EXPECT_FALSE(zone_.Find(Src("OTHER/A.TXT")));
   EXPECT_TRUE(Messages().empty());
-
-  // A new validation starts afresh.
-  lines_ = {Src("OTHER/"), Src("OTHER/A.TXT")};
-  ASSERT_TRUE(Validate());
-  uint32_t next = kDataStart;
-  ASSERT_TRUE(zone_.Place(job(), next));
-  EXPECT_EQ(next, kDataStart);
-  EXPECT_FALSE(zone_.Find(Src("VIDEO_TS/VIDEO_TS.IFO")));
-}
-
-TEST_F(DvdVideoZoneTest, ObjectFileOfTheLimitIsTaken) {
-  PlayableTitle();
-  File("VIDEO_TS/VTS_01_2.VOB", kMaxVideoObjectBytes);
-  ASSERT_TRUE(Validate());
-  uint32_t next = kDataStart;
-  ASSERT_TRUE(zone_.Place(job(), next));
-  EXPECT_EQ(zone_.Find(Src("VIDEO_TS/VTS_01_2.VOB"))->sectorCount, kMaxVideoObjectBytes / 2048);
 }
 
 // A gap in a set's object numbers ends its objects; a gap in the set numbers
@@ -479,6 +464,108 @@ TEST_F(DeclaredLayoutTest, TablesThatCanNotBePlacedAreRefused) {
     ExpectOnlyMessage(c.message, kContentCaption);
     EXPECT_EQ(testing::ReadFile(ifo) + testing::ReadFile(vts1) + testing::ReadFile(vts2), before);
   }
+}
+
+// An installation whose title folder holds two files, and a DVD-Video folder
+// holding the synthetic VIDEO_TS.
+class DvdVideoImageTest : public ::testing::Test {
+ protected:
+  DvdVideoImageTest() {
+    testing::WriteFile(in_.Title() + "/README.TXT", std::string(3000, 'r'));
+    testing::WriteFile(in_.Title() + "/EXTRAS/NOTES.TXT", std::string(5000, 'n'));
+    Outcome made = Remake(MakeVideoTs(), "");
+    EXPECT_EQ(made.status, 0) << made.output;
+  }
+
+  std::string VideoTs() const { return in_.root / "dvd/VIDEO_TS"; }
+  std::string Image() const { return in_.Images() + "/LAYER01.IMG"; }
+  static std::string MakeVideoTs() { return "/usr/bin/python3 " + Quoted(testing::ToolPath("make_video_ts.py")); }
+
+  // No run of these tests reads standard input.
+  Outcome Shell(const std::string& command) const {
+    return testing::RunShell(command + " </dev/null", in_.root / "shell.txt");
+  }
+
+  // Replaces the DVD-Video folder with one made by `tool` and its arguments.
+  Outcome Remake(const std::string& tool, const std::string& arguments) const {
+    fs::remove_all(in_.root / "dvd");
+    return Shell(tool + " " + Quoted(in_.root / "dvd") + " " + arguments);
+  }
+
+  // Every reader gives the disc's root back: the title's entries beside
+  // VIDEO_TS. The zone read back through the image's own tables, every
+  // reader's extent compared with them; then lsdvd lists and dvdbackup copies
+  // the image.
+  void ExpectPlayableAsItsTablesSay(int titles, const std::string& name) {
+    const std::string root = in_.root / ("root-" + name);
+    fs::copy(in_.Title(), root, fs::copy_options::recursive | fs::copy_options::create_hard_links);
+    fs::copy(VideoTs(), root + "/VIDEO_TS", fs::copy_options::recursive | fs::copy_options::create_hard_links);
+    Outcome check = Shell("/usr/bin/python3 " + Quoted(testing::ToolPath("check_image.py")) + " " + Quoted(Image()) +
+                          " " + Quoted(root) + " --work-dir " + Quoted(in_.root.path()));
+    EXPECT_EQ(check.status, 0) << check.output;
+    Outcome layout = Shell("/usr/bin/python3 " + Quoted(testing::ToolPath("check_dvd_layout.py")) + " " +
+                           Quoted(Image()) + " " + Quoted(VideoTs()));
+    EXPECT_TRUE(Contains(layout.output, "zone as its tables say")) << layout.output;
+    Outcome listed = Shell("lsdvd " + Quoted(Image()));
+    EXPECT_EQ(listed.status, 0) << listed.output;
+    EXPECT_TRUE(Contains(listed.output, Format("Title: %02d,", titles))) << listed.output;
+    EXPECT_FALSE(Contains(listed.output, "CHECK_VALUE")) << listed.output;
+    const std::string copies = in_.root / "copies";
+    Outcome copied = Shell("dvdbackup -M -n " + name + " -i " + Quoted(Image()) + " -o " + Quoted(copies));
+    EXPECT_EQ(copied.status, 0) << copied.output;
+    for (const auto& entry : fs::directory_iterator(VideoTs())) {
+      const std::string file = entry.path().filename().string();
+      EXPECT_EQ(ReadFile(copies + "/" + name + "/VIDEO_TS/" + file), ReadFile(entry.path().string())) << file;
+    }
+  }
+
+  Installation in_;
+};
+
+// The synthetic title, whose tables lay its files back to back in player
+// order; one whose video manager is declared to end at sector 31 with its
+// BUP behind a gap, and two title sets whose backups lie behind gaps of
+// their own; two title sets authored from encoded clips by a DVD authoring
+// tool (exit status 77: the tools are not installed).
+TEST_F(DvdVideoImageTest, EveryFileLiesAtItsTableSectorAndReadersPlayIt) {
+  struct Case {
+    std::string name, tool, arguments;
+    int titles;
+  };
+  for (const Case& c : {Case{"SYNTHETIC", "", "", 1}, Case{"GAPS", MakeVideoTs(), "--sets 2 --manager-last 31 --set-gap 4", 2},
+                        Case{"AUTHORED", "bash " + Quoted(testing::ToolPath("make_real_dvd.sh")), "", 2}}) {
+    SCOPED_TRACE(c.name);
+    if (!c.tool.empty()) {
+      Outcome made = Remake(c.tool, c.arguments);
+      if (made.status == 77) continue;
+      ASSERT_EQ(made.status, 0) << made.output;
+    }
+    Outcome run = in_.RunBatch("-nw -dvdv=" + Quoted(VideoTs()));
+    ASSERT_EQ(run.status, 0) << run.output;
+    ASSERT_FALSE(testing::Exists(in_.Marker()));
+    EXPECT_FALSE(Contains(run.output, kContentCaption)) << run.output;
+    ExpectPlayableAsItsTablesSay(c.titles, c.name);
+  }
+}
+
+// Tables that put a file where it can not lie (the zone tests refuse every
+// kind with its message) stop the run before any file data is written,
+// naming the file; the sources stay as they were.
+TEST_F(DvdVideoImageTest, TablesThatCanNotBePlacedAreRefused) {
+  Outcome made = Remake(MakeVideoTs(), "--sets 2 --break overlap");
+  ASSERT_EQ(made.status, 0) << made.output;
+  auto sources = [&] {
+    std::string bytes;
+    for (const auto& entry : fs::directory_iterator(VideoTs())) bytes += ReadFile(entry.path().string());
+    return bytes;
+  };
+  const std::string before = sources();
+  Outcome run = in_.RunBatch("-nw -dvdv=" + Quoted(VideoTs()));
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_TRUE(testing::Exists(in_.Marker()));
+  EXPECT_TRUE(Contains(run.output, std::string(kContentCaption) + ": ")) << run.output;
+  EXPECT_TRUE(Contains(run.output, VideoTs() + "/VTS_01_1.VOB")) << run.output;
+  EXPECT_EQ(sources(), before);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-#include "udf/file_set.h"
-
+// On-disc UDF structures against the tables of the standards: descriptor
+// tags, timestamps, file identifiers and entries, the file set, and the
+// volume descriptor sequences as written and patched.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -7,10 +8,14 @@
 
 #include "iso/byte_fields.h"
 #include "iso/directory_records.h"
+#include "platform/files.h"
 #include "support/descriptor_checks.h"
 #include "support/test_support.h"
+#include "udf/anchor.h"
 #include "udf/descriptor_tag.h"
+#include "udf/file_set.h"
 #include "udf/udf_fields.h"
+#include "udf/volume_structures.h"
 
 namespace pravel {
 namespace {
@@ -22,17 +27,19 @@ using testing::TagIsValid;
 using testing::Text;
 using testing::ZerosFrom;
 
-// The standard's example, and a long run against a CRC computed bit by bit;
-// every descriptor test checks its tag (checksum, CRC, location) with
-// TagIsValid.
+const std::string kCharspec = "\x00OSTA Compressed Unicode"s + std::string(40, '\0');
+const std::string kBuildTime = "\x00\x10\xEA\x07\x03\x04\x05\x06\x07\x08\x00\x00"s;  // type 1, offset 0
+
+// The standard's example for both CRCs; every descriptor test checks its tag
+// (checksum, CRC, location) with TagIsValid, whose CRC is computed bit by
+// bit. Tails of every length against that one.
 TEST(DescriptorCrc, MatchesTheStandardsExampleAndABitwiseCrc) {
   const uint8_t example[] = {0x70, 0x6A, 0x77};
   EXPECT_EQ(DescriptorCrc(example, 3), 0x3299);
-  EXPECT_EQ(DescriptorCrc(example, 0), 0);
+  EXPECT_EQ(testing::BitwiseCrc(example, 3), 0x3299);
   std::vector<uint8_t> bytes(2032);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 37 + (i >> 8));
-  // Every length up to two blocks of eight and beyond, so that each tail is taken.
-  for (size_t length : {1, 2, 5, 7, 8, 9, 15, 16, 17, 2031, 2032}) {
+  for (size_t length : {0, 1, 2, 5, 7, 8, 9, 15, 16, 17, 2031, 2032}) {
     EXPECT_EQ(DescriptorCrc(bytes.data(), length), testing::BitwiseCrc(bytes.data(), length)) << length;
   }
 }
@@ -55,33 +62,16 @@ TEST(Timestamp, LocalTimeWithItsOffsetFromUtc) {
   }
 }
 
-// A 32-byte field holds 15 characters of compression 16 (the 8-bit cut and
-// the 16-bit form stand in the descriptor tables of the volume tests).
-TEST(Dstring, SixteenBitCharactersAreCutToTheField) {
-  std::array<uint8_t, 32> field{};
-  EXPECT_EQ(PutDstring(field.data(), 32, std::u16string(20, u'\u03A9')), 15u);
-  EXPECT_EQ(field[0], 16);
-  EXPECT_EQ(field[31], 31);
-}
-
+// Extents of at most 2^30 - 2048 bytes, so that the length never reaches the
+// two extent type bits; each starts where the one before ends.
 TEST(AllocationDescriptors, LargeFilesAreSplitBelowTheExtentTypeBits) {
-  constexpr uint32_t kBlocks = kMaxExtentBytes / 2048;
-  static_assert(kMaxExtentBytes == (1u << 30) - 2048);
+  constexpr uint32_t kMax = (1u << 30) - 2048, kBlocks = kMax / 2048;
   EXPECT_EQ(SplitIntoExtents(0, 77), (std::vector<ShortAd>{{0, 77}}));
-  EXPECT_EQ(SplitIntoExtents(kMaxExtentBytes, 77), (std::vector<ShortAd>{{kMaxExtentBytes, 77}}));
-  EXPECT_EQ(SplitIntoExtents(1ull << 30, 77), (std::vector<ShortAd>{{kMaxExtentBytes, 77}, {2048, 77 + kBlocks}}));
-  std::vector<ShortAd> big = SplitIntoExtents(0xFFFFFFFFull, 0);
-  ASSERT_EQ(big.size(), 5u);
-  uint64_t total = 0;
-  for (const ShortAd& ad : big) {
-    EXPECT_EQ(ad.length >> 30, 0u) << "no extent type bits";
-    total += ad.length;
-  }
-  EXPECT_EQ(total, 0xFFFFFFFFull);
-  EXPECT_EQ(big[4].position, 4 * kBlocks);
+  EXPECT_EQ(SplitIntoExtents(kMax, 77), (std::vector<ShortAd>{{kMax, 77}}));
+  EXPECT_EQ(SplitIntoExtents(1ull << 30, 77), (std::vector<ShortAd>{{kMax, 77}, {2048, 77 + kBlocks}}));
+  EXPECT_EQ(SplitIntoExtents(0xFFFFFFFFull, 0),
+            (std::vector<ShortAd>{{kMax, 0}, {kMax, kBlocks}, {kMax, 2 * kBlocks}, {kMax, 3 * kBlocks}, {8191, 4 * kBlocks}}));
 }
-
-const std::string kNow = "\x00\x10\xEA\x07\x03\x04\x05\x06\x07\x08\x00\x00"s;  // type 1, offset 0
 
 std::vector<uint8_t> Ucs2(const std::u16string& text) {
   std::vector<uint8_t> bytes;
@@ -92,7 +82,7 @@ std::vector<uint8_t> Ucs2(const std::u16string& text) {
   return bytes;
 }
 
-TEST(FileIdentifier, SizesPaddingAndTagOfFiveAndSixCharacterNames) {
+TEST(FileIdentifier, SizesPaddingAndTagsAlsoPastTheFirstBlock) {
   std::vector<uint8_t> stream;
   AppendFileIdentifier(stream, 40, fid_characteristics::kParent, {}, 2);
   ASSERT_EQ(stream.size(), 72u);
@@ -109,26 +99,16 @@ TEST(FileIdentifier, SizesPaddingAndTagOfFiveAndSixCharacterNames) {
   ExpectFields(stream.data() + 72, {{18, 1, 0x00}, {19, 1, 6}, {24, 4, 9}, {70, "\x08" "ABCDE"s}});
   EXPECT_TRUE(TagIsValid(stream.data() + 148, 257, 40, 64));
   ExpectFields(stream.data() + 148, {{18, 1, 0x02}, {19, 1, 7}, {70, "\x08" "ABCDEF\0\0\0"s}});
-}
 
-TEST(FileIdentifier, WideNamesAndTagsOfIdentifiersPastTheFirstBlock) {
-  std::vector<uint8_t> stream;
-  AppendFileIdentifier(stream, 7, fid_characteristics::kParent, {}, 2);
-  // "Ω.TXT": compression 16, 1 + 2 * 5 bytes: 81 padded to 84.
-  AppendFileIdentifier(stream, 7, fid_characteristics::kFile, EncodeCs0(u"\u03A9.TXT"), 5);
-  ASSERT_EQ(stream.size(), 72u + 84u);
-  EXPECT_EQ(stream[72 + 19], 11);
-  EXPECT_EQ(Text(stream.data() + 72 + 70, 14), "\x10\x03\xA9\x00.\x00T\x00X\x00T\0\0\0"s);
-  EXPECT_TRUE(TagIsValid(stream.data() + 72, 257, 7, 68));
   // Identifiers may cross a block boundary; each is located in the block of
-  // its first byte.
-  while (stream.size() + 72 < 2048) AppendFileIdentifier(stream, 7, fid_characteristics::kFile, EncodeCs0(u"A"), 5);
+  // its first byte (the readers take any location).
+  while (stream.size() + 72 < 2048) AppendFileIdentifier(stream, 40, fid_characteristics::kFile, EncodeCs0(u"A"), 5);
   const size_t crossing = stream.size();
-  AppendFileIdentifier(stream, 7, fid_characteristics::kFile, EncodeCs0(u"ABCDEFGHIJ"), 5);
+  AppendFileIdentifier(stream, 40, fid_characteristics::kFile, EncodeCs0(u"ABCDEFGHIJ"), 5);
   EXPECT_LT(crossing, 2048u);
-  EXPECT_TRUE(TagIsValid(stream.data() + crossing, 257, 7, 68));
-  AppendFileIdentifier(stream, 7, fid_characteristics::kFile, EncodeCs0(u"B"), 5);
-  EXPECT_TRUE(TagIsValid(stream.data() + crossing + 84, 257, 8, 56));
+  EXPECT_TRUE(TagIsValid(stream.data() + crossing, 257, 40, 68));
+  AppendFileIdentifier(stream, 40, fid_characteristics::kFile, EncodeCs0(u"B"), 5);
+  EXPECT_TRUE(TagIsValid(stream.data() + crossing + 84, 257, 41, 56));
 }
 
 TEST(FileEntry, FieldsExtendedAttributesAndTagsOfAFileAndADirectory) {
@@ -145,7 +125,7 @@ TEST(FileEntry, FieldsExtendedAttributesAndTagsOfAFileAndADirectory) {
   // Prior recorded number of direct entries: block - 2.
   ExpectFields(e, {{16, 4, 10}, {20, 2, 4}, {22, 2, 0}, {24, 2, 1}, {27, 1, 5}, {28, std::string(6, '\0')},
                    {34, 2, 0x0230}, {36, 4, 0xFFFFFFFF}, {40, 4, 0xFFFFFFFF}, {44, 4, 0x14A5}, {48, 2, 1},
-                   {56, 8, 5000}, {64, 8, 3}, {72, kNow}, {84, kNow}, {96, kNow}, {108, 4, 1},
+                   {56, 8, 5000}, {64, 8, 3}, {72, kBuildTime}, {84, kBuildTime}, {96, kBuildTime}, {108, 4, 1},
                    {112, std::string(16, '\0')}, {128, EntityId(0, "\x08*TALVORN\0"s, "\x01"s)}, {160, 8, 17},
                    {168, 4, 116}, {172, 4, 8}, {292, 4, 5000}, {296, 4, 1234}, ZerosFrom(300)});
 
@@ -182,15 +162,17 @@ TEST(FileSetDescriptor, AsItsTableGivesIt) {
   BuildFileSetDescriptor(t.job, sector.data());
   const uint8_t* d = sector.data();
   EXPECT_TRUE(TagIsValid(d, 256, 0, 496));
-  const std::string charspec = "\x00OSTA Compressed Unicode"s + std::string(40, '\0');
-  ExpectFields(d, {{16, kNow}, {28, 2, 3}, {30, 2, 3}, {32, 4, 1}, {36, 4, 1}, {40, 4, 0}, {44, 4, 0},
-                   {48, charspec}, {112, "\x08Title_Disc"s + std::string(116, '\0') + "\x0B"s},
-                   {240, charspec}, {304, "\x08Root"s + std::string(26, '\0') + "\x05"s}, {336, std::string(64, '\0')},
+  ExpectFields(d, {{16, kBuildTime}, {28, 2, 3}, {30, 2, 3}, {32, 4, 1}, {36, 4, 1}, {40, 4, 0}, {44, 4, 0},
+                   {48, kCharspec}, {112, "\x08Title_Disc"s + std::string(116, '\0') + "\x0B"s},
+                   {240, kCharspec}, {304, "\x08Root"s + std::string(26, '\0') + "\x05"s}, {336, std::string(64, '\0')},
                    {400, "\x00\x08\x00\x00\x02\x00\x00\x00"s + std::string(8, '\0')},
                    {416, EntityId(0, "*OSTA UDF Compliant\0"s, "\x02\x01\x03"s)}, ZerosFrom(448)});
 }
 
-TEST(DirectoryFiles, RecordsAfterTheDotsWithUdfNames) {
+// The builder's records read back for the UDF tree (the readers check the
+// names and extents it gives): the room its identifiers take, and a damaged
+// record refused.
+TEST(DirectoryFiles, IdentifierRoomAndDamagedRecords) {
   const uint8_t date[7] = {};
   DirectoryImage image;
   image.Append(MakeDirectoryRecord({0}, 0, 0, true, date));
@@ -203,14 +185,6 @@ TEST(DirectoryFiles, RecordsAfterTheDotsWithUdfNames) {
   std::vector<DirectoryFileRecord> records;
   size_t bad = 99;
   ASSERT_TRUE(ParseDirectoryRecords(image.Bytes(), records, bad));
-  ASSERT_GE(records.size(), 3u);
-  EXPECT_TRUE(records[0].isDirectory);
-  EXPECT_EQ(records[0].extent, 500u);
-  EXPECT_EQ(UdfNameOf(records[0]), u"Sub");
-  EXPECT_FALSE(records[1].isDirectory);
-  EXPECT_EQ(records[1].extent, 6000u);
-  EXPECT_EQ(records[1].dataLength, 1234567u);
-  EXPECT_EQ(UdfNameOf(records[1]), u"\u03A9 f\u00E9");
   EXPECT_EQ(records.back().extent, 7u);  // past the first sector too
   // Per directory file 72 bytes; per record name length + 70 (- 2 for a
   // file) rounded to 4; 2048 after each file.
@@ -224,6 +198,202 @@ TEST(DirectoryFiles, RecordsAfterTheDotsWithUdfNames) {
   damaged[34 + 34] = 20;  // a record shorter than its fixed part
   EXPECT_FALSE(ParseDirectoryRecords(damaged, records, bad));
   EXPECT_EQ(bad, 68u);
+}
+
+const std::string kJaro = EntityId(0, "JARO VENSTIK\0"s, "\x01"s);
+
+// Sectors 19 to 256 written into a file that holds 19 zero sectors before them.
+class VolumeStructuresTest : public ::testing::Test {
+ protected:
+  VolumeStructuresTest() {
+    t.job.volumeId = "Title_Disc";
+    image = dir / "LAYER01.IMG";
+    file = *platform::File::Open(image, platform::File::Mode::kCreate);
+    writer = std::make_unique<SectorWriter>(t.job, file, image);
+  }
+
+  void Write() {
+    ASSERT_TRUE(writer->AppendZeroSectors(19));
+    ASSERT_TRUE(WriteUdfVolumeDescriptors(t.job, *writer, state));
+    EXPECT_EQ(writer->NextSector(), 257u);
+    ASSERT_TRUE(writer->FlushImageSectors());
+    bytes = testing::ReadFile(image);
+  }
+
+  void Patch(const UdfTotals& totals) {
+    ASSERT_TRUE(PatchUdfVolumeDescriptors(t.job, *writer, state, totals)) << t.ui.messages.back().text;
+    bytes = testing::ReadFile(image);
+  }
+
+  const uint8_t* At(uint32_t sector) const {
+    return reinterpret_cast<const uint8_t*>(bytes.data()) + size_t{sector} * 2048;
+  }
+  bool IsZero(uint32_t sector) const { return Text(At(sector), 2048) == std::string(2048, '\0'); }
+
+  testing::TempDir dir;
+  testing::TestJob t;
+  std::string image;
+  platform::File file;
+  std::unique_ptr<SectorWriter> writer;
+  UdfVolumeState state;
+  std::string bytes;
+};
+
+
+void ExpectPrimary(const uint8_t* d, uint32_t location, const std::string& volumeId) {
+  EXPECT_TRUE(TagIsValid(d, 1, location, 496));
+  std::string id = "\x08"s + volumeId;
+  id.resize(31, '\0');
+  id += static_cast<char>(volumeId.size() + 1);
+  // The tick count 123456 of the test clock, in eight hexadecimal digits.
+  const std::string volumeSet = "\x08" "0001e240 TALVORN"s + std::string(110, '\0') + "\x11"s;
+  ExpectFields(d, {{16, 4, 1}, {20, 4, 1}, {24, id}, {56, 2, 1}, {58, 2, 1}, {60, 2, 2}, {62, 2, 2}, {64, 4, 1},
+                   {68, 4, 1}, {72, volumeSet}, {200, kCharspec}, {264, kCharspec}, {328, std::string(16, '\0')},
+                   {344, EntityId(0, "\\WINDOWS\\WIN3PLAY.EXE\0"s, "\x01"s)}, {376, kBuildTime}, {388, kJaro},
+                   {420, "Kestrand 4.10"s + std::string(51, '\0')}, ZerosFrom(484)});
+}
+
+// An 8-bit CS0 dstring of `size` bytes.
+std::string Dstring8(const std::string& text, size_t size) {
+  std::string field = "\x08"s + text;
+  field.resize(size - 1, '\0');
+  return field + static_cast<char>(text.size() + 1);
+}
+
+// The label of the test volume, as the logical volume and its information carry it.
+const std::string kLabel = Dstring8("Title_Disc", 128);
+
+void ExpectImplementationUse(const uint8_t* d, uint32_t location) {
+  EXPECT_TRUE(TagIsValid(d, 4, location, 496));
+  ExpectFields(d, {{16, 4, 1}, {20, EntityId(0, "*UDF LV Info\0"s, "\x00\x01\x01"s)}, {52, kCharspec},
+                   {116, kLabel}, {244, std::string(108, '\0')}, {352, kJaro}, ZerosFrom(384)});
+}
+
+void ExpectPartition(const uint8_t* d, uint32_t location, uint32_t start, uint32_t length) {
+  EXPECT_TRUE(TagIsValid(d, 5, location, 496));
+  ExpectFields(d, {{16, 4, 1}, {20, 2, 1}, {22, 2, 0}, {24, "\x02+NSR02"s + std::string(25, '\0')}, {184, 4, 1},
+                   {188, 4, start}, {192, 4, length}, {196, EntityId(0, "*TALVORN\0"s, "\x01"s)}, ZerosFrom(228)});
+}
+
+void ExpectLogicalVolume(const uint8_t* d, uint32_t location, uint32_t fileSetLength, uint32_t fileSetBlock) {
+  EXPECT_TRUE(TagIsValid(d, 6, location, 430));
+  ExpectFields(d, {{16, 4, 1}, {20, kCharspec}, {84, kLabel},
+                   {212, 4, 2048}, {216, EntityId(0, "*OSTA UDF Compliant\0"s, "\x02\x01\x03"s)},
+                   {248, 4, fileSetLength}, {252, 4, fileSetBlock}, {256, std::string(8, '\0')}, {264, 4, 6},
+                   {268, 4, 1}, {272, kJaro}, {432, 4, 4096}, {436, 4, 64}, {440, "\x01\x06\x01\x00\x00\x00"s},
+                   ZerosFrom(446)});
+}
+
+void ExpectIntegrity(const uint8_t* d, uint64_t uniqueId, uint32_t size, uint32_t files, uint32_t directories) {
+  EXPECT_TRUE(TagIsValid(d, 9, 64, 118));
+  ExpectFields(d, {{16, kBuildTime}, {28, 4, 1}, {32, std::string(8, '\0')}, {40, 8, uniqueId},
+                   {48, std::string(24, '\0')}, {72, 4, 1}, {76, 4, 46}, {80, 4, 0}, {84, 4, size}, {88, kJaro},
+                   {120, 4, files}, {124, 4, directories}, {128, 2, 0x0102}, {130, 2, 0x0102}, {132, 2, 0x0102},
+                   ZerosFrom(134)});
+}
+
+// A clock that moves on at every reading: the volume takes its time and tick
+// count from the first, in the main and the reserve sequence alike.
+class TickingClock final : public platform::Clock {
+ public:
+  platform::LocalTime Now() override { return {2026, 3, 4, 5, 6, 7, 8 + readings_++}; }
+  uint32_t TickCount() override { return 123456 + 7 * ticks_++; }
+  uint64_t ElapsedMilliseconds() override { return 0; }
+
+ private:
+  int readings_ = 0;
+  uint32_t ticks_ = 0;
+};
+
+TEST_F(VolumeStructuresTest, EveryDescriptorAsItsTableGivesIt) {
+  TickingClock clock;
+  t.job.clock = &clock;
+  Write();
+  ASSERT_EQ(bytes.size(), 257u * 2048);
+  EXPECT_EQ(Text(At(19), 2048), "\0BEA01\x01"s + std::string(2041, '\0'));
+  EXPECT_EQ(Text(At(20), 2048), "\0NSR02\x01"s + std::string(2041, '\0'));
+  EXPECT_EQ(Text(At(21), 2048), "\0TEA01\x01"s + std::string(2041, '\0'));
+  for (uint32_t base : {32u, 48u}) {
+    SCOPED_TRACE(base);
+    ExpectPrimary(At(base), base, "Title_Disc");
+    ExpectImplementationUse(At(base + 1), base + 1);
+    ExpectPartition(At(base + 2), base + 2, 0, 0);
+    ExpectLogicalVolume(At(base + 3), base + 3, 1000, 1000);
+    EXPECT_TRUE(TagIsValid(At(base + 4), 7, base + 4, 16));
+    ExpectFields(At(base + 4), {{16, 4, 1}, ZerosFrom(20)});
+    EXPECT_TRUE(TagIsValid(At(base + 5), 8, base + 5, 496));
+    ExpectFields(At(base + 5), {ZerosFrom(16)});
+  }
+  EXPECT_TRUE(TagIsValid(At(64), 9, 64, 118));  // completed by the patch
+  EXPECT_TRUE(TagIsValid(At(65), 8, 65, 496));
+  EXPECT_TRUE(testing::AnchorIsValid(At(256), 256));
+  for (uint32_t sector = 0; sector < 256; ++sector) {
+    bool written = (sector >= 19 && sector <= 21) || (sector >= 32 && sector <= 37) ||
+                   (sector >= 48 && sector <= 53) || sector == 64 || sector == 65;
+    if (!written) {
+      EXPECT_TRUE(IsZero(sector)) << sector;
+    }
+  }
+}
+
+TEST_F(VolumeStructuresTest, PatchCompletesPartitionFileSetAndIntegrity) {
+  Write();
+  const std::string before = bytes;
+  t.job.volumeSectors = 4112;
+  Patch(UdfTotals{460, 25, 7, 3});
+  for (uint32_t base : {32u, 48u}) {
+    SCOPED_TRACE(base);
+    ExpectPartition(At(base + 2), base + 2, 460, 4112 - 460);
+    ExpectLogicalVolume(At(base + 3), base + 3, 4096, 0);
+  }
+  // Main and reserve copies differ only in their tags.
+  EXPECT_EQ(Text(At(34) + 16, 2032), Text(At(50) + 16, 2032));
+  EXPECT_EQ(Text(At(35) + 16, 2032), Text(At(51) + 16, 2032));
+  ExpectIntegrity(At(64), 26, 4112 - 460, 10, 3);
+  // Nothing else moved.
+  for (uint32_t sector = 0; sector < 257; ++sector) {
+    if (sector == 34 || sector == 35 || sector == 50 || sector == 51 || sector == 64) continue;
+    EXPECT_EQ(Text(At(sector), 2048), before.substr(size_t{sector} * 2048, 2048)) << sector;
+  }
+}
+
+// The label the operator gave shows on every UDF structure that names the
+// volume: upper-cased with the disc's names, UTF-8 read as characters, cut
+// to the field (15 or 63 characters of 16 bits).
+TEST_F(VolumeStructuresTest, LogicalVolumeAndFileSetCarryTheVolumeLabel) {
+  struct Case {
+    std::string volumeId;
+    int upperCase;
+    std::string volumeField;   // 32 bytes
+    std::string logicalField;  // 128 bytes
+  };
+  // "\xCE\xA9" is "Ω"; 15 and 63 of them fit the fields in compression 16.
+  std::string omegas;
+  for (int i = 0; i < 70; ++i) omegas += "\xCE\xA9";
+  auto cs0Omegas = [](int count) {
+    std::string field = "\x10"s;
+    for (int i = 0; i < count; ++i) field += "\x03\xA9"s;
+    return field;
+  };
+  const Case cases[] = {
+      {"Title_Disc", 1, Dstring8("TITLE_DISC", 32), Dstring8("TITLE_DISC", 128)},
+      {omegas, 0, cs0Omegas(15) + "\x1F"s, cs0Omegas(63) + "\x7F"s},
+      {std::string(70, 'v'), 0, Dstring8(std::string(30, 'v'), 32), Dstring8(std::string(70, 'v'), 128)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.volumeId);
+    t.job.volumeId = c.volumeId;
+    t.job.upperCaseNames = c.upperCase;
+    Sector pvd{}, iuvd{}, lvd{}, fsd{};
+    BuildUdfPrimaryDescriptor(t.job, pvd.data(), 32);
+    BuildImplementationUseDescriptor(t.job, iuvd.data(), 33);
+    BuildLogicalVolumeDescriptor(t.job, lvd.data(), 35);
+    BuildFileSetDescriptor(t.job, fsd.data());
+    EXPECT_EQ(Text(pvd.data() + 24, 32), c.volumeField);
+    EXPECT_EQ(Text(iuvd.data() + 116, 128), c.logicalField);
+    EXPECT_EQ(Text(lvd.data() + 84, 128), c.logicalField);
+    EXPECT_EQ(Text(fsd.data() + 112, 128), c.logicalField);
+  }
 }
 
 }  // namespace
