@@ -57,7 +57,7 @@ struct Images {
   std::string control, layer1, layer2;
 };
 
-class TapeOutputTest : public OutputTest {
+class TapeOutputTest : public OutputStageTest {
  protected:
   TapeOutputTest() { job.tapeCopies = 1; }
 
