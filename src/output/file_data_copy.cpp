@@ -38,6 +38,19 @@ bool CopyRecord(Job& job, size_t index, VolumeSink& image, SourceReader& reader,
   return image.AppendZeros(SectorBytes(record.sectorCount) - record.byteLength);
 }
 
+// Zeros from the sink's position up to `sector`; a sector behind what is
+// written already is an internal error, never an overlap.
+bool AppendZerosUpTo(Job& job, VolumeSink& sink, uint64_t sector, const std::string& what) {
+  const uint64_t target = SectorBytes(sector);
+  if (sink.Position() <= target) return sink.AppendZeros(target - sink.Position());
+  ShowMessage(job,
+              Format("Internal error: %s belongs at sector %llu, but the volume is written up to byte %llu already.",
+                     what.c_str(), static_cast<unsigned long long>(sector),
+                     static_cast<unsigned long long>(sink.Position())),
+              "Internal error!");
+  return false;
+}
+
 uint64_t TotalFileBytes(const Job& job) {
   uint64_t total = 0;
   for (const FileDataRecord& record : job.fileDataList) {
@@ -132,11 +145,11 @@ bool AppendFileDataAndAnchor(Job& job, VolumeSink& sink) {
     progress.StartFile(LastPathComponent(record.path));
     if (record.sectorCount == 0) continue;
     // The records lie back to back; a gap the layout leaves reads as zeros.
-    if (!sink.AppendZeros(SectorBytes(record.startSector) - sink.Position())) return false;
+    if (!AppendZerosUpTo(job, sink, record.startSector, "the data of " + record.path)) return false;
     if (!CopyRecord(job, i, sink, reader, progress)) return false;
   }
   uint64_t anchorSector = job.volumeSectors - 1;
-  if (!sink.AppendZeros(SectorBytes(anchorSector) - sink.Position())) return false;
+  if (!AppendZerosUpTo(job, sink, anchorSector, "the closing anchor")) return false;
   Sector anchor{};
   BuildAnchorPointer(anchor.data(), static_cast<uint32_t>(anchorSector));
   return sink.Append(anchor.data(), anchor.size());

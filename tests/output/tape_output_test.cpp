@@ -10,6 +10,7 @@
 
 #include "job/runtime.h"
 #include "output/ddp_folder.h"
+#include "output/file_data_copy.h"
 #include "output/tape_device.h"
 #include "output/tape_output.h"
 #include "output_fixture.h"
@@ -294,6 +295,30 @@ TEST_F(TapeOutputTest, ADdpSetAsFilesHoldsTheTapeFilesAndChecksumsThatMd5sumAcce
     EXPECT_EQ(Run(layout), answer == Answer::kYes);
     EXPECT_EQ(ReadFile(folder + "/LAYER0/LAYER0.DAT") == "old", answer == Answer::kNo);
   }
+}
+
+// A sink that only counts what it is given.
+class CountingSink final : public VolumeSink {
+ public:
+  bool Append(const uint8_t*, size_t size) override {
+    position_ += size;
+    return true;
+  }
+  uint64_t Position() const override { return position_; }
+
+ private:
+  uint64_t position_ = 0;
+};
+
+TEST_F(TapeOutputTest, AFileBehindWhatIsWrittenIsAnInternalErrorNotAnOverlap) {
+  Layout layout = BackToBack({AddSource("a.bin", 100)});
+  job.fileDataList = layout.records;
+  job.volumeSectors = layout.volumeSectors;
+  CountingSink sink;
+  ASSERT_TRUE(sink.AppendZeros(uint64_t{kDataStart + 1} * kSector));
+  EXPECT_FALSE(AppendFileDataAndAnchor(job, sink));
+  EXPECT_EQ(t.ui.messages.back().caption, "Internal error!");
+  EXPECT_TRUE(testing::Contains(t.ui.messages.back().text, layout.records[0].path));
 }
 
 TEST_F(TapeOutputTest, EraseLoadsErasesAndRewindsTheTape) {
