@@ -102,7 +102,7 @@ std::string ShortNameTable::FolderShortName(const std::string& folder, const std
   auto found = directory.shortOf.find(name);
   if (found != directory.shortOf.end()) return found->second;
   // Created since the directory was listed, or not there at all.
-  AddNewNames(folder, directory);
+  Refresh(folder, directory);
   found = directory.shortOf.find(name);
   return found != directory.shortOf.end() ? found->second : "";
 }
@@ -129,19 +129,31 @@ void ShortNameTable::SetRootEntries(const std::vector<RootEntry>& entries) {
 ShortNameTable::Directory& ShortNameTable::Listed(const std::string& directory) {
   auto found = directories_.find(directory);
   if (found == directories_.end()) {
-    if (directories_.size() >= kCachedDirectories) ForgetLeastRecentlyUsed();
     found = directories_.try_emplace(directory).first;
-    AddNewNames(directory, found->second);
+    Refresh(directory, found->second);
   }
   found->second.lastUse = ++uses_;
   return found->second;
 }
 
-void ShortNameTable::ForgetLeastRecentlyUsed() {
-  auto oldest = std::min_element(directories_.begin(), directories_.end(), [](const auto& a, const auto& b) {
-    return a.second.lastUse < b.second.lastUse;
-  });
-  if (oldest != directories_.end()) directories_.erase(oldest);
+void ShortNameTable::Refresh(const std::string& directory, Directory& entry) {
+  const size_t before = entry.shortOf.size();
+  AddNewNames(directory, entry);
+  cachedNames_ += entry.shortOf.size() - before;
+  if (cachedNames_ > cachedNamesLimit_) ForgetLeastRecentlyUsed(entry);
+}
+
+void ShortNameTable::ForgetLeastRecentlyUsed(const Directory& keep) {
+  while (cachedNames_ > cachedNamesLimit_ && directories_.size() > 1) {
+    auto oldest = directories_.end();
+    for (auto it = directories_.begin(); it != directories_.end(); ++it) {
+      if (&it->second == &keep) continue;
+      if (oldest == directories_.end() || it->second.lastUse < oldest->second.lastUse) oldest = it;
+    }
+    if (oldest == directories_.end()) return;
+    cachedNames_ -= oldest->second.shortOf.size();
+    directories_.erase(oldest);
+  }
 }
 
 namespace {

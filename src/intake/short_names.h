@@ -66,6 +66,13 @@ struct RootEntry {
 
 class ShortNameTable {
  public:
+  // The directories asked about most recently stay listed, up to about
+  // `cachedNames` names in all; older ones are let go and listed again when
+  // asked (the names come out the same), so a title of a quarter million
+  // files does not keep every name in memory.
+  static constexpr size_t kCachedNames = 65536;
+  explicit ShortNameTable(size_t cachedNames = kCachedNames) : cachedNamesLimit_(cachedNames) {}
+
   // The short name of the last component of `path` (a trailing '/' is
   // ignored); "" when the directory holds no such entry. A path without '/'
   // names an entry of the current directory.
@@ -87,14 +94,13 @@ class ShortNameTable {
     uint64_t lastUse = 0;
   };
 
-  // The directories asked about most recently stay listed; older ones are let
-  // go and listed again when asked (the names come out the same), so a title
-  // of a quarter million files does not keep every name in memory.
-  static constexpr size_t kCachedDirectories = 256;
-
   Directory& Listed(const std::string& directory);
   void AddNewNames(const std::string& directory, Directory& entry);
-  void ForgetLeastRecentlyUsed();
+  // AddNewNames, keeping the count of names held.
+  void Refresh(const std::string& directory, Directory& entry);
+  // Lets the least recently used directories go (never `keep`) until the
+  // names held fit the limit again.
+  void ForgetLeastRecentlyUsed(const Directory& keep);
   std::string FolderShortName(const std::string& directory, const std::string& name);
   void SettleRootClashes();
 
@@ -106,6 +112,8 @@ class ShortNameTable {
   bool rootSettled_ = false;
   size_t listings_ = 0;
   uint64_t uses_ = 0;
+  size_t cachedNamesLimit_;
+  size_t cachedNames_ = 0;
 };
 
 // The short form of the last component of `path`, "" if there is none; the

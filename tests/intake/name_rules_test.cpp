@@ -270,6 +270,26 @@ TEST(ShortNames, CrowdedDirectoryGetsUniqueStableNames) {
   EXPECT_EQ(first.ListingCount(), 1u);
 }
 
+// Folders let go to stay within the names held are listed again when asked,
+// and their names come out as before.
+TEST(ShortNames, FoldersListedAgainGiveTheSameNames) {
+  TempDir dir;
+  std::vector<std::string> paths;
+  for (const char* folder : {"one", "two", "three"}) {
+    for (const char* name : {"Quarterly report a.doc", "Quarterly report b.doc", "Quarterly report c.doc"}) {
+      paths.push_back(dir / (std::string(folder) + "/" + name));
+      WriteFile(paths.back(), "");
+    }
+  }
+  ShortNameTable roomy;
+  ShortNameTable tight(1);
+  for (int round = 0; round < 2; ++round) {
+    for (const std::string& path : paths) EXPECT_EQ(tight.ShortName(path), roomy.ShortName(path)) << path;
+  }
+  EXPECT_EQ(roomy.ListingCount(), 3u);
+  EXPECT_EQ(tight.ListingCount(), 6u);
+}
+
 TEST(ShortNames, MissingEntriesHaveNoShortNameAndLateFilesKeepEarlierNames) {
   TempDir dir;
   WriteFile(dir / "b long name.txt", "");
