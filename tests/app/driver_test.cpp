@@ -50,6 +50,19 @@ TEST(CommandLine, BatchModeOptionsAndFrontEndOptions) {
   EXPECT_FALSE(Read(job, {"--bogus"}).ok);
   EXPECT_FALSE(Read(job, {"--layers=3"}).ok);
 
+  // Tape copies: as asked, one when every question is answered Yes, else the operator answers.
+  for (const auto& [arguments, copies] : std::vector<std::pair<std::vector<std::string>, int>>{
+           {{"-tape", "--copies=3"}, 3}, {{"-tape", "--yes", "--copies=99"}, 99}, {{"-tape", "--yes"}, 1}, {{"-tape"}, 0}}) {
+    ASSERT_TRUE(Read(job, arguments).ok);
+    EXPECT_EQ(job.tapeCopies, copies);
+  }
+  for (const char* bad : {"--copies=0", "--copies=100", "--copies=", "--copies=2x", "--copies=99999999999"}) {
+    EXPECT_FALSE(Read(job, {bad}).ok) << bad;
+  }
+  ASSERT_TRUE(Read(job, {"--erase-tape", "--ddp=/out/set"}).ok);
+  EXPECT_EQ(job.eraseTapeRequested, 1);
+  EXPECT_EQ(job.ddpFolder, "/out/set");
+
   const std::string fits = "-p=/" + std::string(254, 'a');  // 255 characters of value
   EXPECT_TRUE(Read(job, {fits}).ok);
   EXPECT_EQ(job.projectPath.size(), 255u);

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/console_ui.h"
 #include "platform/files.h"
 #include "support/test_support.h"
 
@@ -236,3 +237,54 @@ TEST(ToUtc, MovesTheInstantAcrossDaysMonthsAndYears) {
 
 }  // namespace
 }  // namespace pravel::platform
+
+namespace pravel {
+namespace {
+
+// The console's answers to a question, to the OK of a physical step and to a
+// question the command line answered, with what it prints.
+TEST(ConsoleUi, AnswersFromItsInputOrFromYesToAll) {
+  using platform::Answer;
+  using platform::Buttons;
+  struct Case {
+    bool yesToAll;
+    const char* input;
+    Buttons buttons;
+    Answer answer;
+    const char* printed;
+  };
+  const Case cases[] = {
+      {false, "y\n", Buttons::kYesNo, Answer::kYes, "Q: text\n[y/n] "},
+      {false, "maybe\nno\n", Buttons::kYesNo, Answer::kNo, "Q: text\n[y/n] [y/n] "},
+      {false, "", Buttons::kYesNo, Answer::kNo, "Q: text\n[y/n] no\n"},
+      {true, "", Buttons::kYesNo, Answer::kYes, "Q: text\n[y/n] yes\n"},
+      {false, "\n", Buttons::kOkWhenReady, Answer::kOk, "Q: text\n[Enter when ready] "},
+      {false, "", Buttons::kOkWhenReady, Answer::kNo, "Q: text\n[Enter when ready] (end of input)\n"},
+      {true, "", Buttons::kOkWhenReady, Answer::kOk, "Q: text\n[Enter] ok\n"},
+      {false, "", Buttons::kOk, Answer::kOk, "Q: text\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.printed);
+    char output[256] = {};
+    std::string input = c.input;
+    std::FILE* in = input.empty() ? std::fopen("/dev/null", "r") : fmemopen(input.data(), input.size(), "r");
+    std::FILE* out = fmemopen(output, sizeof output - 1, "w");
+    ASSERT_TRUE(in && out);
+    {
+      platform::ConsoleUi ui(c.yesToAll, out, in);
+      EXPECT_EQ(ui.ShowMessage("text", "Q", c.buttons, platform::Icon::kNone), c.answer);
+    }
+    std::fclose(out);
+    std::fclose(in);
+    EXPECT_EQ(std::string(output), c.printed);
+  }
+  char output[128] = {};
+  std::FILE* out = fmemopen(output, sizeof output - 1, "w");
+  platform::ConsoleUi ui(false, out, stdin);
+  ui.ShowAnsweredQuestion("Another?", "Copy", Answer::kNo);
+  std::fclose(out);
+  EXPECT_EQ(std::string(output), "Copy: Another?\n[y/n] no\n");
+}
+
+}  // namespace
+}  // namespace pravel
