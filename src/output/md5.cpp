@@ -28,6 +28,19 @@ constexpr uint32_t kSine[64] = {
 
 uint32_t RotateLeft(uint32_t value, unsigned count) { return (value << count) | (value >> (32 - count)); }
 
+struct Registers {
+  uint32_t a, b, c, d;
+};
+
+// One step: a = b + ((a + f + sine + word) <<< shift), then the registers turn.
+inline void Step(Registers& r, uint32_t f, int i, uint32_t word) {
+  const uint32_t next = r.b + RotateLeft(r.a + f + kSine[i] + word, kShift[i]);
+  r.a = r.d;
+  r.d = r.c;
+  r.c = r.b;
+  r.b = next;
+}
+
 }  // namespace
 
 Md5::Md5() : state_{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476} {}
@@ -35,33 +48,15 @@ Md5::Md5() : state_{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476} {}
 void Md5::Transform(const uint8_t* block) {
   uint32_t words[16];
   for (int i = 0; i < 16; ++i) words[i] = GetLe32(block + 4 * i);
-  uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-  for (int i = 0; i < 64; ++i) {
-    uint32_t mixed;
-    int word;
-    if (i < 16) {
-      mixed = (b & c) | (~b & d);
-      word = i;
-    } else if (i < 32) {
-      mixed = (d & b) | (~d & c);
-      word = (5 * i + 1) % 16;
-    } else if (i < 48) {
-      mixed = b ^ c ^ d;
-      word = (3 * i + 5) % 16;
-    } else {
-      mixed = c ^ (b | ~d);
-      word = (7 * i) % 16;
-    }
-    const uint32_t next = b + RotateLeft(a + mixed + kSine[i] + words[word], kShift[i]);
-    a = d;
-    d = c;
-    c = b;
-    b = next;
-  }
-  state_[0] += a;
-  state_[1] += b;
-  state_[2] += c;
-  state_[3] += d;
+  Registers r{state_[0], state_[1], state_[2], state_[3]};
+  for (int i = 0; i < 16; ++i) Step(r, (r.b & r.c) | (~r.b & r.d), i, words[i]);
+  for (int i = 16; i < 32; ++i) Step(r, (r.d & r.b) | (~r.d & r.c), i, words[(5 * i + 1) & 15]);
+  for (int i = 32; i < 48; ++i) Step(r, r.b ^ r.c ^ r.d, i, words[(3 * i + 5) & 15]);
+  for (int i = 48; i < 64; ++i) Step(r, r.c ^ (r.b | ~r.d), i, words[(7 * i) & 15]);
+  state_[0] += r.a;
+  state_[1] += r.b;
+  state_[2] += r.c;
+  state_[3] += r.d;
 }
 
 void Md5::Update(const uint8_t* data, size_t size) {
