@@ -320,6 +320,28 @@ TEST(BatchRunLarge, DualLayerTitleSplitsAtTheLayerCapacity) {
   EXPECT_EQ((FileSize(layer1) + FileSize(layer2)) % (16 * kSector), 0u);
   Outcome check = CheckImage(install, {layer1, layer2});
   EXPECT_EQ(check.status, 0) << check.output;
+
+  // The same title to a virtual tape: two cartridges, the first layer's data
+  // on the first (with the control data), the rest on the second.
+  if (fs::space(probe.path()).available < (5ull << 30)) GTEST_SKIP() << "no room left for the tapes";
+  const std::string tapes = install.root / "tapes";
+  testing::MakeDirs(tapes);
+  testing::WriteFile(install.Home() + "/kestrand.ini",
+                     testing::ReadFile(install.Home() + "/kestrand.ini") + "tapedir=" + tapes + "\r\n");
+  for (const std::string& image : {layer1, layer2, install.Images() + "/CONTROL.IMG"}) {
+    fs::rename(image, install.root / fs::path(image).filename());
+  }
+  Outcome taped = install.RunBatch("--layers=2 -tape");
+  ASSERT_EQ(taped.status, 0) << taped.output;
+  const std::string reader = "/usr/bin/python3 " + Quoted(testing::ToolPath("check_tape.py")) + " --expect ";
+  Outcome first = testing::RunShell(reader + "--control " + Quoted(install.root / "CONTROL.IMG") + " --layer " +
+                                        Quoted(install.root / "LAYER01.IMG") + " " + Quoted(tapes + "/TAPE0001.AWS"),
+                                    install.root / "tape1.txt");
+  EXPECT_EQ(first.status, 0) << first.output;
+  Outcome second = testing::RunShell(reader + "--layer-capacity 2084960 --layer2 " + Quoted(install.root / "LAYER02.IMG") +
+                                         " " + Quoted(tapes + "/TAPE0002.AWS"),
+                                     install.root / "tape2.txt");
+  EXPECT_EQ(second.status, 0) << second.output;
 }
 
 constexpr uint64_t kMiB = 1 << 20;
