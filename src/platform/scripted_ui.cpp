@@ -7,7 +7,9 @@ namespace pravel::platform {
 Answer ScriptedUi::ShowMessage(const std::string& text, const std::string& caption, Buttons buttons,
                                Icon icon) {
   messages.push_back({text, caption, buttons, icon});
-  if (buttons != Buttons::kYesNo) return Answer::kOk;
+  if (buttons == Buttons::kOk) return Answer::kOk;
+  // The OK of a physical step takes a queued answer when there is one.
+  if (buttons == Buttons::kOkWhenReady && answers.empty()) return Answer::kOk;
   if (answers.empty()) {
     unexpected.push_back(caption + ": " + text);
     return Answer::kNo;

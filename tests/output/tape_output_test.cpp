@@ -11,6 +11,7 @@
 #include "job/runtime.h"
 #include "output/ddp_folder.h"
 #include "output/file_data_copy.h"
+#include "iso/sector_writer.h"
 #include "output/tape_device.h"
 #include "output/tape_output.h"
 #include "output_fixture.h"
@@ -247,6 +248,34 @@ TEST_F(TapeOutputTest, WaitsPollEveryQuarterSecondUpToTheirLimit) {
     EXPECT_EQ(tape->log.size() - pollsBefore, limit / kReadyPollMilliseconds + 1);
     ExpectOnlyMessage("SCSI Bus/Device Error!", Format("Tape drive did not become ready within %d minutes.", minutes));
   }
+}
+
+TEST_F(TapeOutputTest, NobodyToMountTheLayer2TapeFailsTheRunAfterTheFirstTape) {
+  Layout layout = StraddlingLayout();
+  UseDualLayer(64);
+  t.ui.QueueAnswers({Answer::kNo});
+  EXPECT_FALSE(TapeRun(layout));
+  EXPECT_TRUE(MarkerExists());
+  EXPECT_EQ(tape->cartridges.size(), 1u);
+  EXPECT_EQ(t.ui.messages.back().caption, "Operations error!");
+}
+
+TEST_F(TapeOutputTest, SixteenSectorsMakeABlockAndAnyOtherCountIsNoBlock) {
+  job.tapeLibrary = tape;
+  ASSERT_EQ(tape->Load(0), 0);
+  TapeBlockWriter blocks(job);
+  Sector sector{};
+  for (int i = 0; i < 17; ++i) {
+    sector[0] = static_cast<uint8_t>(i);
+    ASSERT_TRUE(blocks.AppendSectorToTape(sector.data()));
+  }
+  EXPECT_EQ(blocks.BufferedSectors(), 1u);
+  ASSERT_EQ(tape->cartridges[0].size(), 1u);
+  EXPECT_EQ(tape->cartridges[0][0].bytes.size(), kTapeBlockBytes);
+  EXPECT_EQ(tape->cartridges[0][0].bytes[15 * kSectorSize], 15);
+  EXPECT_FALSE(blocks.WriteTapeBlock());
+  ExpectOnlyMessage("Internal error!", "Illegal tape block size of 1");
+  EXPECT_EQ(blocks.BufferedSectors(), 1u);
 }
 
 TEST_F(TapeOutputTest, AnUnattendedRunNeedingATapeChangeOnARealDriveIsRefusedBeforeWriting) {
