@@ -250,6 +250,16 @@ TEST_F(TapeOutputTest, WaitsPollEveryQuarterSecondUpToTheirLimit) {
   }
 }
 
+TEST_F(TapeOutputTest, TheOperatorAsksForEachFurtherCopy) {
+  Layout layout = BackToBack({AddSource("a.bin", 100)});
+  job.tapeCopies = 0;
+  t.ui.QueueAnswers({Answer::kYes, Answer::kYes, Answer::kNo});
+  ASSERT_TRUE(TapeRun(layout));
+  ASSERT_EQ(tape->cartridges.size(), 3u);
+  EXPECT_EQ(tape->cartridges[2], tape->cartridges[0]);
+  EXPECT_EQ(t.ui.messages.back().caption, "Make another copy?");
+}
+
 TEST_F(TapeOutputTest, NobodyToMountTheLayer2TapeFailsTheRunAfterTheFirstTape) {
   Layout layout = StraddlingLayout();
   UseDualLayer(64);
