@@ -377,7 +377,7 @@ class SteppingClock final : public platform::Clock {
 // stands still shows the first line only.
 TEST_F(OutputStageTest, ProgressIsShownAtMostTenTimesASecond) {
   std::vector<std::string> sources;
-  for (int i = 0; i < 12; ++i) sources.push_back(AddSource("f" + std::to_string(i), 100));
+  for (int i = 0; i < 12; ++i) sources.push_back(AddSource(std::string("f").append(std::to_string(i)), 100));
   for (const auto& [step, fewest, most] : {std::tuple{30u, 5u, 8u}, std::tuple{0u, 1u, 1u}}) {
     SCOPED_TRACE(step);
     t.ui.statusLines.clear();
