@@ -1,6 +1,10 @@
 #include "output/ddp_folder.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -35,6 +39,84 @@ std::string Trimmed(const uint8_t* text, size_t width) {
 bool IsLabel(const uint8_t* data, size_t length, const char* identifier) {
   return length == kLabelBytes && std::equal(identifier, identifier + 4, data);
 }
+
+// Digests the bytes handed to it, in order, on a thread of its own, so that
+// the digest of a large file costs no time of the copy.
+class DigestThread {
+ public:
+  DigestThread() : worker_([this] { Run(); }) {}
+  ~DigestThread() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    worker_.join();
+  }
+  DigestThread(const DigestThread&) = delete;
+  DigestThread& operator=(const DigestThread&) = delete;
+
+  // Digests `bytes` after those added before; gives back an emptied buffer
+  // to fill next. Waits while a few buffers are still to be digested.
+  std::vector<uint8_t> Add(std::vector<uint8_t> bytes) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return queue_.size() < kQueuedBuffers; });
+    queue_.push_back(std::move(bytes));
+    changed_.notify_all();
+    if (spare_.empty()) return {};
+    std::vector<uint8_t> spare = std::move(spare_.back());
+    spare_.pop_back();
+    return spare;
+  }
+
+  // The digest of everything added since the last call.
+  std::string Finish() {
+    std::unique_lock lock(mutex_);
+    finishing_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return digest_.has_value(); });
+    std::string digest = std::move(*digest_);
+    digest_.reset();
+    return digest;
+  }
+
+ private:
+  static constexpr size_t kQueuedBuffers = 4;
+
+  void Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return !queue_.empty() || finishing_ || stopping_; });
+      if (!queue_.empty()) {
+        std::vector<uint8_t> bytes = std::move(queue_.front());
+        queue_.pop_front();
+        lock.unlock();
+        md5_.Update(bytes.data(), bytes.size());
+        bytes.clear();
+        lock.lock();
+        spare_.push_back(std::move(bytes));
+        changed_.notify_all();
+      } else if (finishing_) {
+        digest_ = md5_.HexDigest();
+        md5_ = Md5();
+        finishing_ = false;
+        changed_.notify_all();
+      } else {
+        return;
+      }
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::vector<uint8_t>> queue_;
+  std::vector<std::vector<uint8_t>> spare_;
+  bool finishing_ = false;
+  bool stopping_ = false;
+  std::optional<std::string> digest_;
+  Md5 md5_;
+  std::thread worker_;
+};
 
 class DdpFolderLibrary final : public platform::TapeLibrary {
  public:
@@ -95,7 +177,6 @@ class DdpFolderLibrary final : public platform::TapeLibrary {
 
   bool AppendData(const uint8_t* data, size_t length) {
     if (!file_ && !StartFile(data, length)) return false;
-    md5_.Update(data, length);
     gathered_.insert(gathered_.end(), data, data + length);
     return gathered_.size() < kWriteGather || Flush();
   }
@@ -110,14 +191,13 @@ class DdpFolderLibrary final : public platform::TapeLibrary {
     path_ = tapeFolder_ + "/" + fileName_;
     file_ = platform::File::Open(path_, platform::File::Mode::kCreate);
     if (!file_) return Failed(path_, platform::LastErrorText());
-    md5_ = Md5();
     return true;
   }
 
   bool Flush() {
     if (gathered_.empty()) return true;
     const bool written = file_->Write(gathered_.data(), gathered_.size());
-    gathered_.clear();
+    gathered_ = digests_.Add(std::move(gathered_));
     return written || Failed(path_, file_->LastError());
   }
 
@@ -125,7 +205,7 @@ class DdpFolderLibrary final : public platform::TapeLibrary {
     if (!file_) return true;
     const bool done = Flush() && (file_->Close() || Failed(path_, file_->LastError()));
     file_.reset();
-    sums_.emplace_back(fileName_, md5_.HexDigest());
+    sums_.emplace_back(fileName_, digests_.Finish());
     return done;
   }
 
@@ -159,7 +239,7 @@ class DdpFolderLibrary final : public platform::TapeLibrary {
   std::string path_;
   std::optional<platform::File> file_;
   std::vector<uint8_t> gathered_;
-  Md5 md5_;
+  DigestThread digests_;
   std::vector<std::pair<std::string, std::string>> sums_;
 };
 
