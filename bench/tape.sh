@@ -11,20 +11,8 @@
 #   selects the build directory (default build-bench).
 set -euo pipefail
 
-root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${BUILD_DIR:-$root/build-bench}"
-"$root/scripts/setup.sh"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPRAVEL_TESTS=OFF -DPRAVEL_WERROR=ON >/dev/null
-cmake --build "$build" -j2 --target pravel >/dev/null
-
-work="${1:-}"
-made_here=0
-if [[ -z "$work" ]]; then
-  work="$(mktemp -d "${TMPDIR:-/var/tmp}/pravel-tape-XXXXXX")"
-  made_here=1
-fi
-cleanup() { if [[ "$made_here" == 1 ]]; then rm -rf "$work"; fi; }
-trap cleanup EXIT
+BENCH_NAME=tape
+source "$(dirname "$0")/prepare.sh"
 
 title="${2:-$work/large}"
 if [[ -z "${2:-}" && ! -e "$title.done" ]]; then
