@@ -13,7 +13,6 @@
 
 #include "platform/system_tape.h"
 #include "platform/tape_library.h"
-#include "support/fault_tape.h"
 #include "support/test_support.h"
 
 namespace pravel::platform {
@@ -253,54 +252,6 @@ TEST(SystemTape, NoDriveAnswersWhereThereIsNoDevice) {
   EXPECT_NE(tape->TestUnitReady(15), 0);
   EXPECT_NE(tape->Load(15), 0);
   EXPECT_NE(Write(*tape, "x"), 0);  // index 0: no /dev/nst0 here either, or no cartridge
-}
-
-// ---------------------------------------------------------------- the double
-
-TEST(FaultTape, RecordsTheTapeAndFailsWhereTold) {
-  using testing::FaultTape;
-  FaultTape tape;
-  tape.notReadyPolls = 2;
-  tape.failingWrite = 2;
-  tape.writeStatus = tape_status::kWriteProtected;
-  tape.failingMark = 2;
-
-  EXPECT_EQ(tape.GetDeviceType(0), kSequentialAccessDevice);
-  EXPECT_EQ(tape.GetDeviceType(1), kNoDevice);
-  EXPECT_NE(tape.TestUnitReady(0), 0);
-  EXPECT_NE(tape.TestUnitReady(0), 0);
-  EXPECT_EQ(tape.TestUnitReady(0), 0);
-  ASSERT_EQ(tape.Load(0), 0);
-  EXPECT_EQ(Write(tape, "one"), 0);
-  EXPECT_EQ(Write(tape, "two"), tape_status::kWriteProtected);
-  EXPECT_EQ(tape.WriteFilemarks(0, 1), 0);
-  EXPECT_NE(tape.WriteFilemarks(0, 1), 0);
-  EXPECT_EQ(Write(tape, "four"), 0);
-  EXPECT_EQ(tape.WriteFilemarks(0, 2), 0);
-
-  EXPECT_EQ(tape.log, (std::vector<std::string>{"TestUnitReady", "TestUnitReady", "TestUnitReady", "Load",
-                                                 "Write 3", "Write 3", "Filemarks 1", "Filemarks 1", "Write 4",
-                                                 "Filemarks 2"}));
-  ASSERT_EQ(tape.cartridges.size(), 1u);
-  EXPECT_EQ(testing::Shape(tape.cartridges[0]), "3 * 4 * *");
-  EXPECT_EQ(tape.cartridges[0][2].bytes, "four");
-
-  EXPECT_EQ(tape.Rewind(0), 0);  // a write after a rewind ends the tape there
-  EXPECT_EQ(Write(tape, "new"), 0);
-  EXPECT_EQ(testing::Shape(tape.cartridges[0]), "3");
-}
-
-TEST(FaultTape, NoDriveOrAFailingLoad) {
-  using testing::FaultTape;
-  FaultTape none;
-  none.deviceIndex = -1;
-  for (int index = 0; index < 16; ++index) EXPECT_EQ(none.GetDeviceType(index), kNoDevice);
-
-  FaultTape failing;
-  failing.loadStatus = tape_status::kNoMedium;
-  EXPECT_EQ(failing.Load(0), tape_status::kNoMedium);
-  EXPECT_TRUE(failing.cartridges.empty());
-  EXPECT_EQ(Write(failing, "x"), tape_status::kNoMedium);
 }
 
 }  // namespace
