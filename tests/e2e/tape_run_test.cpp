@@ -89,6 +89,7 @@ TEST_F(TapeRun, WithoutADriveOrWithTwoTheRunFailsAndEraseEmptiesTheCartridge) {
   const std::pair<std::string, std::string> cases[] = {
       {"", "There is no DLT2000 tape drive attached"},
       {"tapedir=" + Tapes() + "\r\ntapedrive=st\r\n", "names both a virtual tape folder"},
+      {"tapedrive=ftape\r\n", "the only one known is \"st\""},
   };
   for (const auto& [keys, message] : cases) {
     UseTapeKeys(keys);

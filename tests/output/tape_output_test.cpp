@@ -289,13 +289,19 @@ TEST_F(TapeOutputTest, SixteenSectorsMakeABlockAndAnyOtherCountIsNoBlock) {
 }
 
 TEST_F(TapeOutputTest, AnUnattendedRunNeedingATapeChangeOnARealDriveIsRefusedBeforeWriting) {
-  Layout layout = StraddlingLayout();
-  UseDualLayer(64);
-  job.unattended = 1;
-  EXPECT_FALSE(TapeRun(layout));
-  EXPECT_TRUE(MarkerExists());
-  for (const std::string& entry : tape->log) EXPECT_NE(entry.rfind("Write", 0), 0u) << entry;
-  EXPECT_EQ(t.ui.messages.back().caption, "Operations error!");
+  for (bool dual : {true, false}) {
+    SCOPED_TRACE(dual);
+    ClearOutcome();
+    tape = std::make_shared<FaultTape>();
+    Layout layout = StraddlingLayout();
+    if (dual) UseDualLayer(64);
+    job.tapeCopies = dual ? 1 : 2;
+    job.unattended = 1;
+    EXPECT_FALSE(TapeRun(layout));
+    EXPECT_TRUE(MarkerExists());
+    for (const std::string& entry : tape->log) EXPECT_NE(entry.rfind("Write", 0), 0u) << entry;
+    EXPECT_EQ(t.ui.messages.back().caption, "Operations error!");
+  }
 }
 
 TEST_F(TapeOutputTest, ASourceThatGrewIsNamedAndFailsTheRunOnTheLayer2TapeToo) {
