@@ -87,6 +87,11 @@ CommandLineResult ReadCommandLine(Job& job, const std::vector<std::string>& argu
     if (StartsWithNoCase(argument, "-nw")) job.noWarnings = 1;
     if (StartsWithNoCase(argument, "-tape")) job.tapeRequested = 1;
   }
+  if ((result.frontEnd.copies > 0 || !result.frontEnd.ddpFolder.empty()) && job.tapeRequested == 0) {
+    result.ok = false;
+    result.error = "The options --copies= and --ddp= belong to a tape run: add -tape.";
+    return result;
+  }
   job.requestedLayers = result.frontEnd.layers;
   // Copies of a tape run: as many as asked for; one when every question is
   // answered Yes (the copy question would never end otherwise); else the

@@ -24,7 +24,6 @@ using platform::tape_status::kWriteError;
 
 constexpr int kDriveIndex = 0;
 constexpr size_t kWriteGather = 1 << 20;
-constexpr int kNotLoaded = 0x3A00;  // MEDIUM_NOT_PRESENT
 
 // The names a set written here can hold; only these are replaced.
 constexpr const char* kSetFiles[] = {"DDPID", "CONTROL.DAT", "LAYER0.DAT", "LAYER1.DAT", "MD5SUMS"};
@@ -130,7 +129,7 @@ class DdpFolderLibrary final : public platform::TapeLibrary {
   bool MountsNextCartridgeItself() const override { return true; }
 
   int Load(int) override {
-    if (!confirmed_ && !ClearEarlierSet()) return kNotLoaded;
+    if (!confirmed_ && !ClearEarlierSet()) return platform::tape_status::kNoMedium;
     confirmed_ = true;
     loaded_ = true;
     return kGood;
@@ -139,7 +138,7 @@ class DdpFolderLibrary final : public platform::TapeLibrary {
   int Rewind(int) override { return FinishTape() ? kGood : kWriteError; }
 
   int WriteVariableBlock(int, const uint8_t* data, size_t length) override {
-    if (!loaded_) return kNotLoaded;
+    if (!loaded_) return platform::tape_status::kNoMedium;
     if (inData_) return AppendData(data, length) ? kGood : kWriteError;
     if (IsLabel(data, length, "HDR1")) fileName_ = Trimmed(data + file_label1::kFileIdentifier, file_label1::kFileIdentifierWidth);
     lastLabel_.assign(reinterpret_cast<const char*>(data), std::min<size_t>(length, 4));

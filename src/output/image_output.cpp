@@ -8,6 +8,7 @@
 #include "intake/alias_files.h"
 #include "iso/builder.h"
 #include "output/control_data.h"
+#include "output/ddp_description.h"
 #include "platform/interrupt.h"
 #include "output/file_data_copy.h"
 #include "output/output_files.h"
@@ -77,6 +78,8 @@ bool CreateImageFiles(Job& job) {
   for (const std::string& path : ImagePaths(job)) {
     if (!RemoveIfPresent(job, path) || !RemoveIfPresent(job, UnfinishedImagePath(path))) return false;
   }
+  // An earlier tape run's description does not describe these images.
+  if (!RemoveIfPresent(job, DdpIdPath(job))) return false;
   for (const std::string* path : {&job.imagePath1, &job.imagePath2}) {
     const std::string unfinished = UnfinishedImagePath(*path);
     if (!CreateFileChecked(unfinished)) return RefuseImageFile(job, unfinished);

@@ -43,6 +43,16 @@ bool RewindAndWait(Job& job) {
   return WaitUntilReady(job);
 }
 
+bool RewindWrittenTape(Job& job) {
+  const int status = Tape(job).Rewind(job.tapeDevice);
+  if (status != platform::tape_status::kGood) {
+    ShowSenseMessage(job, status);
+    ShowMessage(job, "Tape error rewinding tape.", kCorrectAndRetry);
+    return false;
+  }
+  return WaitUntilReady(job);
+}
+
 LoadResult LoadAndWait(Job& job) {
   if (Tape(job).Load(job.tapeDevice) != platform::tape_status::kGood) return LoadResult::kLoadFailed;
   return RewindAndWait(job) ? LoadResult::kReady : LoadResult::kNotReady;
@@ -56,7 +66,9 @@ bool WriteTapeRecord(Job& job, const uint8_t* data, size_t length) {
 }
 
 bool WriteTapeFilemark(Job& job) {
-  if (Tape(job).WriteFilemarks(job.tapeDevice, 1) == platform::tape_status::kGood) return true;
+  const int status = Tape(job).WriteFilemarks(job.tapeDevice, 1);
+  if (status == platform::tape_status::kGood) return true;
+  ShowSenseMessage(job, status);
   ShowMessage(job, "Tape error writing filemark.", kCorrectAndRetry);
   return false;
 }

@@ -29,6 +29,10 @@ int FindTapeDevice(platform::TapeLibrary& tape);
 bool WaitUntilReady(Job& job, uint64_t limitMilliseconds = kReadyWaitMilliseconds);
 // Rewinds and waits; true when the drive became ready.
 bool RewindAndWait(Job& job);
+// The rewind that ends a written tape: a drive that reports a failure (a
+// virtual one that could not put the tape on disk) fails it, with the sense
+// message and "Tape error rewinding tape.".
+bool RewindWrittenTape(Job& job);
 // Loads and waits. Load failures and time-outs are told apart for the caller.
 enum class LoadResult { kReady, kLoadFailed, kNotReady };
 LoadResult LoadAndWait(Job& job);
@@ -36,7 +40,8 @@ LoadResult LoadAndWait(Job& job);
 // Writes one block; on a nonzero status shows the sense message. True when
 // the block was written.
 bool WriteTapeRecord(Job& job, const uint8_t* data, size_t length);
-// Writes one filemark; a failure shows "Tape error writing filemark.".
+// Writes one filemark; a failure shows the sense message and "Tape error
+// writing filemark.".
 bool WriteTapeFilemark(Job& job);
 
 // Gathers sectors into 32,768-byte tape blocks.

@@ -16,6 +16,7 @@
 #include "output/file_data_copy.h"
 #include "output/output_files.h"
 #include "output/tape_device.h"
+#include "output/sense_messages.h"
 #include "output/tape_labels.h"
 #include "platform/clock.h"
 
@@ -195,7 +196,7 @@ class TapeCopy {
         !WriteTapeFilemark(job_) || !WriteTapeFilemark(job_))
       return false;
     ShowStatus(job_, "Rewinding tape.");
-    if (!RewindAndWait(job_)) return false;
+    if (!RewindWrittenTape(job_)) return false;
     ShowStatus(job_, resume);
     return true;
   }
@@ -247,14 +248,22 @@ std::optional<uint64_t> TitleBlocks(Job& job) {
   return job.volumeSectors / kTapeBlockSectors;
 }
 
-bool AnotherCopyWanted(Job& job, int copiesMade) {
+enum class NextCopy { kNone, kWanted, kNotMounted };
+
+NextCopy AskForAnotherCopy(Job& job, int copiesMade) {
   static const char kText[] =
       "You can make another tape copy of this title. To do so mount the next blank tape and select Yes.";
   static const char kCaption[] = "Make another copy?";
-  if (job.tapeCopies <= 0) return AskYesNo(job, kText, kCaption);
+  if (job.tapeCopies <= 0) return AskYesNo(job, kText, kCaption) ? NextCopy::kWanted : NextCopy::kNone;
   const bool yes = copiesMade < job.tapeCopies;
   ShowAnsweredQuestion(job, kText, kCaption, yes);
-  return yes;
+  if (!yes) return NextCopy::kNone;
+  if (job.tapeLibrary->MountsNextCartridgeItself()) return NextCopy::kWanted;
+  // The command line answered for the operator, who still has to change the tape.
+  if (WaitForOperator(job, "Mount the next blank tape for the next copy.", "Select OK when ready!"))
+    return NextCopy::kWanted;
+  ShowMessage(job, "Nobody confirmed that the next blank tape was mounted.", "Operations error!");
+  return NextCopy::kNotMounted;
 }
 
 // The DDP set goes to files when a folder was given, else to the
@@ -306,12 +315,16 @@ bool PrepareTapeDrive(Job& job) {
 bool EraseTape(Job& job) {
   if (!PrepareTapeDrive(job)) return false;
   ShowStatus(job, "Erase tape - this will take substantial time");
-  job.tapeLibrary->Erase(job.tapeDevice, 1);
+  const int status = job.tapeLibrary->Erase(job.tapeDevice, 1);
+  if (status != platform::tape_status::kGood) {
+    ShowSenseMessage(job, status);
+    return false;
+  }
   return WaitUntilReady(job, kEraseWaitMilliseconds) && RewindAndWait(job);
 }
 
 // An unattended run can not have tapes changed on a real drive.
-bool NeedsNobodyAtTheDrive(Job& job) {
+bool UnattendedRunPossible(Job& job) {
   if (!job.unattended || !job.tapeLibrary || job.tapeLibrary->MountsNextCartridgeItself()) return true;
   if (job.dualLayer == 0 && job.tapeCopies <= 1) return true;
   ShowMessage(job,
@@ -323,7 +336,7 @@ bool NeedsNobodyAtTheDrive(Job& job) {
 }
 
 bool WriteTitleToTape(Job& job) {
-  if (!EnsureTapeLibrary(job) || !NeedsNobodyAtTheDrive(job)) return false;
+  if (!EnsureTapeLibrary(job) || !UnattendedRunPossible(job)) return false;
   std::optional<std::vector<uint8_t>> control = ReadControlData(job);
   if (!control) return false;
   std::optional<uint64_t> blocks = TitleBlocks(job);
@@ -331,7 +344,8 @@ bool WriteTitleToTape(Job& job) {
   for (int copy = 1;; ++copy) {
     TapeCopy tape(job, *control, *blocks);
     if (!tape.Write()) return false;
-    if (!AnotherCopyWanted(job, copy)) return true;
+    const NextCopy next = AskForAnotherCopy(job, copy);
+    if (next != NextCopy::kWanted) return next == NextCopy::kNone;
   }
 }
 

@@ -54,6 +54,10 @@ class SystemTapeLibrary final : public TapeLibrary {
     if (!ValidIndex(index)) return kNoDevice;
     struct stat info;
     if (::stat(DevicePath(index).c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return kNoDevice;
+    // The driver lets one open at a time: a drive already held answers on
+    // its own handle (the next tape's search comes while it is held).
+    mtget held{};
+    if (handles_[index] >= 0) return ReadStatus(handles_[index], held) ? kSequentialAccessDevice : kNoDevice;
     const int fd = OpenDevice(index, O_RDONLY);
     if (fd < 0) return kNoDevice;
     mtget status{};

@@ -59,9 +59,11 @@ TEST(CommandLine, BatchModeOptionsAndFrontEndOptions) {
   for (const char* bad : {"--copies=0", "--copies=100", "--copies=", "--copies=2x", "--copies=99999999999"}) {
     EXPECT_FALSE(Read(job, {bad}).ok) << bad;
   }
-  ASSERT_TRUE(Read(job, {"--erase-tape", "--ddp=/out/set"}).ok);
-  EXPECT_EQ(job.eraseTapeRequested, 1);
+  for (const char* tapeOnly : {"--copies=2", "--ddp=/out/set"}) EXPECT_FALSE(Read(job, {tapeOnly}).ok) << tapeOnly;
+  ASSERT_TRUE(Read(job, {"-tape", "--ddp=/out/set"}).ok);
   EXPECT_EQ(job.ddpFolder, "/out/set");
+  ASSERT_TRUE(Read(job, {"--erase-tape"}).ok);
+  EXPECT_EQ(job.eraseTapeRequested, 1);
 
   const std::string fits = "-p=/" + std::string(254, 'a');  // 255 characters of value
   EXPECT_TRUE(Read(job, {fits}).ok);

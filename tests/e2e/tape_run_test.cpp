@@ -123,6 +123,10 @@ TEST_F(TapeRun, ADdpSetAsFilesEqualsTheTapeAndPassesItsChecksums) {
   Outcome sums = testing::RunShell("cd " + Quoted(folder + "/LAYER0") + " && md5sum -c MD5SUMS", install.root / "md5.txt");
   EXPECT_EQ(sums.status, 0) << sums.output;
   EXPECT_FALSE(Exists(folder + "/LAYER1"));
+
+  // An image run after tape runs leaves no tape description beside its images.
+  ASSERT_EQ(install.RunBatch().status, 0);
+  EXPECT_FALSE(Exists(install.Images() + "/DDPID.IMG"));
 }
 
 }  // namespace

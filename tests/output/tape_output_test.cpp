@@ -152,9 +152,10 @@ TEST_F(TapeOutputTest, DualLayerTitlesSwapTapesAtTheBoundaryInsideAFileOrAtItsSt
     // CONTROL.IMG and DDPID.IMG end as the layer-2 tape left them.
     EXPECT_EQ(ReadFile(dir / "img1/DDPID.IMG"), second[kDdp][0]);
     EXPECT_EQ(ReadFile(job.imagePath1).substr(4, 4), std::string("\x00\x03\x00\x40", 4));
-    int swaps = 0;
-    for (const auto& message : t.ui.messages) swaps += message.caption == "Select OK when ready!";
-    EXPECT_EQ(swaps, 2);
+    // Two layer-2 tapes, and the second copy's first tape: the drive mounts none itself.
+    int mounts = 0;
+    for (const auto& message : t.ui.messages) mounts += message.caption == "Select OK when ready!";
+    EXPECT_EQ(mounts, 3);
     ClearOutcome();
   }
 }
@@ -194,6 +195,20 @@ TEST_F(TapeOutputTest, EveryFailingWriteAndMarkFailsTheRun) {
   ASSERT_EQ(t.ui.messages.size(), 2u);
   EXPECT_EQ(t.ui.messages[0].text, "WRITE_PROTECTED");
   EXPECT_EQ(t.ui.messages[1].text, "Tape error writing Vol1 block.");
+  // A failing mark, and a drive that can not end the tape at its rewind: the sense message first.
+  const std::pair<std::function<void(FaultTape&)>, const char*> endings[] = {
+      {[](FaultTape& f) { f.failingMark = 3; }, "Tape error writing filemark."},
+      {[](FaultTape& f) { f.rewindStatus = platform::tape_status::kWriteError; }, "Tape error rewinding tape."},
+  };
+  for (const auto& [setUp, text] : endings) {
+    ClearOutcome();
+    tape = std::make_shared<FaultTape>();
+    setUp(*tape);
+    EXPECT_FALSE(TapeRun(layout)) << text;
+    ASSERT_GE(t.ui.messages.size(), 2u);
+    EXPECT_EQ(t.ui.messages[t.ui.messages.size() - 2].text, "WRITE_ERROR") << text;
+    EXPECT_EQ(t.ui.messages.back().text, text);
+  }
   // A failing data block: the sense message, then the block writer's.
   ClearOutcome();
   tape = std::make_shared<FaultTape>();
@@ -248,6 +263,16 @@ TEST_F(TapeOutputTest, WaitsPollEveryQuarterSecondUpToTheirLimit) {
     EXPECT_EQ(tape->log.size() - pollsBefore, limit / kReadyPollMilliseconds + 1);
     ExpectOnlyMessage("SCSI Bus/Device Error!", Format("Tape drive did not become ready within %d minutes.", minutes));
   }
+}
+
+TEST_F(TapeOutputTest, CopiesOnADriveThatMountsNothingWaitForTheNextTape) {
+  Layout layout = BackToBack({AddSource("a.bin", 100)});
+  job.tapeCopies = 2;
+  t.ui.QueueAnswers({Answer::kNo});  // nobody answers "Select OK when ready!"
+  EXPECT_FALSE(TapeRun(layout));
+  EXPECT_EQ(tape->cartridges.size(), 1u);
+  EXPECT_TRUE(MarkerExists());
+  EXPECT_EQ(t.ui.messages.back().text, "Nobody confirmed that the next blank tape was mounted.");
 }
 
 TEST_F(TapeOutputTest, TheOperatorAsksForEachFurtherCopy) {
@@ -330,6 +355,16 @@ TEST_F(TapeOutputTest, ADdpSetAsFilesHoldsTheTapeFilesAndChecksumsThatMd5sumAcce
     const std::string check = "cd " + testing::Quoted(folder + "/" + layer) + " && md5sum -c MD5SUMS";
     EXPECT_EQ(testing::RunShell(check, dir / "md5.txt").status, 0) << ReadFile(dir / "md5.txt");
   }
+
+  // A checksum list that can not be written fails the run.
+  ClearOutcome();
+  std::filesystem::remove_all(folder);
+  testing::MakeDirs(folder + "/LAYER0/MD5SUMS");
+  job.tapeLibrary = MakeDdpFolderLibrary(job, folder);
+  t.ui.QueueAnswers({Answer::kYes});
+  EXPECT_FALSE(Run(layout));
+  EXPECT_TRUE(MarkerExists());
+  std::filesystem::remove_all(folder + "/LAYER0/MD5SUMS");
 
   // A folder holding a set is written over only after Yes.
   for (Answer answer : {Answer::kNo, Answer::kYes}) {

@@ -40,6 +40,7 @@ class FaultTape : public platform::TapeLibrary {
   int failingWrite = 0;       // the Nth WriteVariableBlock answers writeStatus and writes nothing
   int writeStatus = platform::tape_status::kWriteError;
   int failingMark = 0;        // the Nth WriteFilemarks answers kWriteError and writes nothing
+  int rewindStatus = 0;       // what every Rewind answers
 
   // --- What was sent.
   // Commands in order: "TestUnitReady", "Load", "Rewind", "Write 80",
@@ -72,7 +73,7 @@ class FaultTape : public platform::TapeLibrary {
   int Rewind(int index) override {
     Log(index, "Rewind");
     position_ = 0;
-    return platform::tape_status::kGood;
+    return rewindStatus;
   }
 
   int WriteVariableBlock(int index, const uint8_t* data, size_t length) override {
