@@ -168,8 +168,14 @@ class DdpFolderLibrary final : public platform::TapeLibrary {
         !AskYesNo(job_, Format("The folder %s already holds files. Overwrite the DDP set in it?", folder_.c_str()),
                   "Are you sure?"))
       return false;
+    // A file of the earlier set that stays would pass for part of the new one.
     for (const char* layer : kLayerFolders) {
-      for (const char* name : kSetFiles) platform::RemoveFile(folder_ + "/" + layer + "/" + name);
+      for (const char* name : kSetFiles) {
+        const std::string path = folder_ + "/" + layer + "/" + name;
+        if (platform::RemoveFile(path)) continue;
+        const std::string why = platform::LastErrorText();
+        if (platform::PathExists(path)) return Failed(path, "the file of an earlier set can not be removed: " + why);
+      }
     }
     return true;
   }

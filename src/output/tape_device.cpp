@@ -24,14 +24,18 @@ int FindTapeDevice(platform::TapeLibrary& tape) {
   return kNoTapeDevice;
 }
 
-bool WaitUntilReady(Job& job, uint64_t limitMilliseconds) {
+bool PollUntilReady(Job& job, uint64_t limitMilliseconds) {
   platform::Clock& clock = *job.clock;
   const uint64_t start = clock.ElapsedMilliseconds();
   for (;;) {
     if (Tape(job).TestUnitReady(job.tapeDevice) == platform::tape_status::kGood) return true;
-    if (clock.ElapsedMilliseconds() - start >= limitMilliseconds) break;
+    if (clock.ElapsedMilliseconds() - start >= limitMilliseconds) return false;
     clock.Sleep(kReadyPollMilliseconds);
   }
+}
+
+bool WaitUntilReady(Job& job, uint64_t limitMilliseconds) {
+  if (PollUntilReady(job, limitMilliseconds)) return true;
   const auto minutes = static_cast<int>(limitMilliseconds / 60000);
   ShowMessage(job, Format("Tape drive did not become ready within %d minutes.", minutes), "SCSI Bus/Device Error!");
   return false;

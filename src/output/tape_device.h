@@ -24,7 +24,9 @@ inline constexpr uint64_t kEraseWaitMilliseconds = 6 * 60 * 60 * 1000;  // a lon
 int FindTapeDevice(platform::TapeLibrary& tape);
 
 // Polls the drive (job.tapeDevice) until it is ready, every 250 ms for at
-// most `limit` ms. False after "Tape drive did not become ready within %d
+// most `limit` ms; false, without a message, when it never was.
+bool PollUntilReady(Job& job, uint64_t limitMilliseconds);
+// PollUntilReady with the default limit of a load or rewind. False after "Tape drive did not become ready within %d
 // minutes.".
 bool WaitUntilReady(Job& job, uint64_t limitMilliseconds = kReadyWaitMilliseconds);
 // Rewinds and waits; true when the drive became ready.

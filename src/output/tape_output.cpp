@@ -18,7 +18,6 @@
 #include "output/tape_device.h"
 #include "output/sense_messages.h"
 #include "output/tape_labels.h"
-#include "platform/clock.h"
 
 namespace pravel {
 
@@ -281,12 +280,7 @@ bool WaitForReadyDrive(Job& job) {
                   "Make tape drive ready and then select Yes, or select No to abort. Insure compression is OFF.",
                   "Tape drive is not ready!"))
       return false;
-    const uint64_t start = job.clock->ElapsedMilliseconds();
-    for (;;) {
-      if (job.tapeLibrary->TestUnitReady(job.tapeDevice) == platform::tape_status::kGood) return true;
-      if (job.clock->ElapsedMilliseconds() - start >= kNotReadyPollMilliseconds) break;
-      job.clock->Sleep(kReadyPollMilliseconds);
-    }
+    if (PollUntilReady(job, kNotReadyPollMilliseconds)) return true;
   }
   ShowMessage(job, Format("The tape drive did not become ready after %d tries.", kNotReadyQuestions),
               "Tape drive is not ready!");

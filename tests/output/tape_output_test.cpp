@@ -366,6 +366,15 @@ TEST_F(TapeOutputTest, ADdpSetAsFilesHoldsTheTapeFilesAndChecksumsThatMd5sumAcce
   EXPECT_TRUE(MarkerExists());
   std::filesystem::remove_all(folder + "/LAYER0/MD5SUMS");
 
+  // So does a file of an earlier set that can not be removed.
+  ClearOutcome();
+  testing::WriteFile(folder + "/LAYER1/CONTROL.DAT/stuck", "");  // a name this set does not write
+  job.tapeLibrary = MakeDdpFolderLibrary(job, folder);
+  t.ui.QueueAnswers({Answer::kYes});
+  EXPECT_FALSE(Run(layout));
+  EXPECT_TRUE(MarkerExists());
+  std::filesystem::remove_all(folder + "/LAYER1/CONTROL.DAT");
+
   // A folder holding a set is written over only after Yes.
   for (Answer answer : {Answer::kNo, Answer::kYes}) {
     ClearOutcome();
