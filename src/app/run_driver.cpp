@@ -103,6 +103,7 @@ void RemoveSelectedSources(Job& job) {
   job.sourcePaths = std::move(kept);
   job.sourceCount = static_cast<uint32_t>(job.sourcePaths.size());
   job.mainWindow->RefillSourceList(job.sourcePaths);
+  job.mainWindow->ClearStatusLine();
 }
 
 // Batch start: the sources, the tape choice, the warnings and the autorun

@@ -18,7 +18,8 @@ struct Driver {
   Driver(Job& job, Stages& stages) : job(job), stages(stages) {}
   Job& job;
   Stages& stages;
-  bool runFailed = false;  // the error marker was created for this run
+  bool runFailed = false;      // the error marker was created for this run
+  bool startupFailed = false;  // the installation could not be loaded
 };
 
 enum class PanelArea {

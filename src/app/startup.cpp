@@ -54,6 +54,7 @@ bool StartUp(Driver& driver) {
   job.descriptorPath = DefaultDescriptorPath();
   const std::string configPath = InstallConfigPath();
   if (!LoadInstallConfig(job, configPath) || !LoadImageDirectories(job, configPath)) {
+    driver.startupFailed = true;
     job.mainWindow->CloseMainWindow(0);
     return false;
   }
@@ -65,22 +66,32 @@ bool StartUp(Driver& driver) {
   return true;
 }
 
+bool RunCommandLineErase(Driver& driver) {
+  Job& job = driver.job;
+  if (!job.eraseTapeRequested) return false;
+  EraseTapeFromCommandLine(driver);
+  if (!job.mainWindow->IsClosed()) job.mainWindow->CloseMainWindow(0);
+  return true;
+}
+
+int ExitStatusOf(const Driver& driver) {
+  if (driver.startupFailed) return kExitStartupFailed;
+  return driver.runFailed ? kExitRunFailed : kExitOk;
+}
+
 int RunProgram(Driver& driver) {
   Job& job = driver.job;
-  if (!StartUp(driver)) return kExitStartupFailed;
-  if (job.eraseTapeRequested) {
-    EraseTapeFromCommandLine(driver);
-    return driver.runFailed ? kExitRunFailed : kExitOk;
-  }
+  if (!StartUp(driver)) return ExitStatusOf(driver);
+  if (RunCommandLineErase(driver)) return ExitStatusOf(driver);
   if (job.batchMode == 0) {
     ShowMessage(job,
-                "This build has no desktop window yet. Start a batch run with -p=<project folder> "
-                "(see pravel --help).",
+                "The console takes batch runs only. Start one with -p=<project folder> (see pravel --help), "
+                "or run Pravel on a display for its window.",
                 "Usage error");
     return kExitStartupFailed;
   }
   while (auto timer = job.mainWindow->WaitForTimer()) OnBatchTimer(driver, *timer);
-  return driver.runFailed ? kExitRunFailed : kExitOk;
+  return ExitStatusOf(driver);
 }
 
 }  // namespace pravel

@@ -16,6 +16,13 @@ enum ExitStatus : int {
 // batch timer. False when the program must end.
 bool StartUp(Driver& driver);
 
+// The command line's erase (--erase-tape), when asked for, after a
+// successful start-up; it ends the program. False when there was none.
+bool RunCommandLineErase(Driver& driver);
+
+// The program's exit status once its main window has closed.
+int ExitStatusOf(const Driver& driver);
+
 // Start-up, then the message loop until the main window closes; returns the
 // exit status.
 int RunProgram(Driver& driver);

@@ -27,8 +27,17 @@ bool WaitForOperator(Job& job, const std::string& text, const std::string& capti
   return job.mainWindow->ShowMessage(text, caption, platform::Buttons::kOkWhenReady) == platform::Answer::kOk;
 }
 
+std::string CutAtCharacter(const std::string& text, size_t capacity) {
+  if (capacity == 0) return {};
+  if (text.size() < capacity) return text;
+  size_t end = capacity - 1;
+  // Back off continuation bytes so that a sequence is kept whole or not at all.
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
+
 void ShowStatus(Job& job, const std::string& text) {
-  AssignFieldCut(job.statusText, text, capacity::kStatusText);
+  job.statusText = CutAtCharacter(text, capacity::kStatusText);
   if (job.mainWindow) job.mainWindow->ShowStatus(text);
 }
 
@@ -38,6 +47,12 @@ void ShowMakingLabel(Job& job) {
 
 void SetBusyCursor(Job& job, bool busy) {
   if (job.mainWindow) job.mainWindow->SetCursor(busy ? platform::Cursor::kBusy : platform::Cursor::kArrow);
+}
+
+bool StopRequestedByOperator(Job& job) {
+  if (!job.mainWindow || !job.mainWindow->StopRequested()) return false;
+  ShowMessage(job, "Premastering stopped by the operator.", "Operations error!");
+  return true;
 }
 
 std::string Format(const char* format, ...) {

@@ -21,9 +21,19 @@ void ShowAnsweredQuestion(Job& job, const std::string& text, const std::string& 
 // when nobody can answer it.
 bool WaitForOperator(Job& job, const std::string& text, const std::string& caption);
 
+// Shows a status line and stores it (cut to the stored text's room at a
+// character boundary) for repaints.
 void ShowStatus(Job& job, const std::string& text);
+// The longest head of `text` that fits `capacity` - 1 bytes and does not end
+// inside a UTF-8 sequence.
+std::string CutAtCharacter(const std::string& text, size_t capacity);
 void ShowMakingLabel(Job& job);
 void SetBusyCursor(Job& job, bool busy);
+
+// True when the operator has asked to stop the run; the message
+// "Premastering stopped by the operator." has been shown then. Stages call it
+// between units of work and fail when it is true.
+bool StopRequestedByOperator(Job& job);
 
 // printf into a std::string.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -41,6 +41,12 @@ class Ui {
   virtual void ShowStatus(const std::string& text) = 0;
   // Shows the fixed label "Making DVD:" in the status line.
   virtual void ShowMakingLabel() = 0;
+  // Blanks the status line; the stored text is shown again on the next repaint.
+  virtual void ClearStatusLine() {}
+
+  // True once the operator has asked to stop the run in progress. The scan,
+  // the builder and the copy look at it between units of work.
+  virtual bool StopRequested() const { return false; }
 
   virtual void SetCursor(Cursor cursor) = 0;
 

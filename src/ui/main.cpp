@@ -1,5 +1,7 @@
 // Pravel: premasters a DVD title into image files or onto DLT tape.
+#include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,17 @@
 #include "platform/clock.h"
 #include "platform/console_ui.h"
 #include "platform/interrupt.h"
+#include "ui/window_program.h"
+
+namespace {
+
+int RunOnConsole(pravel::Driver& driver, bool yesToAll) {
+  pravel::platform::ConsoleUi ui(yesToAll);
+  driver.job.mainWindow = &ui;
+  return pravel::RunProgram(driver);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace pravel;
@@ -27,14 +40,21 @@ int main(int argc, char** argv) {
     std::puts("Pravel " PRAVEL_VERSION);
     return kExitOk;
   }
-  // The desktop window is not part of this build: every front end is the console.
-  platform::ConsoleUi ui(commandLine.frontEnd.yesToAll);
   platform::SystemClock clock;
-  job.mainWindow = &ui;
   job.clock = &clock;
   auto stages = MakeProductionStages();
   Driver driver(job, *stages);
-  const int status = RunProgram(driver);
+  int status = kExitOk;
+  if (!commandLine.frontEnd.console && ui::DisplayNamed()) {
+    if (auto app = ui::OpenDisplay(argc, argv)) {
+      status = ui::RunWindowProgram(*app, driver);
+    } else {
+      std::fputs("Note: the display can not be opened; Pravel runs on the console.\n", stderr);
+      status = RunOnConsole(driver, commandLine.frontEnd.yesToAll);
+    }
+  } else {
+    status = RunOnConsole(driver, commandLine.frontEnd.yesToAll);
+  }
   // An interruption from here on waits for the process to end instead of
   // cleaning up after a run whose objects are going away.
   platform::EndInterruptHandling();
