@@ -14,12 +14,7 @@ constexpr const char* kNoTreeMessage =
     "Could not create a directory tree. You should have received a prior error message. If not "
     "please contact the QRV at support@kestrand.example";
 
-struct HotArea {
-  int left, right, top, bottom;
-  PanelArea area;
-};
-
-constexpr HotArea kHotAreas[] = {
+constexpr PanelHotArea kHotAreas[] = {
     {13, 77, 144, 164, PanelArea::kCancel},
     {80, 142, 144, 164, PanelArea::kDelete},
     {147, 208, 144, 164, PanelArea::kBuildToTape},
@@ -153,8 +148,10 @@ void OnBatchRunTimer(Driver& driver) {
 
 }  // namespace
 
+std::span<const PanelHotArea> PanelHotAreas() { return kHotAreas; }
+
 PanelArea HitPanelArea(int x, int y) {
-  for (const HotArea& hot : kHotAreas) {
+  for (const PanelHotArea& hot : kHotAreas) {
     if (x >= hot.left && x <= hot.right && y >= hot.top && y <= hot.bottom) return hot.area;
   }
   return PanelArea::kNone;

@@ -3,6 +3,8 @@
 // message and the clean-up. Every run ends the program.
 #pragma once
 
+#include <span>
+
 #include "job/job.h"
 #include "app/stages.h"
 
@@ -32,7 +34,17 @@ enum class PanelArea {
   kDescriptorField,
 };
 
-// Which hot area of the status panel a client point falls in (bounds inclusive).
+// A hot area of the status panel, in client coordinates, bounds inclusive.
+struct PanelHotArea {
+  int left, right, top, bottom;
+  PanelArea area;
+};
+
+// Every hot area, from left to right: the five buttons, then the descriptor
+// field.
+std::span<const PanelHotArea> PanelHotAreas();
+
+// Which hot area of the status panel a client point falls in.
 PanelArea HitPanelArea(int x, int y);
 
 void OnPanelClick(Driver& driver, int x, int y);

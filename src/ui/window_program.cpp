@@ -3,7 +3,13 @@
 #include <QApplication>
 #include <string>
 
+#include <QEventLoop>
+#include <QScreen>
+
+#include "app/main_window_actions.h"
 #include "app/startup.h"
+#include "ui/main_window.h"
+#include "ui/run_worker.h"
 
 namespace pravel::ui {
 namespace {
@@ -32,6 +38,24 @@ std::unique_ptr<QApplication> OpenDisplay(int& argc, char** argv) {
   return app;
 }
 
-int RunWindowProgram(QApplication&, Driver& driver) { return ExitStatusOf(driver); }
+int RunWindowProgram(QApplication& app, Driver& driver) {
+  RunWorker worker;
+  {
+    MainWindow window(driver, worker);
+    const QRect desktop = QGuiApplication::primaryScreen()->geometry();
+    const FramePlacement place = PlaceFrame(desktop.x() + desktop.width(), desktop.y() + desktop.height());
+    window.move(place.left, place.top);
+    QEventLoop loop;
+    QObject::connect(&window, &MainWindow::ClosedForGood, &loop, [&loop] { loop.exit(); });
+    app.setQuitOnLastWindowClosed(false);
+    window.show();
+    loop.exec();
+    // The worker may still be ending its task (the window closes at the end
+    // of a run): keep answering it until it is done.
+    while (worker.Busy()) app.processEvents(QEventLoop::AllEvents, 20);
+    window.Services().EndOfWindow();
+  }
+  return ExitStatusOf(driver);
+}
 
 }  // namespace pravel::ui

@@ -1,0 +1,417 @@
+// The main window on the offscreen platform, over stage doubles: menu, panel
+// buttons, drops, the status line, and runs on the worker thread that the
+// window keeps answering and can stop.
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QtTest>
+#include <atomic>
+#include <thread>
+
+#include "app/main_window_actions.h"
+#include "app/startup.h"
+#include "app/stages.h"
+#include "e2e/installation.h"
+#include "job/runtime.h"
+#include "ui/help_and_about.h"
+#include "ui/main_window.h"
+#include "ui/open_file_dialog.h"
+#include "ui/status_panel.h"
+
+namespace pravel::ui {
+namespace {
+
+using platform::Answer;
+using platform::Buttons;
+
+struct Message {
+  std::string text;
+  std::string caption;
+};
+
+// Stages that do nothing but record; the tree build runs what a test gives it.
+class StageDoubles final : public Stages {
+ public:
+  bool LoadProjectSources(Job&) override { return loadOk; }
+  bool BuildTreeListing(Job& job) override { return treeBuild ? treeBuild(job) : true; }
+  bool BuildImageAndOutput(Job&) override { return true; }
+  void RemoveAliasFiles(Job&) override { ++aliasCleanUps; }
+  void RemoveTreeListingFiles(Job&) override {}
+  void RemoveUnfinishedImages(Job&) override {}
+  void EraseTape(Job&) override {}
+
+  bool loadOk = true;
+  std::function<bool(Job&)> treeBuild;
+  std::atomic<int> aliasCleanUps{0};
+};
+
+// A window on a real installation, started up, its message boxes answered
+// by the test: Yes to every question unless told otherwise.
+struct Harness {
+  explicit Harness(int batchMode = 0) {
+    qputenv("KESTRAND_HOME", QByteArray::fromStdString(installation.Home()));
+    job.clock = &clock;
+    job.batchMode = batchMode;
+    window.answerMessages = [this](const std::string& text, const std::string& caption, Buttons buttons) {
+      messages.push_back({text, caption});
+      if (buttons != Buttons::kYesNo) return Answer::kOk;
+      return answerNo.count(text) ? Answer::kNo : Answer::kYes;
+    };
+    window.show();
+    started = QTest::qWaitFor([this] { return window.StartUpDone() && !window.Busy(); }, 5000);
+    messages.clear();  // the installation's own warnings
+  }
+  // A task still running holds the window: let it end first.
+  ~Harness() {
+    if (!QTest::qWaitFor([this] { return !worker.Busy(); }, 10000)) qWarning("the worker is still busy");
+    window.Services().EndOfWindow();
+  }
+
+  bool Shown(const std::string& text) const {
+    return std::any_of(messages.begin(), messages.end(), [&](const Message& m) { return m.text == text; });
+  }
+
+  // A drop over the source list, as the desktop delivers it: enter, then drop.
+  // False when the window did not take the drag.
+  bool Drop(const QByteArray& uriList) {
+    QMimeData data;
+    data.setData("text/uri-list", uriList);
+    return DropData(data);
+  }
+  bool DropData(const QMimeData& data) {
+    QWidget* target = window.SourceList()->viewport();
+    const QPoint at(300, 60);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    return true;
+  }
+
+  QStringList Listed() const {
+    QStringList items;
+    for (int row = 0; row < window.SourceList()->count(); ++row) items << window.SourceList()->item(row)->text();
+    return items;
+  }
+
+  Installation installation;
+  platform::FixedClock clock{platform::LocalTime{2026, 3, 4, 5, 6, 7, 8}, 1};
+  Job job;
+  StageDoubles stages;
+  Driver driver{job, stages};
+  RunWorker worker;
+  MainWindow window{driver, worker};
+  std::vector<Message> messages;
+  std::set<std::string> answerNo;
+  bool started = false;
+};
+
+QByteArray FileUrl(const std::string& path) { return QByteArray("file://") + QByteArray::fromStdString(path) + "\r\n"; }
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void menuItemsCarryTheirCommandIds() {
+    Harness h;
+    const std::map<int, QString> items = {{210, "DVD Format Options"}, {211, "Windows Autorun Options"},
+                                          {11842, "Disc Options"},     {11843, "Format Options"},
+                                          {208, "Exit"},               {206, "Help"},
+                                          {205, "About"}};
+    QList<QAction*> all = h.window.menuBar()->findChildren<QAction*>();
+    int commands = 0;
+    for (QAction* action : all) {
+      if (!action->data().isValid()) continue;
+      ++commands;
+      const int id = action->data().toInt();
+      QVERIFY2(items.count(id), qPrintable(QString("unexpected command %1").arg(id)));
+      QCOMPARE(action->text(), items.at(id));
+    }
+    QCOMPARE(commands, 7);
+    QStringList menus;
+    for (QAction* menu : h.window.menuBar()->actions()) menus << menu->text();
+    QCOMPARE(menus, QStringList({"Options", "Help"}));
+    QCOMPARE(h.window.windowTitle(), QString(kWindowTitle));
+  }
+
+  void clientHoldsTheListAndThePanelAtTheirPlaces() {
+    Harness h;
+    QVERIFY(h.started);
+    QCOMPARE(h.window.Panel()->size(), QSize(640, 197));
+    QCOMPARE(h.window.SourceList()->geometry(), QRect(5, 5, 625, 120));
+    QCOMPARE(h.window.SourceList()->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(h.window.SourceList()->objectName(), QString("101"));
+    // The descriptor field shows the start-up's descriptor once the worker ran it.
+    QTRY_VERIFY(!h.job.descriptorPath.empty());
+  }
+
+  void buttonsLieOnTheHotAreasAndTheirLabelsFit() {
+    Harness h;
+    int buttons = 0;
+    for (const PanelHotArea& hot : PanelHotAreas()) {
+      QPushButton* button = h.window.Button(hot.area);
+      if (hot.area == PanelArea::kDescriptorField) {
+        QVERIFY(button == nullptr);
+        continue;
+      }
+      QVERIFY(button);
+      ++buttons;
+      QCOMPARE(button->geometry(), QRect(QPoint(hot.left, hot.top), QPoint(hot.right, hot.bottom)));
+      QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) + 4 <= button->width(),
+               qPrintable(button->text()));
+      QCOMPARE(HitPanelArea(button->geometry().center().x(), button->geometry().center().y()), hot.area);
+    }
+    QCOMPARE(buttons, 5);
+  }
+
+  void clicksBetweenTheButtonsDoNothing() {
+    Harness h;
+    QVERIFY(h.Drop(FileUrl(h.installation.Title())));
+    for (int x : {78, 209}) {
+      QTest::mouseClick(h.window.Panel(), Qt::LeftButton, Qt::NoModifier, QPoint(x, 150));
+      QTRY_VERIFY(!h.window.Busy());
+    }
+    QCOMPARE(h.job.sourceCount, 1u);
+    QVERIFY(h.messages.empty());
+    QVERIFY(!h.window.Services().IsClosed());
+  }
+
+  void dropsAppendInOrderAndRefuseWhole() {
+    Harness h;
+    const std::string title = h.installation.Title();
+    testing::MakeDirs(title + "/A");
+    testing::WriteFile(title + "/b.txt", "b");
+    testing::WriteFile(title + "/caf\xE9.txt", "latin-1");
+    h.Drop(FileUrl(title + "/A") + FileUrl(title + "/b.txt") + FileUrl(title + "/A"));
+    QCOMPARE(h.Listed().size(), 3);
+    QCOMPARE(h.job.sourcePaths, (std::vector<std::string>{title + "/A", title + "/b.txt", title + "/A"}));
+    h.Drop("file://" + QByteArray::fromStdString(title) + "/caf%E9.txt\r\n");
+    QCOMPARE(h.job.sourcePaths.back(), title + "/caf\xE9.txt");
+    h.Drop(FileUrl(title + "/A") + "http://example.com/movie\r\n");
+    QCOMPARE(h.job.sourceCount, 4u);
+    QCOMPARE(h.messages.size(), size_t{1});
+    QVERIFY(testing::Contains(h.messages[0].text, "http://example.com/movie"));
+    // Text that is no list of files at all.
+    QMimeData text;
+    text.setText("just words");
+    QVERIFY(h.DropData(text));
+    QCOMPARE(h.job.sourceCount, 4u);
+    QVERIFY(testing::Contains(h.messages.at(1).text, "just words"));
+  }
+
+  void deleteRemovesTheSelectionAndBlanksTheStatusLine() {
+    Harness h;
+    const std::string title = h.installation.Title();
+    for (const char* name : {"/one", "/two", "/three"}) testing::MakeDirs(title + name);
+    h.Drop(FileUrl(title + "/one") + FileUrl(title + "/two") + FileUrl(title + "/three"));
+    h.window.RunOnWorker([&h] { ShowStatus(h.job, "Before the delete"); });
+    QTRY_COMPARE(h.window.ShownStatus(), std::string("Before the delete"));
+    QTRY_VERIFY(!h.window.Busy());
+    h.window.SourceList()->item(0)->setSelected(true);
+    h.window.SourceList()->item(2)->setSelected(true);
+    h.window.repaint();
+    QVERIFY2(h.window.SourceList()->item(2)->isSelected(), "a repaint keeps the selection");
+    QTest::mouseClick(h.window.Button(PanelArea::kDelete), Qt::LeftButton);
+    QTRY_VERIFY(!h.window.Busy());
+    QCOMPARE(h.job.sourcePaths, std::vector<std::string>{title + "/two"});
+    QTRY_COMPARE(h.Listed(), QStringList{QString::fromStdString(title + "/two")});
+    QTRY_COMPARE(h.window.ShownStatus(), std::string());
+    QCOMPARE(h.window.StoredStatus(), std::string("Before the delete"));
+    // The Delete key does the same; with nothing selected only the line blanks.
+    h.window.SourceList()->setFocus();
+    QTest::keyClick(h.window.SourceList(), Qt::Key_Delete);
+    QTRY_VERIFY(!h.window.Busy());
+    QCOMPARE(h.job.sourceCount, 1u);
+  }
+
+  void statusLineStoresItsTextAndShowsItOnRepaint() {
+    Harness h;
+    // 126 ASCII bytes and a two-byte letter across the 127-byte room.
+    const std::string longText = std::string(126, 'x') + "\xC3\xA9" + "tail";
+    h.window.RunOnWorker([&h, longText] {
+      ShowStatus(h.job, longText);
+      ShowMakingLabel(h.job);
+    });
+    QTRY_VERIFY(!h.window.Busy());
+    QTRY_COMPARE(h.window.ShownStatus(), std::string("Making DVD:"));
+    QCOMPARE(h.window.StoredStatus(), std::string(126, 'x'));
+    h.window.RunOnWorker([&h] { h.job.mainWindow->RefillSourceList(h.job.sourcePaths); });
+    QTRY_COMPARE(h.window.ShownStatus(), std::string(126, 'x'));
+  }
+
+  void aRunOnTheWorkerKeepsTheWindowAnsweringAndCanBeStopped() {
+    Harness h;
+    std::atomic<int> steps{0};
+    h.stages.treeBuild = [&steps](Job& job) {
+      // Needs the GUI thread: it deadlocks if the window waits for the run.
+      QMetaObject::invokeMethod(qApp, [] {}, Qt::BlockingQueuedConnection);
+      if (!AskYesNo(job, "Go on with the test run?", "Test")) return false;
+      while (!StopRequestedByOperator(job)) {
+        ShowStatus(job, Format("Step %d", ++steps));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (steps > 100000) return true;
+      }
+      return false;
+    };
+    h.Drop(FileUrl(h.installation.Title()));
+    QTest::mouseClick(h.window.Button(PanelArea::kBuildToDisk), Qt::LeftButton);
+    QTRY_VERIFY(steps > 5);
+    QVERIFY(h.Shown("You have selected to make a single layer DVD disc."));
+    QVERIFY(h.Shown("Go on with the test run?"));
+    // The status line moves while the run goes on.
+    const std::string seen = h.window.ShownStatus();
+    QTRY_VERIFY(h.window.ShownStatus() != seen);
+    // During the run only Cancel answers.
+    QVERIFY(h.window.Busy());
+    QVERIFY(!h.window.menuBar()->isEnabled());
+    QVERIFY(!h.window.Button(PanelArea::kDelete)->isEnabled());
+    QVERIFY(!h.window.Button(PanelArea::kEraseTape)->isEnabled());
+    QVERIFY(h.window.Button(PanelArea::kCancel)->isEnabled());
+    QVERIFY2(!h.Drop(FileUrl(h.installation.Title())), "a drop during a run is refused");
+    h.window.RunMenuCommand(kCommandAbout);
+    QCOMPARE(h.job.sourcePaths.size(), size_t{1});
+    // No first: the run goes on.
+    h.answerNo.insert("Stop the premastering run?");
+    QTest::mouseClick(h.window.Button(PanelArea::kCancel), Qt::LeftButton);
+    QVERIFY(h.Shown("Stop the premastering run?"));
+    const int before = steps;
+    QTRY_VERIFY(steps > before + 5);
+    h.answerNo.clear();
+    h.window.close();  // the close button asks the same
+    QTRY_VERIFY(h.window.Services().IsClosed());
+    QVERIFY(h.Shown("Premastering stopped by the operator."));
+    QVERIFY(testing::Exists(h.installation.Marker()));
+    QTRY_VERIFY(!h.worker.Busy());
+    QCOMPARE(ExitStatusOf(h.driver), 1);
+  }
+
+  void aMessageBoxFromTheWorkerIsShownOnTheWindow() {
+    Harness h;
+    h.window.answerMessages = nullptr;
+    std::atomic<bool> answered{false};
+    std::atomic<bool> yes{false};
+    // The box runs its own loop: look at it from a timer inside that loop.
+    QString text;
+    QWidget* owner = nullptr;
+    bool answeredWhileOpen = true;
+    QTimer clicker;
+    connect(&clicker, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      text = box->text();
+      owner = box->parentWidget();
+      answeredWhileOpen = answered;
+      box->button(QMessageBox::Yes)->click();
+    });
+    clicker.start(20);
+    h.window.RunOnWorker([&] {
+      yes = AskYesNo(h.job, "A real question?", "Test");
+      answered = true;
+    });
+    QTRY_VERIFY(answered);
+    QCOMPARE(text, QString("A real question?"));
+    QCOMPARE(owner, &h.window);
+    QVERIFY(!answeredWhileOpen);
+    QVERIFY(yes);
+  }
+
+  void aBatchRunWhoseProjectLoadFailsEndsAsOnTheConsole() {
+    Harness h(/*batchMode=*/1);
+    h.stages.loadOk = false;
+    QTRY_VERIFY_WITH_TIMEOUT(h.window.Services().IsClosed(), 5000);
+    QVERIFY(testing::Exists(h.installation.Marker()));
+    QTRY_VERIFY(!h.worker.Busy());
+    QCOMPARE(ExitStatusOf(h.driver), 1);
+  }
+
+  void closingAnIdleWindowCleansUp() {
+    Harness h;
+    h.window.RunMenuCommand(kCommandExit);
+    QTRY_VERIFY(h.window.Services().IsClosed());
+    QVERIFY(h.stages.aliasCleanUps > 0);
+    QTRY_VERIFY(!h.window.isVisible());
+    QCOMPARE(ExitStatusOf(h.driver), 0);
+  }
+
+  void aFailedStartUpClosesTheWindow() {
+    Harness h;
+    testing::TempDir empty;
+    qputenv("KESTRAND_HOME", QByteArray::fromStdString(empty.path()));
+    Job job;
+    StageDoubles stages;
+    Driver driver(job, stages);
+    RunWorker worker;
+    MainWindow window(driver, worker);
+    window.answerMessages = [](const std::string&, const std::string&, Buttons) { return Answer::kOk; };
+    window.show();
+    QTRY_VERIFY(window.Services().IsClosed());
+    QTRY_VERIFY(window.StartUpDone() && !worker.Busy());
+    QCOMPARE(ExitStatusOf(driver), static_cast<int>(kExitStartupFailed));
+  }
+
+  void helpOpensTheInstallationsPageAtItsAnchor() {
+    Harness h;
+    h.window.RunMenuCommand(kCommandHelp);
+    QCOMPARE(h.messages.size(), size_t{1});
+    QCOMPARE(h.messages[0].text, "The help file " + h.installation.Home() + "/kstr.html can not be found.");
+    testing::WriteFile(h.installation.Home() + "/kstr.html",
+                       "<html><body><p>Top</p><a name=\"1009\"></a><h1>Premastering</h1></body></html>");
+    std::unique_ptr<QDialog> help(MakeHelpWindow(&h.window));
+    QVERIFY(help);
+    auto* browser = help->findChild<QTextBrowser*>();
+    QVERIFY(browser);
+    QCOMPARE(browser->source().fragment(), QString("1009"));
+    QVERIFY(browser->toPlainText().contains("Premastering"));
+  }
+
+  void aboutShowsItsThreeTextsOverOk() {
+    std::unique_ptr<QDialog> about(MakeAboutDialog(nullptr));
+    QStringList texts;
+    for (QLabel* label : about->findChildren<QLabel*>()) texts << label->text();
+    QCOMPARE(texts, QStringList({"DVD Premastering Tool", "ISO 9660, Joliet and UDF File Structures",
+                                 "Version 3.4, November 1998"}));
+    QList<QPushButton*> buttons = about->findChildren<QPushButton*>();
+    QCOMPARE(buttons.size(), 1);
+    QCOMPARE(buttons[0]->text(), QString("Ok"));
+  }
+
+  void theFileOpenDialogMatchesFormatsWithoutRegardToCase() {
+    testing::TempDir dir;
+    for (const char* name : {"DVDFNEW.ini", "DVDFROM.INI", "dvdfsmall.ini", "OTHER.INI", "notes.txt"})
+      testing::WriteFile(dir / name, "[cdformat]\r\n");
+    auto dialog = MakeFileOpenDialog(nullptr, {"Formats(DVDF*.INI)|DVDF*.INI|", dir.path(), true});
+    QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
+    QCOMPARE(dialog->directory().absolutePath(), QString::fromStdString(dir.path()));
+    QCOMPARE(dialog->nameFilters(), QStringList{"Formats(DVDF*.INI)"});
+    dialog->show();
+    auto* view = dialog->findChild<QListView*>("listView");
+    QVERIFY(view);
+    QStringList shown;
+    QTRY_VERIFY([&] {
+      shown.clear();
+      QModelIndex root = view->rootIndex();
+      for (int row = 0; row < view->model()->rowCount(root); ++row)
+        shown << view->model()->index(row, 0, root).data().toString();
+      return shown.size() >= 3;
+    }());
+    shown.sort();
+    QCOMPARE(shown, QStringList({"DVDFNEW.ini", "DVDFROM.INI", "dvdfsmall.ini"}));
+  }
+};
+
+}  // namespace pravel::ui
+
+QTEST_MAIN(pravel::ui::MainWindowTest)
+#include "main_window_test.moc"
