@@ -17,6 +17,7 @@ mkdir -p "$demo/kestrand" "$demo/tmp" "$demo/template" "$demo/images" "$demo/tit
 # The installation: directories of the run and the volume identification.
 printf '[kestrand]\r\ntempdir=%s/tmp\r\ntemplate=%s/template\r\nimagedir=%s/images\r\n' \
   "$demo" "$demo" "$demo" > "$demo/kestrand/kestrand.ini"
+cp "$root/docs/kstr.html" "$demo/kestrand/kstr.html"   # the help page of the window's Help menu
 printf '[cdformat]\r\nvolume_id=PRAVEL_DEMO\r\nsystem_id=LINUX\r\nalbum=PRAVEL_DEMO_SET\r\n' \
   > "$demo/kestrand/DVDFROM.INI"
 

@@ -9,6 +9,7 @@ packages=(
   dvdauthor ffmpeg                                  # a real DVD-Video title to read
   tzdata                                            # time zones of the date tests
   hercules                                          # tapemap, hetmap: readers of AWS tape files
+  qt6-base-dev xvfb xauth fonts-dejavu-core         # the desktop window, its tests and screenshots
 )
 
 missing=()

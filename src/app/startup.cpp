@@ -61,6 +61,7 @@ bool StartUp(Driver& driver) {
   job.ClearSources();
   GiveOptionsStartValues(job);
   LoadFormatDescriptor(job);
+  job.mainWindow->ShowDescriptorPath(job.descriptorPath);
   ArmInterruptCleanup(driver);
   if (job.batchMode == 1) job.mainWindow->StartTimer(kBatchLoadTimer, kBatchTimerPeriodMs);
   return true;

@@ -155,6 +155,8 @@ QAction* MainWindow::MenuAction(int id) const {
 
 const std::string& MainWindow::ShownStatus() const { return panel_->StatusText(); }
 
+const std::string& MainWindow::ShownDescriptor() const { return panel_->DescriptorPath(); }
+
 // --- services ------------------------------------------------------------------
 
 platform::Answer MainWindow::ShowMessageBox(const std::string& text, const std::string& caption,

@@ -77,6 +77,7 @@ class MainWindow final : public QMainWindow {
   QListWidget* SourceList() const { return list_; }
   QPushButton* Button(PanelArea area) const;
   const std::string& ShownStatus() const;
+  const std::string& ShownDescriptor() const;
   const std::string& StoredStatus() const;
   QAction* MenuAction(int id) const;
   StatusPanel* Panel() const { return panel_; }

@@ -26,6 +26,7 @@ class StatusPanel final : public QWidget {
   void SetStatusText(const std::string& text);
   void SetDescriptorPath(const std::string& path);
   const std::string& StatusText() const { return status_; }
+  const std::string& DescriptorPath() const { return descriptor_; }
 
   // Left clicks no child took, in client coordinates.
   std::function<void(int x, int y)> onClick;

@@ -21,7 +21,7 @@ if command -v man >/dev/null; then
   [ -z "$warnings" ] || fail "the manual page renders with warnings: $warnings"
 fi
 examples=$prefix/share/doc/pravel/examples
-for name in kestrand.ini DVDFROM.INI; do [ -f "$examples/$name" ] || fail "no examples/$name"; done
+for name in kestrand.ini DVDFROM.INI kstr.html; do [ -f "$examples/$name" ] || fail "no examples/$name"; done
 
 # The examples as an installation: only the directories are changed.
 home=$work/home

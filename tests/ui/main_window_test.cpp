@@ -153,8 +153,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(h.window.SourceList()->geometry(), QRect(5, 5, 625, 120));
     QCOMPARE(h.window.SourceList()->selectionMode(), QAbstractItemView::ExtendedSelection);
     QCOMPARE(h.window.SourceList()->objectName(), QString("101"));
-    // The descriptor field shows the start-up's descriptor once the worker ran it.
-    QTRY_VERIFY(!h.job.descriptorPath.empty());
+    // The descriptor field shows the start-up's descriptor.
+    QCOMPARE(h.window.ShownDescriptor(), h.installation.Home() + "/DVDFROM.INI");
   }
 
   void buttonsLieOnTheHotAreasAndTheirLabelsFit() {
