@@ -1,6 +1,7 @@
 #include "ui/window_program.h"
 
 #include <QApplication>
+#include <cstdio>
 #include <string>
 
 #include <QEventLoop>
@@ -19,6 +20,14 @@ namespace {
 constexpr const char* kFallbackPlatform = "minimal";
 
 bool Set(const char* name) { return !qEnvironmentVariableIsEmpty(name); }
+
+// --yes: every question is answered Yes and every message goes to standard
+// error, as on the console, so that nobody needs to be at the window.
+platform::Answer AnswerUnattended(const std::string& text, const std::string& caption, platform::Buttons buttons) {
+  const bool question = buttons == platform::Buttons::kYesNo;
+  std::fprintf(stderr, "%s: %s%s\n", caption.c_str(), text.c_str(), question ? " [Yes]" : "");
+  return question ? platform::Answer::kYes : platform::Answer::kOk;
+}
 
 }  // namespace
 
@@ -42,6 +51,7 @@ int RunWindowProgram(QApplication& app, Driver& driver) {
   RunWorker worker;
   {
     MainWindow window(driver, worker);
+    if (driver.job.unattended) window.answerMessages = AnswerUnattended;
     const QRect desktop = QGuiApplication::primaryScreen()->geometry();
     const FramePlacement place = PlaceFrame(desktop.x() + desktop.width(), desktop.y() + desktop.height());
     window.move(place.left, place.top);

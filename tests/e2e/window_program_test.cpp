@@ -1,0 +1,64 @@
+// The program's front ends as its callers see them: the window on an X
+// server, the console when the display can not be opened, the console alone.
+#include <gtest/gtest.h>
+
+#include "e2e/installation.h"
+#include "support/test_support.h"
+
+namespace pravel {
+namespace {
+
+using testing::Contains;
+using testing::Outcome;
+using testing::Quoted;
+
+// Leaks of the X libraries the sanitizer build would otherwise report.
+std::string Suppressions() {
+  return " LSAN_OPTIONS=suppressions=" + Quoted(testing::ToolPath("lsan.supp"));
+}
+
+void MakeTitle(const Installation& install) {
+  testing::WriteFile(install.Home() + "/DVDFROM.INI", "[cdformat]\r\nvolume_id=FRONT_ENDS\r\n");
+  testing::WriteFile(install.Title() + "/DOCS/README.TXT", "front ends\r\n");
+  testing::WriteFile(install.Title() + "/DATA.BIN", std::string(70000, 'd'));
+}
+
+TEST(FrontEnds, TheWindowAndTheConsoleMakeTheSameImage) {
+  Installation console;
+  MakeTitle(console);
+  Outcome onConsole = console.RunBatch();
+  ASSERT_EQ(onConsole.status, 0) << onConsole.output;
+
+  Installation window;
+  MakeTitle(window);
+  window.environment += " env -u QT_QPA_PLATFORM" + Suppressions() + " xvfb-run -a env";
+  Outcome inWindow = window.Run("--yes -p=" + Quoted(window.Title()));
+  ASSERT_EQ(inWindow.status, 0) << inWindow.output;
+  EXPECT_FALSE(Contains(inWindow.output, "Note:")) << inWindow.output;
+  EXPECT_EQ(testing::ReadFile(window.Images() + "/LAYER01.IMG"), testing::ReadFile(console.Images() + "/LAYER01.IMG"));
+  EXPECT_EQ(testing::ReadFile(window.Images() + "/CONTROL.IMG"), testing::ReadFile(console.Images() + "/CONTROL.IMG"));
+}
+
+TEST(FrontEnds, ADisplayThatCanNotBeOpenedFallsBackToTheConsole) {
+  Installation install;
+  MakeTitle(install);
+  install.environment += " env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=:97" + Suppressions();
+  Outcome outcome = install.Run("--yes -p=" + Quoted(install.Title()));
+  EXPECT_EQ(outcome.status, 0) << outcome.output;
+  EXPECT_TRUE(Contains(outcome.output, "Note: the display can not be opened; Pravel runs on the console."))
+      << outcome.output;
+  EXPECT_TRUE(testing::Exists(install.Images() + "/LAYER01.IMG"));
+}
+
+TEST(FrontEnds, TheConsoleAloneTakesBatchRunsOnly) {
+  Installation install;
+  MakeTitle(install);
+  install.environment += " env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY -u DISPLAY";
+  Outcome outcome = install.Run("");
+  EXPECT_EQ(outcome.status, 2) << outcome.output;
+  EXPECT_TRUE(Contains(outcome.output, "Usage error: The console takes batch runs only.")) << outcome.output;
+  EXPECT_FALSE(Contains(outcome.output, "Note:"));
+}
+
+}  // namespace
+}  // namespace pravel
