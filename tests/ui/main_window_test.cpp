@@ -387,6 +387,28 @@ class MainWindowTest : public QObject {
     QCOMPARE(buttons[0]->text(), QString("Ok"));
   }
 
+  void theDescriptorFieldPicksAnotherFormatFile() {
+    Harness h;
+    const std::string chosen = h.installation.Home() + "/DVDFNEW.ini";
+    testing::WriteFile(chosen, "[cdformat]\r\nvolume_id=PICKED_FILE\r\n");
+    QString startedIn;
+    QTimer picker;
+    connect(&picker, &QTimer::timeout, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      startedIn = dialog->directory().absolutePath();
+      dialog->selectFile(QString::fromStdString(chosen));
+      QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+      picker.stop();
+    });
+    picker.start(20);
+    QTest::mouseClick(h.window.Panel(), Qt::LeftButton, Qt::NoModifier, QPoint(400, 150));
+    QTRY_VERIFY(!h.window.Busy());
+    QCOMPARE(startedIn, QString::fromStdString(h.installation.Home()));
+    QCOMPARE(h.window.ShownDescriptor(), chosen);
+    QCOMPARE(h.job.volumeId, std::string("PICKED_FILE"));
+  }
+
   void theFileOpenDialogMatchesFormatsWithoutRegardToCase() {
     testing::TempDir dir;
     for (const char* name : {"DVDFNEW.ini", "DVDFROM.INI", "dvdfsmall.ini", "OTHER.INI", "notes.txt"})
