@@ -1,6 +1,6 @@
 #include "config/format_descriptor.h"
 
-#include <cctype>
+#include <array>
 #include <cstring>
 #include <memory>
 
@@ -41,12 +41,14 @@ bool AllInSet(const std::string& text, size_t length, CharacterSet set) {
 bool IsDateText(const std::string& text) {
   if (text.size() < kDateLength) return false;
   for (size_t i = 0; i < kDateLength; ++i)
-    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return false;
+    if (text[i] < '0' || text[i] > '9') return false;
   return true;
 }
 
+// a-z only: bytes of other characters (and of UTF-8 sequences) stay as they are.
 std::string UpperCase(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return text;
 }
 
@@ -169,7 +171,7 @@ const SavedText kSavedTexts[] = {
     {&DiscIdentification::applicationId, &Job::applicationId, 127, "application_id", SaveCheck::kA, true},
     {&DiscIdentification::creationDate, &Job::creationDate, 16, "creation", SaveCheck::kDate, true},
     {&DiscIdentification::modificationDate, &Job::modificationDate, 16, "modification", SaveCheck::kDate, true},
-    {&DiscIdentification::expirationDate, &Job::expirationDate, 16, "expiration", SaveCheck::kNone, false},
+    {&DiscIdentification::expirationDate, &Job::expirationDate, 16, "expiration", SaveCheck::kDate, false},
     {&DiscIdentification::effectiveDate, &Job::effectiveDate, 16, "effective", SaveCheck::kDate, true},
     {&DiscIdentification::albumId, &Job::albumId, 127, "album", SaveCheck::kD, true},
     {&DiscIdentification::discNumber, &Job::volumeNumber, 7, "volume_number", SaveCheck::kNone, true},
@@ -185,6 +187,34 @@ bool PassesCheck(const std::string& value, SaveCheck check) {
     case SaveCheck::kDate: return IsDateText(value);
   }
   return false;
+}
+
+using SavedValues = std::array<std::string, std::size(kSavedTexts)>;
+
+// A dialog text as it is stored: cut, upper-cased; an empty expiration date
+// means none.
+std::string StoredForm(const DiscIdentification& texts, const SavedText& saved) {
+  std::string value = (texts.*saved.text).substr(0, saved.longest);
+  if (saved.upperCase) value = UpperCase(value);
+  if (saved.field == &Job::expirationDate && value.empty()) value = kNoExpiration;
+  return value;
+}
+
+// Writes every key, stopping at the first that fails, which is reported.
+bool WriteDiscIdentification(Job& job, const SavedValues& values) {
+  for (size_t i = 0; i < values.size(); ++i) {
+    std::string reason;
+    if (platform::WritePrivateProfileString(kSection, kSavedTexts[i].key, values[i].c_str(),
+                                            job.loadedDescriptorPath, reason)) {
+      continue;
+    }
+    ShowMessage(job,
+                Format("Could not write the disc identification to %s: %s. The values in use are unchanged.",
+                       job.loadedDescriptorPath.c_str(), reason.c_str()),
+                kWarningCaption);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -215,25 +245,26 @@ void ChooseFormatDescriptor(Job& job) {
   LoadDescriptorFrom(job, *chosen);
 }
 
-bool SaveDiscIdentification(Job& job, const DiscIdentification& texts) {
-  bool illegalCharacters = false;
-  bool unwritten = false;
-  for (const SavedText& saved : kSavedTexts) {
-    std::string value = (texts.*saved.text).substr(0, saved.longest);
-    if (saved.upperCase) value = UpperCase(value);
-    job.*saved.field = value;
-    if (!PassesCheck(value, saved.check)) illegalCharacters = true;
-    if (!platform::WritePrivateProfileString(kSection, saved.key, value.c_str(), job.loadedDescriptorPath))
-      unwritten = true;
+DiscIdentificationSave SaveDiscIdentification(Job& job, const DiscIdentification& texts) {
+  SavedValues values;
+  const std::string DiscIdentification::*firstRefused = nullptr;
+  for (size_t i = 0; i < values.size(); ++i) {
+    values[i] = StoredForm(texts, kSavedTexts[i]);
+    if (!firstRefused && !PassesCheck(values[i], kSavedTexts[i].check)) firstRefused = kSavedTexts[i].text;
   }
-  if (unwritten) {
-    ShowMessage(job,
-                Format("Could not write the disc identification to %s. The values hold until the program ends.",
-                       job.loadedDescriptorPath.c_str()),
-                kWarningCaption);
+  if (firstRefused &&
+      !AskYesNo(job, "One or more use characters outside the standards character set.", "Ignor these errors?")) {
+    return {false, firstRefused};
   }
-  if (!illegalCharacters) return true;
-  return AskYesNo(job, "One or more use characters outside the standards character set.", "Ignor these errors?");
+  if (!WriteDiscIdentification(job, values)) return {false, nullptr};
+  for (size_t i = 0; i < values.size(); ++i) job.*kSavedTexts[i].field = values[i];
+  return {true, nullptr};
+}
+
+size_t LongestDiscIdentificationText(const std::string DiscIdentification::*text) {
+  for (const SavedText& saved : kSavedTexts)
+    if (saved.text == text) return saved.longest;
+  return 0;
 }
 
 bool IsACharacters(const std::string& text, size_t length) { return AllInSet(text, length, CharacterSet::kA); }

@@ -41,10 +41,25 @@ struct DiscIdentification {
   std::string discsInSet;
 };
 
-// Stores the dialog's texts in the Job and writes them to the loaded
-// descriptor file. True when the dialog may close: no character-set errors,
-// or the operator chose to ignore them.
-bool SaveDiscIdentification(Job& job, const DiscIdentification& texts);
+// What confirming the Disc Identification Options dialog came to.
+struct DiscIdentificationSave {
+  bool mayClose = false;
+  // The first text, in the order of saving, that failed its check when the
+  // operator chose to correct the texts; null otherwise.
+  const std::string DiscIdentification::*refusedText = nullptr;
+};
+
+// Reads the dialog's texts (each cut to its longest length and, all but the
+// expiration date, with a-z upper-cased) and checks them. When a check fails
+// the operator is asked whether to ignore the errors; No keeps the dialog
+// open with nothing stored or written. Otherwise the texts are written to the
+// loaded descriptor file and, once every key is written, stored in the Job.
+// A file that can not be written is reported, with why; the Job then keeps
+// its values and the dialog stays open.
+DiscIdentificationSave SaveDiscIdentification(Job& job, const DiscIdentification& texts);
+
+// The longest text, in bytes, the field of the dialog takes.
+size_t LongestDiscIdentificationText(const std::string DiscIdentification::*text);
 
 // True when each of the first `length` characters of `text` belongs to the
 // set: the ISO 9660 a-characters, d-characters, or those of a file

@@ -94,6 +94,20 @@ std::optional<Stamp> StampOfStat(const struct stat& st) {
                static_cast<int64_t>(st.st_mtim.tv_nsec)};
 }
 
+// Why the last write of this thread failed, for the caller who asks.
+thread_local std::string failureReason;
+
+bool Fail(std::string reason) {
+  failureReason = std::move(reason);
+  return false;
+}
+
+// The reason for a path that exists but is no readable regular file.
+std::string NotAProfileFile(const std::string& path) {
+  if (IsDirectory(path)) return "it is a folder";
+  return "it is not a readable file";
+}
+
 std::optional<Stamp> StampOf(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;
@@ -340,8 +354,9 @@ void Forget(const std::string& path) { TheCache().erase(path); }
 bool Remember(const std::string& path, CachedFile& entry) {
   auto stamp = StampOf(path);
   if (!stamp) {
+    std::string reason = LastErrorText();
     Forget(path);
-    return false;
+    return Fail(std::move(reason));
   }
   entry.stamp = *stamp;
   return true;
@@ -372,6 +387,7 @@ bool WriteAtEnd(const std::string& path, CachedFile& entry, const std::string& t
                 bool existed) {
   File* out = Appender(path, entry);
   if (!out || !out->WriteText(text)) {
+    std::string reason = out ? out->LastError() : LastErrorText();
     bool opened = out != nullptr;
     entry.appender.reset();
     if (!existed) {
@@ -381,12 +397,13 @@ bool WriteAtEnd(const std::string& path, CachedFile& entry, const std::string& t
       [[maybe_unused]] int ignored = ::truncate(path.c_str(), static_cast<off_t>(sizeBefore));
     }
     Forget(path);
-    return false;
+    return Fail(std::move(reason));
   }
   auto stamp = StampOf(*out);
   if (!stamp) {
+    std::string reason = LastErrorText();
     Forget(path);
-    return false;
+    return Fail(std::move(reason));
   }
   entry.stamp = *stamp;
   return true;
@@ -423,6 +440,7 @@ bool Rewrite(const std::string& path, CachedFile& entry, const std::string& prev
   auto out = File::Open(path, File::Mode::kCreate);
   bool ok = out && out->WriteText(text) && out->Close();
   if (!ok) {
+    std::string reason = out ? out->LastError() : LastErrorText();
     if (out) {
       if (auto again = File::Open(path, File::Mode::kCreate)) {
         again->WriteText(previous);
@@ -430,7 +448,7 @@ bool Rewrite(const std::string& path, CachedFile& entry, const std::string& prev
       }
     }
     Forget(path);
-    return false;
+    return Fail(std::move(reason));
   }
   entry.file.Reindex();
   return Remember(path, entry);
@@ -443,13 +461,13 @@ bool SetValue(const std::string& path, std::string_view section, std::string_vie
   line.append(1, '=').append(value);
   if (HasLineBreak(section) || section.find(']') != std::string_view::npos || HasLineBreak(key) ||
       HasLineBreak(value) || ShapeOf(line).kind != LineShape::kEntry) {
-    return false;
+    return Fail("a name or value holds a line break, or the key can not be told from its value");
   }
 
   CachedFile* entry = Current(path);
   bool existed = entry != nullptr;
   if (!entry) {
-    if (PathExists(path)) return false;  // something that is not a readable file
+    if (PathExists(path)) return Fail(NotAProfileFile(path));
     auto fresh = std::make_unique<CachedFile>();
     entry = fresh.get();
     TheCache()[path] = std::move(fresh);
@@ -481,7 +499,7 @@ bool SetValue(const std::string& path, std::string_view section, std::string_vie
 
 bool RemoveKey(const std::string& path, std::string_view section, std::string_view key) {
   CachedFile* entry = Current(path);
-  if (!entry) return !PathExists(path);
+  if (!entry) return !PathExists(path) || Fail(NotAProfileFile(path));
   ProfileFile& file = entry->file;
   std::string previous = file.Render();
   bool changed = false;
@@ -497,7 +515,7 @@ bool RemoveKey(const std::string& path, std::string_view section, std::string_vi
 
 bool RemoveSection(const std::string& path, std::string_view section) {
   CachedFile* entry = Current(path);
-  if (!entry) return !PathExists(path);
+  if (!entry) return !PathExists(path) || Fail(NotAProfileFile(path));
   if (!entry->file.FindSection(section)) return true;
   std::string previous = entry->file.Render();
   entry->file.EraseSection(section);
@@ -538,16 +556,24 @@ bool HoldProfileAppends(const std::string& path) {
 
 bool WritePrivateProfileString(const char* section, const char* key, const char* value,
                                const std::string& path) {
+  failureReason.clear();
   if (!section && !key && !value) {
     auto it = TheCache().find(path);
     const bool written = it == TheCache().end() || WritePending(path, *it->second);
     Forget(path);
     return written;
   }
-  if (!section) return false;
+  if (!section) return Fail("no section is named");
   if (!key) return RemoveSection(path, section);
   if (!value) return RemoveKey(path, section, key);
   return SetValue(path, section, key, value);
+}
+
+bool WritePrivateProfileString(const char* section, const char* key, const char* value,
+                               const std::string& path, std::string& reason) {
+  if (WritePrivateProfileString(section, key, value, path)) return true;
+  reason = failureReason.empty() ? "the write failed" : failureReason;
+  return false;
 }
 
 }  // namespace pravel::platform

@@ -29,6 +29,10 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 // not be written.
 bool WritePrivateProfileString(const char* section, const char* key, const char* value,
                                const std::string& path);
+// The same; when it returns false, `reason` says why, in the system's words
+// where the system refused ("Not a directory", "No space left on device").
+bool WritePrivateProfileString(const char* section, const char* key, const char* value,
+                               const std::string& path, std::string& reason);
 
 // The length of a profile file this process holds in its cache, as its last
 // read or write left it (no look at the file system); nullopt when the file

@@ -189,7 +189,7 @@ class FormatDescriptorTest : public ::testing::Test {
   static DiscIdentification LegalTexts() {
     return {"linux",      "my_disc",          "copy.txt;1",       "abs.txt",          "bib.txt",
             "acme, inc.", "the preparer",     "app",              "2001020304050600", "2002020304050600",
-            "later",      "2003020304050600", "album_1",          "2a",               "3b"};
+            "",           "2003020304050600", "album_1",          "2a",               "3b"};
   }
 
   TempDir dir;
@@ -261,16 +261,16 @@ TEST_F(FormatDescriptorTest, LongValuesAreCutAndShortDatesReplaced) {
 TEST_F(FormatDescriptorTest, SaveStoresUpperCasedTextsCutToTheirLengthsAndWritesThemBack) {
   LoadFormatDescriptor(t.job);
   t.ui.messages.clear();
-  EXPECT_TRUE(SaveDiscIdentification(t.job, LegalTexts()));
+  EXPECT_TRUE(SaveDiscIdentification(t.job, LegalTexts()).mayClose);
   EXPECT_TRUE(t.ui.messages.empty());
   EXPECT_EQ(t.job.publisherId, "ACME, INC.");
-  EXPECT_EQ(t.job.expirationDate, "later") << "the expiration date keeps its case";
+  EXPECT_EQ(t.job.expirationDate, "0000000000000000") << "an empty expiration date means none";
   EXPECT_EQ(t.job.volumeNumber, "2A");
   EXPECT_EQ(t.job.volumeSetSize, "3B");
   EXPECT_EQ(ReadFile(t.job.descriptorPath),
             "[cdformat]\r\nsystem_id=LINUX\r\nvolume_id=MY_DISC\r\ncopyright=COPY.TXT;1\r\nabstract=ABS.TXT\r\n"
             "biblio=BIB.TXT\r\npublisher=ACME, INC.\r\npreparer=THE PREPARER\r\napplication_id=APP\r\n"
-            "creation=2001020304050600\r\nmodification=2002020304050600\r\nexpiration=later\r\n"
+            "creation=2001020304050600\r\nmodification=2002020304050600\r\nexpiration=0000000000000000\r\n"
             "effective=2003020304050600\r\nalbum=ALBUM_1\r\nvolume_number=2A\r\nvolume_set_size=3B\r\n");
   LoadFormatDescriptor(t.job);
   EXPECT_TRUE(t.ui.messages.empty());
@@ -278,41 +278,132 @@ TEST_F(FormatDescriptorTest, SaveStoresUpperCasedTextsCutToTheirLengthsAndWrites
   EXPECT_EQ(t.job.creationDate, "2001020304050600");
 
   DiscIdentification texts = LegalTexts();
-  texts.systemId = std::string(40, 'X');
+  texts.systemId = std::string(40, 'x');
   texts.discNumber = "123456789";
-  EXPECT_TRUE(SaveDiscIdentification(t.job, texts));
+  EXPECT_TRUE(SaveDiscIdentification(t.job, texts).mayClose);
   EXPECT_EQ(t.job.systemId, std::string(31, 'X'));
   EXPECT_EQ(t.job.volumeNumber, "1234567");
-
-  // A file that can not be written: the values hold all the same.
-  WriteFile(dir / "afile", "x");
-  t.job.descriptorPath = t.job.loadedDescriptorPath = dir / "afile/DVDFROM.INI";
-  EXPECT_TRUE(SaveDiscIdentification(t.job, LegalTexts()));
-  testing::ExpectOneMessage(t.ui, {"Could not write the disc identification to " + (dir / "afile/DVDFROM.INI") +
-                                   ". The values hold until the program ends."},
-                            "Configuration error!");
-  EXPECT_EQ(t.job.systemId, "LINUX");
+  EXPECT_EQ(LongestDiscIdentificationText(&DiscIdentification::systemId), 31u);
+  EXPECT_EQ(LongestDiscIdentificationText(&DiscIdentification::discsInSet), 7u);
 }
 
-TEST_F(FormatDescriptorTest, SaveWithAShortDateWritesFirstAndThenAsks) {
+// One text of the dialog changed from the legal set: what the Job then holds,
+// or that the text is refused (the operator answering No to the question).
+TEST_F(FormatDescriptorTest, EachTextIsStoredUpperCasedOrRefusedByItsCheck) {
+  using Text = std::string DiscIdentification::*;
+  struct Case {
+    Text text;
+    std::string Job::*field;
+    std::string typed;
+    std::string stored;  // empty: refused
+  };
+  const std::string longDate = "20020203040506001234";
+  const Case cases[] = {
+      {&DiscIdentification::systemId, &Job::systemId, "linux 2.6", "LINUX 2.6"},
+      {&DiscIdentification::systemId, &Job::systemId, "a~b", ""},
+      {&DiscIdentification::volumeId, &Job::volumeId, "my disc_2", "MY DISC_2"},
+      {&DiscIdentification::volumeId, &Job::volumeId, "my-disc", ""},
+      {&DiscIdentification::copyrightsFile, &Job::copyrightFileId, "c.txt;1", "C.TXT;1"},
+      {&DiscIdentification::abstractFile, &Job::abstractFileId, "a/b", ""},
+      {&DiscIdentification::publisher, &Job::publisherId, "caf\xC3\xA9", ""},
+      {&DiscIdentification::albumId, &Job::albumId, "album.1", ""},
+      {&DiscIdentification::creationDate, &Job::creationDate, "2002020304050600", "2002020304050600"},
+      {&DiscIdentification::creationDate, &Job::creationDate, longDate, longDate.substr(0, 16)},
+      {&DiscIdentification::modificationDate, &Job::modificationDate, "20020203040506", ""},
+      {&DiscIdentification::effectiveDate, &Job::effectiveDate, "200202030405060x", ""},
+      {&DiscIdentification::expirationDate, &Job::expirationDate, "", "0000000000000000"},
+      {&DiscIdentification::expirationDate, &Job::expirationDate, "2030010100000000", "2030010100000000"},
+      {&DiscIdentification::expirationDate, &Job::expirationDate, "later", ""},
+      {&DiscIdentification::expirationDate, &Job::expirationDate, "0", ""},
+      // Unchecked; only a-z change, never the bytes of other characters.
+      {&DiscIdentification::discNumber, &Job::volumeNumber, "2a\xC3\xA9", "2A\xC3\xA9"},
+  };
   LoadFormatDescriptor(t.job);
+  ASSERT_TRUE(SaveDiscIdentification(t.job, LegalTexts()).mayClose);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    t.ui.messages.clear();
+    const Job before = t.job;
+    const std::string fileBefore = ReadFile(t.job.descriptorPath);
+    DiscIdentification texts = LegalTexts();
+    texts.*c.text = c.typed;
+    const bool refused = c.stored.empty();
+    if (refused) t.ui.QueueAnswers({Answer::kNo});
+    const DiscIdentificationSave result = SaveDiscIdentification(t.job, texts);
+    EXPECT_EQ(result.mayClose, !refused);
+    EXPECT_EQ(t.ui.messages.size(), refused ? 1u : 0u);
+    if (refused) {
+      EXPECT_TRUE(result.refusedText == c.text);
+      EXPECT_EQ(t.job.*c.field, before.*c.field);
+      EXPECT_EQ(ReadFile(t.job.descriptorPath), fileBefore);
+    } else {
+      EXPECT_TRUE(result.refusedText == nullptr);
+      EXPECT_EQ(t.job.*c.field, c.stored);
+    }
+  }
+}
+
+TEST_F(FormatDescriptorTest, NoToTheQuestionStoresAndWritesNothingAndYesBoth) {
+  LoadFormatDescriptor(t.job);
+  ASSERT_TRUE(SaveDiscIdentification(t.job, LegalTexts()).mayClose);
   t.ui.messages.clear();
+  const Job before = t.job;
+  const std::string fileBefore = ReadFile(t.job.descriptorPath);
   DiscIdentification texts = LegalTexts();
+  texts.systemId = "new system";
   texts.modificationDate = "20020203040506";
+  texts.albumId = "album-1";  // the hyphen is no d-character
   t.ui.QueueAnswers({Answer::kNo});
-  EXPECT_FALSE(SaveDiscIdentification(t.job, texts)) << "No keeps the dialog open";
-  EXPECT_TRUE(testing::Contains(ReadFile(t.job.descriptorPath), "\r\nmodification=20020203040506\r\n"));
-  EXPECT_EQ(t.job.modificationDate, "20020203040506");
+  const DiscIdentificationSave no = SaveDiscIdentification(t.job, texts);
+  EXPECT_FALSE(no.mayClose) << "No keeps the dialog open";
+  EXPECT_TRUE(no.refusedText == &DiscIdentification::modificationDate) << "the first refused, in saving order";
   testing::ExpectOneMessage(t.ui, {"One or more use characters outside the standards character set."},
                             "Ignor these errors?");
+  EXPECT_EQ(t.ui.messages[0].text, "One or more use characters outside the standards character set.");
   EXPECT_EQ(t.ui.messages[0].buttons, platform::Buttons::kYesNo);
   EXPECT_EQ(t.ui.messages[0].icon, platform::Icon::kQuestion);
+  EXPECT_EQ(ReadFile(t.job.descriptorPath), fileBefore);
+  EXPECT_EQ(t.job.systemId, before.systemId);
+  EXPECT_EQ(t.job.modificationDate, before.modificationDate);
+  EXPECT_EQ(t.job.albumId, before.albumId);
 
   t.ui.QueueAnswers({Answer::kYes});
-  texts.modificationDate = "2002020304050600";
-  texts.albumId = "album-1";  // the hyphen is no d-character
-  EXPECT_TRUE(SaveDiscIdentification(t.job, texts)) << "Yes ignores the errors";
+  const DiscIdentificationSave yes = SaveDiscIdentification(t.job, texts);
+  EXPECT_TRUE(yes.mayClose) << "Yes ignores the errors";
+  EXPECT_TRUE(yes.refusedText == nullptr);
+  EXPECT_EQ(t.job.systemId, "NEW SYSTEM");
+  EXPECT_EQ(t.job.modificationDate, "20020203040506");
   EXPECT_EQ(t.job.albumId, "ALBUM-1");
+  const std::string written = ReadFile(t.job.descriptorPath);
+  EXPECT_TRUE(testing::Contains(written, "\r\nmodification=20020203040506\r\n"));
+  EXPECT_TRUE(testing::Contains(written, "\r\nalbum=ALBUM-1\r\n"));
+}
+
+TEST_F(FormatDescriptorTest, AFileThatCanNotBeWrittenIsReportedAndTheJobKeepsItsValues) {
+  LoadFormatDescriptor(t.job);
+  t.ui.messages.clear();
+  // Below a regular file nothing can be created, not even by root.
+  WriteFile(dir / "afile", "x");
+  t.job.loadedDescriptorPath = dir / "afile/DVDFROM.INI";
+  const Job before = t.job;
+  const DiscIdentificationSave result = SaveDiscIdentification(t.job, LegalTexts());
+  EXPECT_FALSE(result.mayClose);
+  EXPECT_TRUE(result.refusedText == nullptr) << "no one text is at fault";
+  testing::ExpectOneMessage(t.ui, {}, "Configuration error!");
+  EXPECT_EQ(t.ui.messages[0].text, "Could not write the disc identification to " + (dir / "afile/DVDFROM.INI") +
+                                       ": Not a directory. The values in use are unchanged.");
+  EXPECT_EQ(t.job.systemId, before.systemId);
+  EXPECT_EQ(t.job.publisherId, before.publisherId);
+  EXPECT_EQ(t.job.volumeSetSize, before.volumeSetSize);
+  EXPECT_EQ(ReadFile(dir / "afile"), "x");
+
+  // A folder where the file should be: the write is refused, saying so.
+  t.ui.messages.clear();
+  MakeDirs(dir / "DVDFDIR.INI");
+  t.job.loadedDescriptorPath = dir / "DVDFDIR.INI";
+  EXPECT_FALSE(SaveDiscIdentification(t.job, LegalTexts()).mayClose);
+  testing::ExpectOneMessage(t.ui, {dir / "DVDFDIR.INI", ": it is a folder."}, "Configuration error!");
+  EXPECT_EQ(t.job.systemId, before.systemId);
 }
 
 TEST_F(FormatDescriptorTest, ChoosingAsksForDescriptorFilesLoadsTheChosenOneAndRefusesOthers) {

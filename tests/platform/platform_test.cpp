@@ -127,9 +127,35 @@ TEST(ProfileWrite, RefusesWhatWouldBreakTheFile) {
   EXPECT_FALSE(Put(path, "s]", "k", "v"));
   EXPECT_FALSE(Put(path, nullptr, "k", "v"));
   EXPECT_FALSE(Exists(path));
-  EXPECT_FALSE(Put(dir / "no/such/dir/a.ini", "s", "k", "v"));
+}
+
+TEST(ProfileWrite, AFailedWriteSaysWhy) {
+  TempDir dir;
   testing::MakeDirs(dir / "adir.ini");
-  EXPECT_FALSE(Put(dir / "adir.ini", "s", "k", "v"));
+  WriteFile(dir / "afile", "a regular file, so nothing can be created below it");
+  WriteFile(dir / "kept.ini", "[s]\r\nk=1\r\n");
+  struct Case {
+    std::string path;
+    const char* key;
+    const char* value;
+    std::string reason;
+  };
+  for (const Case& c : {Case{dir / "no/such/dir/a.ini", "k", "v", "No such file or directory"},
+                        Case{dir / "afile/a.ini", "k", "v", "Not a directory"},
+                        Case{dir / "adir.ini", "k", "v", "it is a folder"},
+                        Case{dir / "adir.ini", "k", nullptr, "it is a folder"},
+                        Case{dir / "kept.ini", "k", "two\nlines",
+                             "a name or value holds a line break, or the key can not be told from its value"}}) {
+    SCOPED_TRACE(c.path);
+    std::string reason;
+    EXPECT_FALSE(WritePrivateProfileString("s", c.key, c.value, c.path, reason));
+    EXPECT_EQ(reason, c.reason);
+  }
+  std::string reason = "untouched";
+  EXPECT_TRUE(WritePrivateProfileString("s", "k", "2", dir / "kept.ini", reason));
+  EXPECT_EQ(reason, "untouched") << "a write that succeeds gives no reason";
+  EXPECT_FALSE(WritePrivateProfileString(nullptr, "k", "v", dir / "kept.ini", reason));
+  EXPECT_EQ(reason, "no section is named");
 }
 
 TEST(ProfileCache, ChangesByOtherWritersAreSeen) {
