@@ -25,12 +25,14 @@ constexpr PanelHotArea kHotAreas[] = {
 
 void SetTreeListPath(Job& job) { job.treeListPath = job.tempDir + "tm.txt"; }
 
-// Tree build, then output; the error marker on any failure.
+// Tree build, then output; the error marker on any failure. A scan the
+// operator stopped has said so already: no further message.
 bool BuildAndDeliver(Driver& driver) {
   Job& job = driver.job;
   SetTreeListPath(job);
+  job.stoppedByOperator = 0;
   if (!driver.stages.BuildTreeListing(job)) {
-    ShowMessage(job, kNoTreeMessage, "Disc Image Builder Error!");
+    if (!job.stoppedByOperator) ShowMessage(job, kNoTreeMessage, "Disc Image Builder Error!");
     MarkRunFailed(driver);
     return false;
   }

@@ -238,11 +238,11 @@ void ChooseFormatDescriptor(Job& job) {
                 "Project Error!");
     return;
   }
-  job.descriptorPath = job.upperCaseNames ? UpperCase(*chosen) : *chosen;
+  // The path stays as chosen whatever the upper-case names option says: on a
+  // case-sensitive file system another spelling names another file, or none.
+  job.descriptorPath = *chosen;
   job.mainWindow->ShowDescriptorPath(job.descriptorPath);
-  // The file itself is loaded: on a case-sensitive file system the upper-case
-  // form of its name may name no file at all.
-  LoadDescriptorFrom(job, *chosen);
+  LoadDescriptorFrom(job, job.descriptorPath);
 }
 
 DiscIdentificationSave SaveDiscIdentification(Job& job, const DiscIdentification& texts) {

@@ -18,7 +18,8 @@ std::string DefaultDescriptorPath();
 void LoadFormatDescriptor(Job& job);
 
 // Lets the operator pick another descriptor file; the chosen file becomes
-// job.descriptorPath, is shown in the status panel and is loaded.
+// job.descriptorPath exactly as chosen, is shown in the status panel and is
+// loaded. A wrong extension or a path too long for the field changes nothing.
 void ChooseFormatDescriptor(Job& job);
 
 // The fifteen texts of the Disc Identification Options dialog, named after

@@ -334,6 +334,7 @@ class TreeScan {
   }
 
   bool ExpandFolder(uint32_t index) {
+    if (StopRequestedByOperator(job_)) return false;
     const std::string folder = job_.sourcePaths[index];
     std::vector<platform::DirEntry> items;
     std::string error;

@@ -320,6 +320,7 @@ DirectoryPlace Builder::ParentPlaceOf(long n) const {
 // One directory's records in both trees: "." and "..", then one record per
 // line of its sorted listing.
 bool Builder::BuildDirectory(long n, bool adding) {
+  if (StopRequestedByOperator(job_)) return false;
   iso_.Clear();
   joliet_.Clear();
   DirectoryPlace self = adding ? PlaceOf(n) : DirectoryPlace{};

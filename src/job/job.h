@@ -178,6 +178,7 @@ struct Job {
   // configuration when tape work starts, unless one is given (tests).
   std::shared_ptr<platform::TapeLibrary> tapeLibrary;
   std::string statusText;  // the last status line, shown again on repaint
+  int stoppedByOperator = 0;  // this run was stopped at the operator's request
   std::shared_ptr<ShortNameTable> shortNames;  // built on first use
 
   // Appends a source path, keeping sourceCount in step. Refuses (false) past

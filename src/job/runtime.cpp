@@ -50,7 +50,9 @@ void SetBusyCursor(Job& job, bool busy) {
 }
 
 bool StopRequestedByOperator(Job& job) {
+  if (job.stoppedByOperator) return true;
   if (!job.mainWindow || !job.mainWindow->StopRequested()) return false;
+  job.stoppedByOperator = 1;
   ShowMessage(job, "Premastering stopped by the operator.", "Operations error!");
   return true;
 }

@@ -31,8 +31,9 @@ void ShowMakingLabel(Job& job);
 void SetBusyCursor(Job& job, bool busy);
 
 // True when the operator has asked to stop the run; the message
-// "Premastering stopped by the operator." has been shown then. Stages call it
-// between units of work and fail when it is true.
+// "Premastering stopped by the operator." has been shown then, once per run,
+// and job.stoppedByOperator is set. Stages call it between units of work and
+// fail when it is true.
 bool StopRequestedByOperator(Job& job);
 
 // printf into a std::string.

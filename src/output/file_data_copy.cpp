@@ -31,7 +31,7 @@ bool CopyRecord(Job& job, size_t index, VolumeSink& image, SourceReader& reader,
     SourceReader::Piece piece = reader.Next();
     if (!piece.failure.empty()) return RefuseSource(job, record.path, piece.failure);
     if (piece.record != index) return RefuseSource(job, record.path, "its bytes were read out of order");
-    if (piece.size > 0 && !image.Append(piece.data, piece.size)) return false;
+    if (piece.size > 0 && (StopRequestedByOperator(job) || !image.Append(piece.data, piece.size))) return false;
     progress.Advance(piece.size);
     if (piece.last) break;
   }

@@ -56,7 +56,8 @@ class VolumeImageWriter final : public VolumeSink {
 
 // Appends the file data of the sorted list, each file at its start sector
 // (zeros fill a gap), then zeros up to the closing anchor and the anchor.
-// The sink stands at fileDataStart. False after a message.
+// The sink stands at fileDataStart. Before each block of file data it asks
+// whether the operator stopped the run. False after a message.
 bool AppendFileDataAndAnchor(Job& job, VolumeSink& sink);
 
 // Copies the file data of the sorted list into the layer images and closes

@@ -19,6 +19,11 @@ Answer ScriptedUi::ShowMessage(const std::string& text, const std::string& capti
   return answer;
 }
 
+bool ScriptedUi::StopRequested() const {
+  const int asked = stopChecks++;
+  return stopAfterChecks >= 0 && asked >= stopAfterChecks;
+}
+
 void ScriptedUi::StartTimer(int id, int periodMs) {
   StopTimer(id);
   runningTimers.emplace_back(id, periodMs);

@@ -26,6 +26,7 @@ class ScriptedUi final : public Ui {
                      Icon icon) override;
   void ShowStatus(const std::string& text) override { statusLines.push_back(text); }
   void ShowMakingLabel() override { statusLines.push_back("Making DVD:"); }
+  bool StopRequested() const override;
   void SetCursor(Cursor cursor) override { this->cursor = cursor; }
   void StartTimer(int id, int periodMs) override;
   void StopTimer(int id) override;
@@ -47,6 +48,9 @@ class ScriptedUi final : public Ui {
   std::vector<std::string> statusLines;
   std::vector<std::string> unexpected;  // questions asked with no answer queued
   std::deque<Answer> answers;
+  // StopRequested() answers false this many times, then true; -1: never.
+  int stopAfterChecks = -1;
+  mutable int stopChecks = 0;  // how often StopRequested() was asked
   std::vector<std::pair<int, int>> runningTimers;  // id, period
   std::vector<int> timersStarted;
   std::optional<std::string> fileToChoose;  // the file-open dialog's answer

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 
 #include "e2e/installation.h"
 #include "support/test_support.h"
@@ -275,6 +276,90 @@ TEST(DriverFailure, AFailedStageMarksTheRunAndEndsTheProgram) {
     EXPECT_TRUE(r.t.ui.closed);
     EXPECT_EQ(r.stages.Called("tree"), failing != "load");
     EXPECT_EQ(r.stages.Called(c.batch ? "output-images" : "output-tape"), failing != "load" && failing != "tree");
+  }
+}
+
+// A batch run of the production stages over a small title: the folders A
+// and B/C, one file in each of A, C and the root, and AUTORUN.INF. The scan
+// lists 3 folders, the builder makes 4 directories in each of its 2 passes,
+// and the copy writes 4 blocks (one per file): 15 looks at the stop request.
+struct StopRig {
+  StopRig() : stages(MakeProductionStages()), driver(t.job, *stages) {
+    for (const char* sub : {"tmp", "template", "images"}) testing::MakeDirs(dir / sub);
+    testing::WriteFile(dir / "title/A/ONE.TXT", "one");
+    testing::WriteFile(dir / "title/B/C/TWO.TXT", std::string(5000, '2'));
+    testing::WriteFile(dir / "title/ROOT.TXT", "root");
+    Job& job = t.job;
+    job.tempDir = dir / "tmp/";
+    job.templateDir = dir / "template";
+    job.imagePath1 = dir / "images/CONTROL.IMG";
+    job.imagePath2 = dir / "images/LAYER01.IMG";
+    job.freeSectors1 = 4000000000u;
+    job.noWarningMessagesOutput = 1;
+    job.volumeId = "STOP";
+    job.projectPath = dir / "title";
+    job.autorunArg = "SETUP.EXE";
+    job.noWarnings = 1;  // the temporary directory's path is in lower case
+    job.batchMode = 1;
+  }
+  void RunBatch() {
+    t.ui.StartTimer(kBatchLoadTimer, kBatchTimerPeriodMs);
+    while (auto timer = t.ui.WaitForTimer()) OnBatchTimer(driver, *timer);
+  }
+  std::vector<std::string> FilesIn(const std::string& sub) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / sub)) names.push_back(entry.path().filename());
+    return names;
+  }
+  bool Showed(const std::string& prefix) const {
+    return std::any_of(t.ui.statusLines.begin(), t.ui.statusLines.end(),
+                       [&](const std::string& line) { return line.starts_with(prefix); });
+  }
+
+  TempDir dir;
+  TestJob t;
+  std::unique_ptr<Stages> stages;
+  Driver driver;
+};
+
+TEST(StopRequest, ARunThatIsNotStoppedLooksAtTheRequestInEveryStage) {
+  StopRig r;
+  r.RunBatch();
+  EXPECT_TRUE(r.t.ui.messages.empty()) << r.t.ui.messages.at(0).text;
+  EXPECT_FALSE(r.driver.runFailed);
+  EXPECT_EQ(r.FilesIn("images").size(), 2u);
+  EXPECT_EQ(r.t.ui.stopChecks, 3 + 2 * 4 + 4);
+}
+
+// A stop in the scan, in the builder's second pass or in the copy: the one
+// message, the marker, no image (finished or not) and no temporary file.
+TEST(StopRequest, AStopAtEachPointFailsTheRunCleanly) {
+  struct Case {
+    const char* where;
+    int stopAfterChecks;
+    const char* reached;     // a status line the stage shows
+    const char* notReached;  // one of the stage after it
+  };
+  for (const Case& c : {Case{"scan", 1, "Building directory and file tree", " Scanning -> "},
+                        Case{"builder", 3 + 4 + 1, " Adding to TOC -> ", "Add to image -> "},
+                        Case{"copy", 3 + 8 + 2, "Add to image -> ", ""}}) {
+    SCOPED_TRACE(c.where);
+    StopRig r;
+    r.t.ui.stopAfterChecks = c.stopAfterChecks;
+    r.RunBatch();
+    std::vector<std::string> said;
+    for (const auto& message : r.t.ui.messages) said.push_back(message.caption + ": " + message.text);
+    EXPECT_EQ(said, std::vector<std::string>{"Operations error!: Premastering stopped by the operator."});
+    EXPECT_EQ(r.t.ui.stopChecks, c.stopAfterChecks + 1) << "the first stop ends the run";
+    EXPECT_TRUE(r.Showed(c.reached));
+    if (*c.notReached) {
+      EXPECT_FALSE(r.Showed(c.notReached));
+    }
+    EXPECT_TRUE(r.driver.runFailed);
+    EXPECT_TRUE(Exists(r.dir / "template/_cdferr"));
+    EXPECT_TRUE(r.t.ui.closed);
+    EXPECT_EQ(r.FilesIn("images"), std::vector<std::string>{});
+    EXPECT_EQ(r.FilesIn("tmp"), std::vector<std::string>{}) << "tree listing, alias and builder files";
   }
 }
 

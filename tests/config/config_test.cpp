@@ -3,6 +3,7 @@
 #include "config/install_config.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 
@@ -406,48 +407,69 @@ TEST_F(FormatDescriptorTest, AFileThatCanNotBeWrittenIsReportedAndTheJobKeepsIts
   EXPECT_EQ(t.job.systemId, before.systemId);
 }
 
-TEST_F(FormatDescriptorTest, ChoosingAsksForDescriptorFilesLoadsTheChosenOneAndRefusesOthers) {
+TEST_F(FormatDescriptorTest, ChoosingAsksForDescriptorFilesAndCancelChangesNothing) {
   t.ui.fileToChoose.reset();
   ChooseFormatDescriptor(t.job);
   ASSERT_EQ(t.ui.fileRequests.size(), 1u);
   EXPECT_EQ(t.ui.fileRequests[0].filter, "Formats(DVDF*.INI)|DVDF*.INI|");
   EXPECT_EQ(t.ui.fileRequests[0].initialDir, InstallationDirectory());
   EXPECT_TRUE(t.ui.fileRequests[0].mustExist);
-  EXPECT_TRUE(t.ui.messages.empty());  // cancel changes nothing
+  EXPECT_TRUE(t.ui.messages.empty());
+  EXPECT_EQ(t.job.descriptorPath, dir / "DVDFROM.INI");
+}
 
-  const std::string longPath = dir / (std::string(128 - dir.path().size() - 1 - 4, 'D') + ".INI");
-  ASSERT_EQ(longPath.size(), 128u);
+// A chosen file is taken by its path exactly as chosen, whatever the
+// upper-case names option says, and loaded; the extension must be INI or
+// ini, and the path must fit the 128-byte field. A refused choice changes
+// nothing. Each accepted file has an upper-case twin with another volume_id,
+// so loading the wrong spelling shows.
+TEST_F(FormatDescriptorTest, ChoosingKeepsThePathAsChosenAndRefusesWrongExtensionsAndOverlongPaths) {
   const std::string badExtension = "Illegal CD format descriptor file name extension";
-  for (const auto& [chosen, text] :
-       {std::pair{dir / "DVDFNEW.Ini", badExtension}, std::pair{dir / "DVDFNEW.TXT", badExtension},
-        std::pair{longPath, "The format descriptor file name " + longPath +
-                                " is too long. It may hold at most 127 characters."}}) {
-    SCOPED_TRACE(chosen);
-    t.ui.messages.clear();
-    t.ui.fileToChoose = chosen;
-    ChooseFormatDescriptor(t.job);
-    testing::ExpectOneMessage(t.ui, {text}, "Project Error!");
-    EXPECT_EQ(t.job.descriptorPath, dir / "DVDFROM.INI");
-    EXPECT_EQ(t.ui.shownDescriptorPath, "");
-  }
-
-  // A chosen file becomes the descriptor and is loaded.
-  for (const std::string name : {"DVDFNEW.ini", "DVDFNEW.INI", "dvdfnew.ini"}) {
-    SCOPED_TRACE(name);
-    t.ui.messages.clear();
-    const std::string chosen = dir / name;
-    WriteFile(chosen, "[cdformat]\r\nvolume_id=DISC_" + std::to_string(name[8]) + "\r\n");
-    // Upper-case names show the upper-cased path, but the chosen file is loaded.
-    t.job.upperCaseNames = name[0] == 'd';
-    std::string shown = chosen;
-    for (char& c : shown) c = t.job.upperCaseNames ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
-    t.ui.fileToChoose = chosen;
-    ChooseFormatDescriptor(t.job);
-    EXPECT_EQ(t.job.descriptorPath, shown);
-    EXPECT_EQ(t.ui.shownDescriptorPath, shown);
-    EXPECT_EQ(t.job.loadedDescriptorPath, chosen) << "saves go to the file that was loaded";
-    EXPECT_EQ(t.job.volumeId, "DISC_" + std::to_string(name[8]));
-    EXPECT_TRUE(t.ui.messages.empty());
+  auto padded = [&](size_t size) { return dir / (std::string(size - dir.path().size() - 1 - 4, 'D') + ".INI"); };
+  const std::string longest = padded(127);
+  const std::string overlong = padded(128);
+  struct Case {
+    std::string chosen;
+    bool upperCaseNames;
+    std::string refusal;  // empty: accepted
+  };
+  for (const Case& c : {Case{dir / "DVDFNEW.INI", false, ""}, Case{dir / "DVDFNEW.ini", false, ""},
+                        Case{dir / "Mixed/DvdfNew.ini", true, ""}, Case{dir / "Mixed/DvdfNew.ini", false, ""},
+                        Case{longest, true, ""}, Case{dir / "DVDFNEW.Ini", false, badExtension},
+                        Case{dir / "DVDFNEW.TXT", true, badExtension},
+                        Case{overlong, false,
+                             "The format descriptor file name " + overlong +
+                                 " is too long. It may hold at most 127 characters."}}) {
+    SCOPED_TRACE(c.chosen);
+    testing::TestJob chooser;
+    Job& job = chooser.job;
+    job.descriptorPath = job.loadedDescriptorPath = dir / "DVDFROM.INI";
+    job.volumeId = "BEFORE";
+    job.upperCaseNames = c.upperCaseNames;
+    if (c.refusal.empty()) {
+      WriteFile(c.chosen, "[cdformat]\r\nvolume_id=CHOSEN\r\n");
+      std::string twin = c.chosen;
+      std::transform(twin.begin() + static_cast<long>(dir.path().size()), twin.end(),
+                     twin.begin() + static_cast<long>(dir.path().size()),
+                     [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
+      if (twin != c.chosen) WriteFile(twin, "[cdformat]\r\nvolume_id=TWIN\r\n");
+      platform::WritePrivateProfileString(nullptr, nullptr, nullptr, c.chosen);
+    }
+    chooser.ui.fileToChoose = c.chosen;
+    ChooseFormatDescriptor(job);
+    if (!c.refusal.empty()) {
+      testing::ExpectOneMessage(chooser.ui, {c.refusal}, "Project Error!");
+      EXPECT_EQ(job.descriptorPath, dir / "DVDFROM.INI");
+      EXPECT_EQ(job.loadedDescriptorPath, dir / "DVDFROM.INI");
+      EXPECT_EQ(job.volumeId, "BEFORE");
+      EXPECT_EQ(chooser.ui.shownDescriptorPath, "");
+      continue;
+    }
+    EXPECT_TRUE(chooser.ui.messages.empty());
+    EXPECT_EQ(job.descriptorPath, c.chosen);
+    EXPECT_EQ(chooser.ui.shownDescriptorPath, c.chosen);
+    EXPECT_EQ(job.loadedDescriptorPath, c.chosen) << "saves go to the file that was loaded";
+    EXPECT_EQ(job.volumeId, "CHOSEN");
   }
 }
 
