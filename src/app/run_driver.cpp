@@ -175,7 +175,9 @@ void RunPremaster(Driver& driver) {
   Job& job = driver.job;
   if (!ConfirmLayers(job)) return;
   SetBusyCursor(job, true);
-  if (BuildAndDeliver(driver)) {
+  // A run whose output failed or was stopped is not reported complete: its
+  // own message has said what happened.
+  if (BuildAndDeliver(driver) && !driver.runFailed) {
     ShowMessage(job,
                 job.toTape == 1 ? "Your premastering session is finished. Please remove the DLT tape cartridge."
                                 : "Your premastering session is finished.",

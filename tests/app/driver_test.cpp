@@ -243,8 +243,8 @@ TEST(BatchAutorun, TheArgumentIsUpperCasedAndSplitAtTheFirstSemicolonAndNoneTurn
 }
 
 // A failed stage marks the run and ends the program. A failed tree build
-// shows its error and no closing message; a failed output stage has shown its
-// own and the run still says it is complete.
+// shows its error; a failed output stage has shown its own. Neither is
+// reported complete.
 TEST(DriverFailure, AFailedStageMarksTheRunAndEndsTheProgram) {
   struct Case {
     bool batch;
@@ -252,7 +252,7 @@ TEST(DriverFailure, AFailedStageMarksTheRunAndEndsTheProgram) {
     std::string said;
   };
   for (const Case& c : {Case{false, "tree", "Could not create a directory tree."},
-                        Case{false, "output", "Your premastering session is finished. Please remove the DLT tape cartridge."},
+                        Case{false, "output", "You have selected to make a single layer DVD disc."},
                         Case{true, "load", ""}, Case{true, "output", ""}}) {
     SCOPED_TRACE(std::string(c.failing) + (c.batch ? " in a batch run" : ""));
     Rig r;
@@ -267,7 +267,7 @@ TEST(DriverFailure, AFailedStageMarksTheRunAndEndsTheProgram) {
       r.t.ui.QueueAnswers({Answer::kYes});
       OnPanelClick(r.driver, 150, 150);  // Bld. to Tape
       EXPECT_TRUE(r.t.ui.messages.back().text.starts_with(c.said)) << r.t.ui.messages.back().text;
-      EXPECT_EQ(r.t.ui.messages.back().caption, failing == "tree" ? "Disc Image Builder Error!" : "Premastering complete!");
+      EXPECT_EQ(r.t.ui.messages.back().caption, failing == "tree" ? "Disc Image Builder Error!" : "Is this correct?");
       EXPECT_EQ(r.t.job.toTape, 0);
       EXPECT_FALSE(Exists(r.dir / "tm.txt"));
     }
