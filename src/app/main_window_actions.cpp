@@ -47,8 +47,11 @@ bool LocalPathOf(std::string_view uri, std::string& path) {
     if (c != kScheme[i]) return false;
   }
   std::string_view rest = uri.substr(kScheme.size());
-  if (rest.substr(0, 9) == "localhost") rest.remove_prefix(9);
+  constexpr std::string_view kLocalHost = "localhost";
+  if (rest.size() >= kLocalHost.size() && StartsWithIgnoringCase(rest, kLocalHost)) rest.remove_prefix(kLocalHost.size());
   if (rest.empty() || rest.front() != '/') return false;
+  // A query or a fragment names no file.
+  if (rest.find_first_of("?#") != std::string_view::npos) return false;
   if (!PercentDecode(rest, path) || path.find('\0') != std::string::npos) return false;
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   return true;
@@ -84,7 +87,7 @@ DroppedPaths ReadDroppedUriList(const std::string& uriList) {
   return dropped;
 }
 
-static void RefuseDroppedEntry(Job& job, const std::string& entry) {
+void RefuseDroppedEntry(Job& job, const std::string& entry) {
   ShowMessage(job, Format("Only existing files and folders can be added to the title. %s is not one.", entry.c_str()),
               "Usage error");
 }
@@ -109,6 +112,10 @@ bool AddDroppedUriList(Job& job, const std::string& uriList) {
   DroppedPaths dropped = ReadDroppedUriList(uriList);
   if (!dropped.refused.empty()) {
     RefuseDroppedEntry(job, dropped.refused);
+    return false;
+  }
+  if (dropped.paths.empty()) {
+    RefuseDroppedEntry(job, "An empty drop");
     return false;
   }
   return AddDroppedSources(job, dropped.paths);

@@ -41,8 +41,12 @@ DroppedPaths ReadDroppedUriList(const std::string& uriList);
 // drop with a message naming it. A path already listed is listed again.
 bool AddDroppedSources(Job& job, const std::vector<std::string>& paths);
 
+// The message that refuses a drop, naming the entry refused.
+void RefuseDroppedEntry(Job& job, const std::string& entry);
+
 // A text/uri-list drop: refused whole, naming the entry, when one entry is
-// not a local file URL; else AddDroppedSources.
+// not a local file URL (a query or fragment included), or when it names
+// nothing; else AddDroppedSources.
 bool AddDroppedUriList(Job& job, const std::string& uriList);
 
 }  // namespace pravel

@@ -9,9 +9,6 @@
 namespace pravel {
 namespace {
 
-// Exit status of a run ended by SIGINT or SIGTERM.
-constexpr int kExitInterrupted = 130;
-
 void GiveOptionsStartValues(Job& job) {
   job.formatOptions = DvdFormatOptions{};
   job.layersOption = 1;

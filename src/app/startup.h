@@ -9,6 +9,7 @@ enum ExitStatus : int {
   kExitOk = 0,             // the program ended without a failed run
   kExitRunFailed = 1,      // the run failed: the error marker was created
   kExitStartupFailed = 2,  // start-up failed (configuration, usage)
+  kExitInterrupted = 130,  // the run was ended by SIGINT or SIGTERM
 };
 
 // The one-time start-up: installation configuration, image directories,

@@ -4,7 +4,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -65,12 +64,6 @@ bool RunUninterrupted(const std::function<void()>& action) {
 void EndInterruptHandling() {
   // Never released: the process ends while holding it.
   gExclusive.lock();
-}
-
-bool HasDisplay() {
-  const char* display = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return (display != nullptr && *display != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
 }  // namespace pravel::platform

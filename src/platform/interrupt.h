@@ -21,7 +21,4 @@ bool RunUninterrupted(const std::function<void()>& action);
 // waited for (it ends the process); no clean-up starts afterwards.
 void EndInterruptHandling();
 
-// Whether a display for the desktop window is available.
-bool HasDisplay();
-
 }  // namespace pravel::platform

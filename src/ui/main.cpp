@@ -40,6 +40,10 @@ int main(int argc, char** argv) {
     std::puts("Pravel " PRAVEL_VERSION);
     return kExitOk;
   }
+  // Interruptions are taken by one watcher thread; they must be blocked
+  // before the window's threads start, which inherit the mask. Start-up
+  // gives the watcher its clean-up.
+  platform::OnInterrupt({}, kExitInterrupted);
   platform::SystemClock clock;
   job.clock = &clock;
   auto stages = MakeProductionStages();

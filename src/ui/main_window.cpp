@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -44,9 +45,13 @@ QRect RectOf(const PanelHotArea& hot) { return QRect(QPoint(hot.left, hot.top), 
 
 QString Text(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
+// A path as the file system names it, whatever its bytes.
+QString PathText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
 }  // namespace
 
-MainWindow::MainWindow(Driver& driver, RunWorker& worker) : driver_(driver), worker_(worker), ui_(*this) {
+MainWindow::MainWindow(Driver& driver, RunWorker& worker)
+    : driver_(driver), worker_(worker), ui_(*this), batch_(driver.job.batchMode == 1) {
   driver_.job.mainWindow = &ui_;
   setWindowTitle(kWindowTitle);
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -210,9 +215,10 @@ void MainWindow::StopWindowTimer(int id) {
 }
 
 void MainWindow::OnTimer(int id) {
-  // A tick while the worker is busy waits for the next period.
-  if (busy_) return;
-  RunOnWorker([this, id] { OnBatchTimer(driver_, id); });
+  // A tick while the worker is busy, or a question is open, waits for the
+  // next period.
+  if (worker_.Busy() || QApplication::activeModalWidget()) return;
+  RunOnWorker([this, id] { OnBatchTimer(driver_, id); }, false);
 }
 
 std::optional<std::string> MainWindow::ChooseFile(const platform::FileOpenRequest& request) {
@@ -221,7 +227,7 @@ std::optional<std::string> MainWindow::ChooseFile(const platform::FileOpenReques
 
 void MainWindow::FillSourceList(const std::vector<std::string>& paths) {
   list_->clear();
-  for (const std::string& path : paths) list_->addItem(Text(path));
+  for (const std::string& path : paths) list_->addItem(PathText(path));
   // A full repaint: the stored status text, not a passing label.
   panel_->SetStatusText(storedStatus_);
 }
@@ -237,6 +243,7 @@ std::vector<uint32_t> MainWindow::SelectedRows() const {
 }
 
 void MainWindow::CloseForGood(int result) {
+  if (stopQuestion_) stopQuestion_->reject();
   mayClose_ = true;
   for (auto& [id, timer] : timers_) timer->stop();
   close();
@@ -251,8 +258,8 @@ void MainWindow::SetBusy(bool busy) {
   for (auto& [area, button] : buttons_) button->setEnabled(!busy || area == PanelArea::kCancel);
 }
 
-void MainWindow::RunOnWorker(std::function<void()> task) {
-  ui_.ClearStopRequest();
+void MainWindow::RunOnWorker(std::function<void()> task, bool operatorStarted) {
+  if (operatorStarted) ui_.ClearStopRequest();
   SetBusy(true);
   worker_.Post(std::move(task), [this] {
     QMetaObject::invokeMethod(this, [this] { TaskEnded(); }, Qt::QueuedConnection);
@@ -260,15 +267,26 @@ void MainWindow::RunOnWorker(std::function<void()> task) {
 }
 
 void MainWindow::TaskEnded() {
-  if (!worker_.Busy()) SetBusy(false);
+  if (worker_.Busy() || batch_) return;
+  // The run the question was about has ended.
+  if (stopQuestion_) stopQuestion_->reject();
+  SetBusy(false);
 }
 
 void MainWindow::AskToStop() {
-  if (askingToStop_ || ui_.IsClosed()) return;
-  askingToStop_ = true;
-  const bool stop = ShowMessageBox("Stop the premastering run?", "Are you sure?", platform::Buttons::kYesNo,
-                                   platform::Icon::kQuestion) == platform::Answer::kYes;
-  askingToStop_ = false;
+  constexpr const char* kText = "Stop the premastering run?";
+  constexpr const char* kCaption = "Are you sure?";
+  if (stopQuestion_ || ui_.IsClosed()) return;
+  bool stop = false;
+  if (answerMessages) {
+    stop = answerMessages(kText, kCaption, platform::Buttons::kYesNo) == platform::Answer::kYes;
+  } else {
+    QMessageBox box(QMessageBox::Question, kCaption, kText, QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    stopQuestion_ = &box;
+    stop = box.exec() == QMessageBox::Yes;
+    stopQuestion_ = nullptr;
+  }
   if (stop && busy_) ui_.RequestStop();
 }
 
@@ -294,9 +312,7 @@ void MainWindow::DropSources(const std::string& uriList, bool hasUriList, const 
   if (busy_) return;
   Job& job = driver_.job;
   if (!hasUriList) {
-    ShowMessage(job, Format("Only existing files and folders can be added to the title. %s is not one.",
-                            described.c_str()),
-                "Usage error");
+    RefuseDroppedEntry(job, described);
     return;
   }
   AddDroppedUriList(job, uriList);
@@ -322,10 +338,12 @@ void MainWindow::ShowHelp() { OpenHelp(driver_.job, this); }
 void MainWindow::ShowAbout() { OpenAbout(this); }
 
 void MainWindow::StartUpOnWorker() {
-  RunOnWorker([this] {
-    if (StartUp(driver_)) RunCommandLineErase(driver_);
-    QMetaObject::invokeMethod(this, [this] { startUpDone_ = true; }, Qt::QueuedConnection);
-  });
+  RunOnWorker(
+      [this] {
+        if (StartUp(driver_)) RunCommandLineErase(driver_);
+        QMetaObject::invokeMethod(this, [this] { startUpDone_ = true; }, Qt::QueuedConnection);
+      },
+      false);
 }
 
 void MainWindow::showEvent(QShowEvent* event) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 #include <map>
 #include <optional>
@@ -18,6 +19,7 @@
 #include "ui/run_worker.h"
 
 class QAction;
+class QMessageBox;
 class QListWidget;
 class QPushButton;
 class QTimer;
@@ -81,8 +83,9 @@ class MainWindow final : public QMainWindow {
   const std::string& StoredStatus() const;
   QAction* MenuAction(int id) const;
   StatusPanel* Panel() const { return panel_; }
-  // Runs a task on the worker as the panel does (busy meanwhile).
-  void RunOnWorker(std::function<void()> task);
+  // Runs a task on the worker (busy meanwhile). A task the operator started
+  // forgets an earlier stop request; the batch run's tasks keep it.
+  void RunOnWorker(std::function<void()> task, bool operatorStarted = true);
   // When set, message boxes are answered by it on the GUI thread instead of
   // being shown.
   std::function<platform::Answer(const std::string& text, const std::string& caption, platform::Buttons buttons)>
@@ -121,7 +124,10 @@ class MainWindow final : public QMainWindow {
   bool startUpPosted_ = false;
   bool startUpDone_ = false;
   bool mayClose_ = false;
-  bool askingToStop_ = false;
+  QPointer<QMessageBox> stopQuestion_;
+  // A batch run owns the Job from start-up until the window closes, across
+  // the pauses between its timer ticks.
+  const bool batch_;
 };
 
 }  // namespace pravel::ui

@@ -94,7 +94,16 @@ std::optional<std::string> QtUi::ChooseFileToOpen(const platform::FileOpenReques
                      std::optional<std::string>());
 }
 
+void QtUi::BeginPanelRepaint() {
+  // A status text folded into a post queued before this repaint would be
+  // drawn before it and then covered by the stored text: later texts get a
+  // post of their own, behind the repaint.
+  std::lock_guard lock(statusMutex_);
+  statusPosted_ = false;
+}
+
 void QtUi::RefillSourceList(const std::vector<std::string>& paths) {
+  BeginPanelRepaint();
   PostToGui([paths](MainWindow& window) { window.FillSourceList(paths); });
 }
 

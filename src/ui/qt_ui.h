@@ -46,6 +46,7 @@ class QtUi final : public platform::Ui {
   // Shows `text` in the status line (storing `stored` for repaints) on the
   // GUI thread, coalescing calls that come faster than it draws.
   void PostStatusLine(const std::string& text, bool store);
+  void BeginPanelRepaint();
   template <typename Result, typename Call>
   Result OnGuiThread(Call call, Result whenGone);
   template <typename Call>

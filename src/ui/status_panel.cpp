@@ -2,6 +2,7 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -32,11 +33,10 @@ void DrawRaised(QPainter& painter, const QRect& rect) {
   painter.drawLine(rect.topRight(), rect.bottomRight());
 }
 
-void DrawBox(QPainter& painter, const QRect& box, const std::string& text) {
+void DrawBox(QPainter& painter, const QRect& box, const QString& text) {
   painter.fillRect(box, kWhite);
   painter.setPen(Qt::black);
-  const QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, shown);
+  painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
 }
 
 std::string Describe(const QMimeData& data) {
@@ -71,8 +71,8 @@ void StatusPanel::paintEvent(QPaintEvent*) {
   const QRect caption(QPoint(kDescriptorBox.left(), kSourceListRect.bottom() + 3),
                       QPoint(kDescriptorBox.right(), kDescriptorBox.top() - 1));
   painter.drawText(caption, Qt::AlignLeft | Qt::AlignBottom, kDescriptorCaption);
-  DrawBox(painter, kDescriptorBox, descriptor_);
-  DrawBox(painter, kStatusBox, status_);
+  DrawBox(painter, kDescriptorBox, QFile::decodeName(QByteArray::fromStdString(descriptor_)));
+  DrawBox(painter, kStatusBox, QString::fromUtf8(status_.data(), static_cast<qsizetype>(status_.size())));
 }
 
 void StatusPanel::mousePressEvent(QMouseEvent* event) {

@@ -52,9 +52,11 @@ int RunWindowProgram(QApplication& app, Driver& driver) {
   {
     MainWindow window(driver, worker);
     if (driver.job.unattended) window.answerMessages = AnswerUnattended;
-    const QRect desktop = QGuiApplication::primaryScreen()->geometry();
-    const FramePlacement place = PlaceFrame(desktop.x() + desktop.width(), desktop.y() + desktop.height());
-    window.move(place.left, place.top);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      const QRect desktop = screen->geometry();
+      const FramePlacement place = PlaceFrame(desktop.width(), desktop.height());
+      window.move(desktop.x() + place.left, desktop.y() + place.top);
+    }
     QEventLoop loop;
     QObject::connect(&window, &MainWindow::ClosedForGood, &loop, [&loop] { loop.exit(); });
     app.setQuitOnLastWindowClosed(false);
@@ -62,7 +64,8 @@ int RunWindowProgram(QApplication& app, Driver& driver) {
     loop.exec();
     // The worker may still be ending its task (the window closes at the end
     // of a run): keep answering it until it is done.
-    while (worker.Busy()) app.processEvents(QEventLoop::AllEvents, 20);
+    // Each task's end posts to the window, so the wait wakes for it.
+    while (worker.Busy()) app.processEvents(QEventLoop::WaitForMoreEvents);
     window.Services().EndOfWindow();
   }
   return ExitStatusOf(driver);

@@ -41,6 +41,10 @@ TEST(DroppedUriList, LocalFileUrlsBecomeTheirBytes) {
       {"file://otherhost/share", {}, "file://otherhost/share"},
       {"file:///bad%2", {}, "file:///bad%2"},
       {"file:///nul%00byte", {}, "file:///nul%00byte"},
+      {"file://LOCALHOST/up", {"/up"}, ""},
+      {"file:///a?b", {}, "file:///a?b"},
+      {"file:///film#2", {}, "file:///film#2"},
+      {"file:///film%232", {"/film#2"}, ""},
   };
   for (const Case& c : cases) {
     DroppedPaths dropped = ReadDroppedUriList(c.uriList);
@@ -79,6 +83,11 @@ TEST(DroppedSources, ADropWithOneBadEntryIsRefusedWhole) {
     EXPECT_TRUE(testing::Contains(t.ui.messages[0].text, uriList.find("https") != std::string::npos
                                                               ? "https://example.com/x"
                                                               : dir / "missing"));
+  }
+  {
+    TestJob t;
+    EXPECT_FALSE(AddDroppedUriList(t.job, "# nothing but a comment\r\n"));
+    EXPECT_EQ(t.ui.messages.size(), 1u);
   }
   {
     TestJob t;

@@ -39,6 +39,30 @@ TEST(FrontEnds, TheWindowAndTheConsoleMakeTheSameImage) {
   EXPECT_EQ(testing::ReadFile(window.Images() + "/CONTROL.IMG"), testing::ReadFile(console.Images() + "/CONTROL.IMG"));
 }
 
+// Start-up fails on a bad installation: status 2, the window never waits.
+TEST(FrontEnds, TheWindowEndsOnABadInstallation) {
+  Installation install;
+  testing::WriteFile(install.Home() + "/kestrand.ini", "[kestrand]\r\n");
+  install.environment += " env -u QT_QPA_PLATFORM" + Suppressions() + " xvfb-run -a env";
+  Outcome outcome = install.Run("--yes -p=" + Quoted(install.Title()));
+  EXPECT_EQ(outcome.status, 2) << outcome.output;
+}
+
+// A window run waiting at its summary question is ended by SIGTERM: the
+// marker, no image, the status of an interrupted run.
+TEST(FrontEnds, ASignalEndsAWindowRunWithTheMarker) {
+  Installation install;
+  MakeTitle(install);
+  const std::string command = "env -u QT_QPA_PLATFORM" + Suppressions() + " xvfb-run -a env KESTRAND_HOME=" +
+                              Quoted(install.Home()) + " timeout --preserve-status -s TERM 3 " + Quoted(testing::PravelBinary()) +
+                              " -p=" + Quoted(install.Title()) + " </dev/null";
+  Outcome outcome = testing::RunShell(command, install.root / "signal.txt");
+  EXPECT_EQ(outcome.status, 130) << outcome.output;
+  EXPECT_TRUE(testing::Exists(install.Marker())) << outcome.output;
+  EXPECT_FALSE(testing::Exists(install.Images() + "/LAYER01.IMG"));
+  EXPECT_FALSE(testing::Exists(install.Images() + "/LAYER01.IMG.part"));
+}
+
 TEST(FrontEnds, ADisplayThatCanNotBeOpenedFallsBackToTheConsole) {
   Installation install;
   MakeTitle(install);

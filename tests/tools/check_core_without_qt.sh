@@ -6,7 +6,7 @@ source_dir=$1
 core_program=$2
 status=0
 for folder in platform job config intake iso udf output app; do
-  if grep -rnE '#\s*include\s*[<"](Q[A-Za-z]+|Qt[A-Za-z]*/)' "$source_dir/src/$folder"; then
+  if grep -rnE '#\s*include\s*[<"](Q[A-Za-z]+|Qt[A-Za-z]*/|q[a-z_]+\.h)' "$source_dir/src/$folder"; then
     echo "Qt header included in src/$folder" >&2
     status=1
   fi

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTextBrowser>
 #include <QtTest>
 #include <atomic>
@@ -57,23 +58,28 @@ class StageDoubles final : public Stages {
 // A window on a real installation, started up, its message boxes answered
 // by the test: Yes to every question unless told otherwise.
 struct Harness {
-  explicit Harness(int batchMode = 0) {
+  explicit Harness(int batchMode = 0) : job(JobIn(batchMode)) {
     qputenv("KESTRAND_HOME", QByteArray::fromStdString(installation.Home()));
     job.clock = &clock;
-    job.batchMode = batchMode;
     window.answerMessages = [this](const std::string& text, const std::string& caption, Buttons buttons) {
       messages.push_back({text, caption});
       if (buttons != Buttons::kYesNo) return Answer::kOk;
       return answerNo.count(text) ? Answer::kNo : Answer::kYes;
     };
     window.show();
-    started = QTest::qWaitFor([this] { return window.StartUpDone() && !window.Busy(); }, 5000);
+    started = QTest::qWaitFor([this] { return window.StartUpDone() && !worker.Busy(); }, 5000);
     messages.clear();  // the installation's own warnings
   }
   // A task still running holds the window: let it end first.
   ~Harness() {
     if (!QTest::qWaitFor([this] { return !worker.Busy(); }, 10000)) qWarning("the worker is still busy");
     window.Services().EndOfWindow();
+  }
+
+  static Job JobIn(int batchMode) {
+    Job job;
+    job.batchMode = batchMode;
+    return job;
   }
 
   bool Shown(const std::string& text) const {
@@ -159,31 +165,37 @@ class MainWindowTest : public QObject {
 
   void buttonsLieOnTheHotAreasAndTheirLabelsFit() {
     Harness h;
-    int buttons = 0;
-    for (const PanelHotArea& hot : PanelHotAreas()) {
-      QPushButton* button = h.window.Button(hot.area);
-      if (hot.area == PanelArea::kDescriptorField) {
-        QVERIFY(button == nullptr);
-        continue;
-      }
-      QVERIFY(button);
-      ++buttons;
-      QCOMPARE(button->geometry(), QRect(QPoint(hot.left, hot.top), QPoint(hot.right, hot.bottom)));
-      QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) + 4 <= button->width(),
-               qPrintable(button->text()));
-      QCOMPARE(HitPanelArea(button->geometry().center().x(), button->geometry().center().y()), hot.area);
+    const std::map<PanelArea, std::pair<QString, QRect>> expected = {
+        {PanelArea::kCancel, {"Cancel", QRect(QPoint(13, 144), QPoint(77, 164))}},
+        {PanelArea::kDelete, {"Delete", QRect(QPoint(80, 144), QPoint(142, 164))}},
+        {PanelArea::kBuildToTape, {"Bld. to Tape", QRect(QPoint(147, 144), QPoint(208, 164))}},
+        {PanelArea::kBuildToDisk, {"Bld. to Disk", QRect(QPoint(213, 144), QPoint(271, 164))}},
+        {PanelArea::kEraseTape, {"Erase Tape", QRect(QPoint(276, 144), QPoint(337, 164))}},
+    };
+    for (const auto& [area, button] : expected) {
+      QPushButton* shown = h.window.Button(area);
+      QVERIFY(shown);
+      QCOMPARE(shown->text(), button.first);
+      QCOMPARE(shown->geometry(), button.second);
+      QVERIFY2(shown->fontMetrics().horizontalAdvance(shown->text()) + 4 <= shown->width(),
+               qPrintable(shown->text()));
     }
-    QCOMPARE(buttons, 5);
+    QVERIFY(h.window.Button(PanelArea::kDescriptorField) == nullptr);
   }
 
   void clicksBetweenTheButtonsDoNothing() {
     Harness h;
     QVERIFY(h.Drop(FileUrl(h.installation.Title())));
+    h.window.SourceList()->item(0)->setSelected(true);
+    h.window.RunOnWorker([&h] { ShowStatus(h.job, "Still here"); });
+    QTRY_VERIFY(!h.window.Busy());
     for (int x : {78, 209}) {
       QTest::mouseClick(h.window.Panel(), Qt::LeftButton, Qt::NoModifier, QPoint(x, 150));
       QTRY_VERIFY(!h.window.Busy());
     }
+    // Neither Delete nor a build nor Cancel was reached.
     QCOMPARE(h.job.sourceCount, 1u);
+    QCOMPARE(h.window.ShownStatus(), std::string("Still here"));
     QVERIFY(h.messages.empty());
     QVERIFY(!h.window.Services().IsClosed());
   }
@@ -280,7 +292,15 @@ class MainWindowTest : public QObject {
     QVERIFY(!h.window.Button(PanelArea::kEraseTape)->isEnabled());
     QVERIFY(h.window.Button(PanelArea::kCancel)->isEnabled());
     QVERIFY2(!h.Drop(FileUrl(h.installation.Title())), "a drop during a run is refused");
+    bool dialogOpened = false;
+    QTimer::singleShot(200, [&dialogOpened] {
+      if (QWidget* modal = QApplication::activeModalWidget()) {
+        dialogOpened = true;
+        modal->close();
+      }
+    });
     h.window.RunMenuCommand(kCommandAbout);
+    QVERIFY(!dialogOpened);
     QCOMPARE(h.job.sourcePaths.size(), size_t{1});
     // No first: the run goes on.
     h.answerNo.insert("Stop the premastering run?");
@@ -336,6 +356,26 @@ class MainWindowTest : public QObject {
     QCOMPARE(ExitStatusOf(h.driver), 1);
   }
 
+  void aBatchRunOwnsTheWindowUntilItEndsAndCanBeStoppedBetweenItsSteps() {
+    Harness h(/*batchMode=*/1);
+    std::atomic<bool> scanned{false};
+    h.stages.treeBuild = [&scanned](Job& job) {
+      scanned = true;
+      return !StopRequestedByOperator(job);
+    };
+    // Between start-up and the first tick the Job is still the batch run's.
+    QVERIFY(h.window.Busy());
+    QVERIFY(!h.window.menuBar()->isEnabled());
+    h.window.close();
+    QVERIFY(h.Shown("Stop the premastering run?"));
+    QTRY_VERIFY_WITH_TIMEOUT(h.window.Services().IsClosed(), 5000);
+    QVERIFY(scanned);
+    QVERIFY(h.Shown("Premastering stopped by the operator."));
+    QVERIFY(testing::Exists(h.installation.Marker()));
+    QTRY_VERIFY(!h.worker.Busy());
+    QCOMPARE(ExitStatusOf(h.driver), 1);
+  }
+
   void closingAnIdleWindowCleansUp() {
     Harness h;
     h.window.RunMenuCommand(kCommandExit);
@@ -346,7 +386,6 @@ class MainWindowTest : public QObject {
   }
 
   void aFailedStartUpClosesTheWindow() {
-    Harness h;
     testing::TempDir empty;
     qputenv("KESTRAND_HOME", QByteArray::fromStdString(empty.path()));
     Job job;
@@ -366,14 +405,18 @@ class MainWindowTest : public QObject {
     h.window.RunMenuCommand(kCommandHelp);
     QCOMPARE(h.messages.size(), size_t{1});
     QCOMPARE(h.messages[0].text, "The help file " + h.installation.Home() + "/kstr.html can not be found.");
-    testing::WriteFile(h.installation.Home() + "/kstr.html",
-                       "<html><body><p>Top</p><a name=\"1009\"></a><h1>Premastering</h1></body></html>");
+    std::string page = "<html><body>";
+    for (int i = 0; i < 200; ++i) page += "<p>Filler paragraph " + std::to_string(i) + "</p>";
+    page += "<a name=\"1009\"></a><h1>Premastering</h1></body></html>";
+    testing::WriteFile(h.installation.Home() + "/kstr.html", page);
     std::unique_ptr<QDialog> help(MakeHelpWindow(&h.window));
     QVERIFY(help);
+    help->show();
     auto* browser = help->findChild<QTextBrowser*>();
     QVERIFY(browser);
-    QCOMPARE(browser->source().fragment(), QString("1009"));
     QVERIFY(browser->toPlainText().contains("Premastering"));
+    // Opened at the anchor, far down the page, not at its top.
+    QTRY_VERIFY(browser->verticalScrollBar()->value() > browser->verticalScrollBar()->maximum() / 2);
   }
 
   void aboutShowsItsThreeTextsOverOk() {
