@@ -90,8 +90,14 @@ void QtUi::StopTimer(int id) {
 }
 
 std::optional<std::string> QtUi::ChooseFileToOpen(const platform::FileOpenRequest& request) {
-  return OnGuiThread([&](MainWindow& window) { return window.ChooseFile(request); },
-                     std::optional<std::string>());
+  std::optional<std::string> chosen;
+  OnGuiThread(
+      [&](MainWindow& window) {
+        chosen = window.ChooseFile(request);
+        return true;
+      },
+      false);
+  return chosen;
 }
 
 void QtUi::BeginPanelRepaint() {
