@@ -3,10 +3,13 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <optional>
 
+#include "job/date_text.h"
 #include "job/runtime.h"
 #include "config/install_config.h"
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/ui.h"
 
@@ -38,8 +41,11 @@ bool AllInSet(const std::string& text, size_t length, CharacterSet set) {
   return true;
 }
 
+// Sixteen digits that name a date, or sixteen digits from a '0' (no date:
+// the build date, or no expiration).
 bool IsDateText(const std::string& text) {
   if (text.size() < kDateLength) return false;
+  if (text[0] != '0') return ReadDateText(text).has_value();
   for (size_t i = 0; i < kDateLength; ++i)
     if (text[i] < '0' || text[i] > '9') return false;
   return true;
@@ -156,26 +162,27 @@ struct SavedText {
   std::string Job::*field;
   size_t longest;
   const char* key;
+  const char* label;  // the dialog's
   SaveCheck check;
   bool upperCase;
 };
 
 const SavedText kSavedTexts[] = {
-    {&DiscIdentification::systemId, &Job::systemId, 31, "system_id", SaveCheck::kA, true},
-    {&DiscIdentification::volumeId, &Job::volumeId, 31, "volume_id", SaveCheck::kD, true},
-    {&DiscIdentification::copyrightsFile, &Job::copyrightFileId, 36, "copyright", SaveCheck::kFileId, true},
-    {&DiscIdentification::abstractFile, &Job::abstractFileId, 36, "abstract", SaveCheck::kFileId, true},
-    {&DiscIdentification::bibliographyFile, &Job::biblioFileId, 36, "biblio", SaveCheck::kFileId, true},
-    {&DiscIdentification::publisher, &Job::publisherId, 127, "publisher", SaveCheck::kA, true},
-    {&DiscIdentification::preparer, &Job::preparerId, 127, "preparer", SaveCheck::kA, true},
-    {&DiscIdentification::applicationId, &Job::applicationId, 127, "application_id", SaveCheck::kA, true},
-    {&DiscIdentification::creationDate, &Job::creationDate, 16, "creation", SaveCheck::kDate, true},
-    {&DiscIdentification::modificationDate, &Job::modificationDate, 16, "modification", SaveCheck::kDate, true},
-    {&DiscIdentification::expirationDate, &Job::expirationDate, 16, "expiration", SaveCheck::kDate, false},
-    {&DiscIdentification::effectiveDate, &Job::effectiveDate, 16, "effective", SaveCheck::kDate, true},
-    {&DiscIdentification::albumId, &Job::albumId, 127, "album", SaveCheck::kD, true},
-    {&DiscIdentification::discNumber, &Job::volumeNumber, 7, "volume_number", SaveCheck::kNone, true},
-    {&DiscIdentification::discsInSet, &Job::volumeSetSize, 7, "volume_set_size", SaveCheck::kNone, true},
+    {&DiscIdentification::systemId, &Job::systemId, 31, "system_id", "System ID", SaveCheck::kA, true},
+    {&DiscIdentification::volumeId, &Job::volumeId, 31, "volume_id", "Volume ID", SaveCheck::kD, true},
+    {&DiscIdentification::copyrightsFile, &Job::copyrightFileId, 36, "copyright", "Copyrights file", SaveCheck::kFileId, true},
+    {&DiscIdentification::abstractFile, &Job::abstractFileId, 36, "abstract", "Abstract file", SaveCheck::kFileId, true},
+    {&DiscIdentification::bibliographyFile, &Job::biblioFileId, 36, "biblio", "Bibliography file", SaveCheck::kFileId, true},
+    {&DiscIdentification::publisher, &Job::publisherId, 127, "publisher", "Publisher", SaveCheck::kA, true},
+    {&DiscIdentification::preparer, &Job::preparerId, 127, "preparer", "Preparer", SaveCheck::kA, true},
+    {&DiscIdentification::applicationId, &Job::applicationId, 127, "application_id", "Application ID", SaveCheck::kA, true},
+    {&DiscIdentification::creationDate, &Job::creationDate, 16, "creation", "Creation Date", SaveCheck::kDate, true},
+    {&DiscIdentification::modificationDate, &Job::modificationDate, 16, "modification", "Modification Date", SaveCheck::kDate, true},
+    {&DiscIdentification::expirationDate, &Job::expirationDate, 16, "expiration", "Expiration Date", SaveCheck::kDate, false},
+    {&DiscIdentification::effectiveDate, &Job::effectiveDate, 16, "effective", "Effective Date", SaveCheck::kDate, true},
+    {&DiscIdentification::albumId, &Job::albumId, 127, "album", "Album ID", SaveCheck::kD, true},
+    {&DiscIdentification::discNumber, &Job::volumeNumber, 7, "volume_number", "Disc Number", SaveCheck::kNone, true},
+    {&DiscIdentification::discsInSet, &Job::volumeSetSize, 7, "volume_set_size", "of Discs in Set", SaveCheck::kNone, true},
 };
 
 bool PassesCheck(const std::string& value, SaveCheck check) {
@@ -200,22 +207,53 @@ std::string StoredForm(const DiscIdentification& texts, const SavedText& saved) 
   return value;
 }
 
-// Writes every key, stopping at the first that fails, which is reported.
+// The descriptor file's bytes before a save, to put back when the save
+// fails half-way; nullopt when there was no file.
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  auto file = platform::File::Open(path, platform::File::Mode::kRead);
+  if (!file) return std::nullopt;
+  std::string content;
+  char buffer[8192];
+  while (auto count = file->Read(buffer, sizeof buffer)) {
+    if (*count == 0) break;
+    content.append(buffer, *count);
+    if (*count < sizeof buffer) break;
+  }
+  return content;
+}
+
+void PutBack(const std::string& path, const std::optional<std::string>& before) {
+  if (!before) {
+    platform::RemoveFile(path);
+    return;
+  }
+  if (auto file = platform::File::Open(path, platform::File::Mode::kCreate)) {
+    file->WriteText(*before);
+    file->Close();
+  }
+}
+
+// Writes every key or, when one fails, none: the file is put back as it was
+// and the failure reported.
 bool WriteDiscIdentification(Job& job, const SavedValues& values) {
+  const std::string& path = job.loadedDescriptorPath;
+  const std::optional<std::string> before = ReadWholeFile(path);
   for (size_t i = 0; i < values.size(); ++i) {
     std::string reason;
-    if (platform::WritePrivateProfileString(kSection, kSavedTexts[i].key, values[i].c_str(),
-                                            job.loadedDescriptorPath, reason)) {
-      continue;
-    }
+    if (platform::WritePrivateProfileString(kSection, kSavedTexts[i].key, values[i].c_str(), path, reason)) continue;
+    if (i > 0) PutBack(path, before);
     ShowMessage(job,
                 Format("Could not write the disc identification to %s: %s. The values in use are unchanged.",
-                       job.loadedDescriptorPath.c_str(), reason.c_str()),
+                       path.c_str(), reason.c_str()),
                 kWarningCaption);
     return false;
   }
   return true;
 }
+
+// A line break would end its line in the file and the rest would become a
+// line of its own.
+bool HoldsLineBreak(const std::string& value) { return value.find_first_of("\r\n") != std::string::npos; }
 
 }  // namespace
 
@@ -250,6 +288,12 @@ DiscIdentificationSave SaveDiscIdentification(Job& job, const DiscIdentification
   const std::string DiscIdentification::*firstRefused = nullptr;
   for (size_t i = 0; i < values.size(); ++i) {
     values[i] = StoredForm(texts, kSavedTexts[i]);
+    if (HoldsLineBreak(values[i])) {
+      ShowMessage(job, Format("The \"%s\" text holds a line break, which a format descriptor file can not keep.",
+                              kSavedTexts[i].label),
+                  "Usage error");
+      return {false, kSavedTexts[i].text};
+    }
     if (!firstRefused && !PassesCheck(values[i], kSavedTexts[i].check)) firstRefused = kSavedTexts[i].text;
   }
   if (firstRefused &&

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "job/date_text.h"
 #include "job/runtime.h"
 #include "intake/name_rules.h"
 #include "iso/byte_fields.h"
@@ -93,28 +94,6 @@ bool IsGivenDate(const std::string& text) {
   return text.size() >= vd_field::kDateDigits && text[0] != '0';
 }
 
-int DigitsAt(std::string_view text, size_t at, size_t count) {
-  int value = 0;
-  for (char c : text.substr(at, count)) value = value * 10 + (c - '0');
-  return value;
-}
-
-// The 16 digits YYYYMMDDhhmmsscc as a date and time, when they are digits
-// and name a month.
-std::optional<platform::LocalTime> ParseDateDigits(std::string_view digits) {
-  if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
-  platform::LocalTime time;
-  time.year = DigitsAt(digits, 0, 4);
-  time.month = DigitsAt(digits, 4, 2);
-  time.day = DigitsAt(digits, 6, 2);
-  time.hour = DigitsAt(digits, 8, 2);
-  time.minute = DigitsAt(digits, 10, 2);
-  time.second = DigitsAt(digits, 12, 2);
-  time.hundredths = DigitsAt(digits, 14, 2);
-  if (time.month < 1 || time.month > 12) return std::nullopt;
-  return time;
-}
-
 // The 17-byte date form: 16 digits, then the offset from UTC in quarter hours.
 void PutDate(uint8_t* field, const platform::LocalTime& time) {
   const platform::LocalTime zoned = InIsoZone(time);
@@ -130,19 +109,16 @@ void PutNoDate(uint8_t* field) {
 }
 
 // A date the operator gave is a wall-clock time of the local zone and takes
-// the offset that zone had at that time. Its digits go in as they are, never
-// upper-cased (as UTC only when the offset can not be recorded); a text that
-// is no date carries offset 0.
-void PutGivenDate(Job& job, uint8_t* field, const std::string& text) {
-  const std::string_view digits = std::string_view(text).substr(0, vd_field::kDateDigits);
-  std::optional<platform::LocalTime> wallClock = ParseDateDigits(digits);
-  if (!wallClock) {
-    PutText(field, digits);
-    PutU8(field + vd_field::kDateDigits, 0);
-    return;
-  }
+// the offset that zone had at that time. Its digits go in as they are (as
+// UTC only when the offset can not be recorded). A text that names no date
+// (letters, a 13th month, a 31st of February) would make readers refuse the
+// volume: false, and the caller writes its own date instead.
+bool PutGivenDate(Job& job, uint8_t* field, const std::string& text) {
+  std::optional<platform::LocalTime> wallClock = ReadDateText(text);
+  if (!wallClock) return false;
   wallClock->utcOffsetMinutes = job.clock->UtcOffsetAt(*wallClock);
   PutDate(field, *wallClock);
+  return true;
 }
 
 void PutDates(Job& job, const VolumeLayout& layout, uint8_t* sector) {
@@ -152,17 +128,10 @@ void PutDates(Job& job, const VolumeLayout& layout, uint8_t* sector) {
   for (auto [offset, text] : {std::pair{kCreationDate, &job.creationDate},
                               std::pair{kModificationDate, &job.modificationDate},
                               std::pair{kEffectiveDate, &job.effectiveDate}}) {
-    if (IsGivenDate(*text)) {
-      PutGivenDate(job, sector + offset, *text);
-    } else {
-      PutDate(sector + offset, built);
-    }
+    if (!IsGivenDate(*text) || !PutGivenDate(job, sector + offset, *text)) PutDate(sector + offset, built);
   }
-  if (IsGivenDate(job.expirationDate)) {
-    PutGivenDate(job, sector + kExpirationDate, job.expirationDate);
-  } else {
+  if (!IsGivenDate(job.expirationDate) || !PutGivenDate(job, sector + kExpirationDate, job.expirationDate))
     PutNoDate(sector + kExpirationDate);
-  }
 }
 
 void PutIdentifiers(Job& job, uint8_t* sector, FieldForm form) {

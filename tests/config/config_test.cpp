@@ -312,6 +312,10 @@ TEST_F(FormatDescriptorTest, EachTextIsStoredUpperCasedOrRefusedByItsCheck) {
       {&DiscIdentification::creationDate, &Job::creationDate, longDate, longDate.substr(0, 16)},
       {&DiscIdentification::modificationDate, &Job::modificationDate, "20020203040506", ""},
       {&DiscIdentification::effectiveDate, &Job::effectiveDate, "200202030405060x", ""},
+      {&DiscIdentification::effectiveDate, &Job::effectiveDate, "2002133104050600", ""},
+      {&DiscIdentification::effectiveDate, &Job::effectiveDate, "2002022904050600", ""},
+      {&DiscIdentification::effectiveDate, &Job::effectiveDate, "2004022923595999", "2004022923595999"},
+      {&DiscIdentification::creationDate, &Job::creationDate, "0000000000000000", "0000000000000000"},
       {&DiscIdentification::expirationDate, &Job::expirationDate, "", "0000000000000000"},
       {&DiscIdentification::expirationDate, &Job::expirationDate, "2030010100000000", "2030010100000000"},
       {&DiscIdentification::expirationDate, &Job::expirationDate, "later", ""},
@@ -378,6 +382,26 @@ TEST_F(FormatDescriptorTest, NoToTheQuestionStoresAndWritesNothingAndYesBoth) {
   const std::string written = ReadFile(t.job.descriptorPath);
   EXPECT_TRUE(testing::Contains(written, "\r\nmodification=20020203040506\r\n"));
   EXPECT_TRUE(testing::Contains(written, "\r\nalbum=ALBUM-1\r\n"));
+}
+
+// A line break would split its line in the file: refused before anything is
+// asked or written.
+TEST_F(FormatDescriptorTest, ATextWithALineBreakIsRefusedAndNothingWritten) {
+  LoadFormatDescriptor(t.job);
+  ASSERT_TRUE(SaveDiscIdentification(t.job, LegalTexts()).mayClose);
+  t.ui.messages.clear();
+  const std::string fileBefore = ReadFile(t.job.descriptorPath);
+  DiscIdentification texts = LegalTexts();
+  texts.systemId = "changed";
+  texts.discNumber = "1\n2";
+  const DiscIdentificationSave result = SaveDiscIdentification(t.job, texts);
+  EXPECT_FALSE(result.mayClose);
+  EXPECT_TRUE(result.refusedText == &DiscIdentification::discNumber);
+  testing::ExpectOneMessage(t.ui, {}, "Usage error");
+  EXPECT_EQ(t.ui.messages[0].text,
+            "The \"Disc Number\" text holds a line break, which a format descriptor file can not keep.");
+  EXPECT_EQ(ReadFile(t.job.descriptorPath), fileBefore);
+  EXPECT_NE(t.job.systemId, "CHANGED");
 }
 
 TEST_F(FormatDescriptorTest, AFileThatCanNotBeWrittenIsReportedAndTheJobKeepsItsValues) {

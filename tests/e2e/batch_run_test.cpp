@@ -203,6 +203,22 @@ TEST(BatchRun, DatesAreTheLocalTimeOfTheRunWithItsOffset) {
   }
 }
 
+// Dates of a format descriptor that name no day (written by hand, or kept by
+// Yes to the question) give way to the build date and no expiration: every
+// reader still opens the volume.
+TEST(BatchRun, DescriptorDatesThatNameNoDayStillGiveAReadableImage) {
+  Installation install;
+  testing::WriteFile(install.Home() + "/DVDFROM.INI",
+                     "[cdformat]\r\nvolume_id=BAD_DATES\r\ncreation=2002-02-03 04:05\r\nmodification=2002133104050600"
+                     "\r\neffective=2002023104050600\r\nexpiration=2030ABCD00000000\r\n");
+  MakeFile(install.Title() + "/README.TXT", 100);
+  MakeFile(install.Title() + "/SUB/DATA.BIN", 3000);
+  Outcome run = install.RunBatch();
+  ASSERT_EQ(run.status, 0) << run.output;
+  Outcome check = CheckImage(install, {install.Images() + "/LAYER01.IMG"});
+  EXPECT_EQ(check.status, 0) << check.output;
+}
+
 // A DVD-Video folder is the first source, yet sorts behind sixty 28-character
 // folders and one of 60: in the final order the Joliet path table needs one
 // sector more than in the order of the scan.

@@ -330,14 +330,20 @@ TEST_F(VolumeDescriptors, IdentifiersAreCutToTheirFieldsAndUpperCasedOnRequest) 
 
 // Dates beginning with zero take the build date (expiration stays zero);
 // date texts too short to be dates count as not given, long ones are cut to
-// their 16 characters and do not run into the next field.
+// their 16 characters and do not run into the next field. A text that names
+// no date (letters, a 13th month, a 31st of February) counts as not given:
+// readers refuse a volume that carries one.
 TEST_F(VolumeDescriptors, DatesTakeTheBuildDateOrStayWithinTheirFields) {
   const std::string zeros = "0000000000000000", built = "2026030405060700";
   struct Case {
     std::vector<std::string> given, written;
   };
   for (const Case& c : {Case{{zeros, zeros, zeros, "0999999999999999"}, {built, built, zeros, built}},
-                        Case{{"", "2026", "2031", "20050607080910111213"}, {built, built, zeros, "2005060708091011"}}}) {
+                        Case{{"", "2026", "2031", "20050607080910111213"}, {built, built, zeros, "2005060708091011"}},
+                        Case{{"2002133104050600", "2002023104050600", "2030ABCD00000000", "2004022923595999"},
+                             {built, built, zeros, "2004022923595999"}},
+                        Case{{"2002-02-03 04:05", "2002020324000000", "2030020300006000", "1900022912000000"},
+                             {built, built, zeros, built}}}) {
     SCOPED_TRACE(c.given[3]);
     SetDates(c.given);
     for (const std::vector<uint8_t>& sector : {Primary(), Supplementary()}) {
@@ -350,8 +356,8 @@ TEST_F(VolumeDescriptors, DatesTakeTheBuildDateOrStayWithinTheirFields) {
 // The offset from UTC in quarter hours (ECMA-119 8.4.26.1): the build date
 // carries the clock's, a date of the format descriptor the one its zone had
 // then (the test clock's zone keeps one offset); the build date and a given
-// date go to UTC when the offset lies beyond +52. No date, and a text that is
-// no date, keep offset 0.
+// date go to UTC when the offset lies beyond +52. No date keeps offset 0; a
+// text that is no date gives way to the build date and its offset.
 TEST_F(VolumeDescriptors, DatesCarryTheirOffsetFromUtc) {
   struct Case {
     int offsetMinutes;
@@ -366,7 +372,7 @@ TEST_F(VolumeDescriptors, DatesCarryTheirOffsetFromUtc) {
     layout.buildDate = test.clock.Now();
     SetDates({"0000000000000000", "2002030405060700", "0000000000000000", "2003AB0506070800"});
     for (const std::vector<uint8_t>& sector : {Primary(), Supplementary()}) {
-      ExpectDates(sector, {c.built, c.given, "0000000000000000", "2003AB0506070800"}, {c.zone, c.zone, 0, 0});
+      ExpectDates(sector, {c.built, c.given, "0000000000000000", c.built}, {c.zone, c.zone, 0, c.zone});
       EXPECT_EQ(sector[156 + 18 + 6], c.zone) << "the root record's zone byte";
     }
   }
