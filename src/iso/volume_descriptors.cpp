@@ -113,10 +113,14 @@ void PutNoDate(uint8_t* field) {
 // UTC only when the offset can not be recorded). A text that names no date
 // (letters, a 13th month, a 31st of February) would make readers refuse the
 // volume: false, and the caller writes its own date instead.
+constexpr int kLatestYear = 9999;
+
 bool PutGivenDate(Job& job, uint8_t* field, const std::string& text) {
   std::optional<platform::LocalTime> wallClock = ReadDateText(text);
   if (!wallClock) return false;
   wallClock->utcOffsetMinutes = job.clock->UtcOffsetAt(*wallClock);
+  // The last day of 9999 west of Greenwich is a day of 10000 in UTC.
+  if (InIsoZone(*wallClock).year > kLatestYear) return false;
   PutDate(field, *wallClock);
   return true;
 }

@@ -8,12 +8,21 @@
 
 namespace pravel::platform {
 
+namespace {
+
+// 2155-12-30 00:00:00 UTC: the last build date every date field of a volume
+// can hold in any zone (a directory record counts its years from 1900 in
+// one byte). A later one is no build date this program can record.
+constexpr long long kLatestSourceDate = 5869411200;
+
+}  // namespace
+
 std::optional<int64_t> SourceDateEpoch() {
   const char* text = std::getenv("SOURCE_DATE_EPOCH");
   if (text == nullptr || *text == '\0') return std::nullopt;
   char* end = nullptr;
   long long seconds = std::strtoll(text, &end, 10);
-  if (*end != '\0' || seconds < 0) return std::nullopt;
+  if (*end != '\0' || seconds < 0 || seconds > kLatestSourceDate) return std::nullopt;
   return static_cast<int64_t>(seconds);
 }
 

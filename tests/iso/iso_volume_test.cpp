@@ -366,13 +366,19 @@ TEST_F(VolumeDescriptors, DatesCarryTheirOffsetFromUtc) {
   };
   for (const Case& c : {Case{-300, "2026030405060700", "2002030405060700", 0xEC},
                         Case{330, "2026030405060700", "2002030405060700", 22},
-                        Case{840, "2026030315060700", "2002030315060700", 0}}) {
+                        Case{840, "2026030315060700", "2002030315060700", 0},
+                        Case{-780, "2026030418060700", "2002030418060700", 0}}) {
     SCOPED_TRACE(c.offsetMinutes);
     test.clock.Set({2026, 3, 4, 5, 6, 7, 8, c.offsetMinutes});
     layout.buildDate = test.clock.Now();
-    SetDates({"0000000000000000", "2002030405060700", "0000000000000000", "2003AB0506070800"});
+    // The last moment of 9999 stays in 9999 only where its offset can be
+    // recorded; in UTC it would be a day of 10000, which no date field holds.
+    SetDates({"0000000000000000", "2002030405060700", "9999123123595999", "2003AB0506070800"});
+    const bool beyond = c.offsetMinutes < -12 * 60;
     for (const std::vector<uint8_t>& sector : {Primary(), Supplementary()}) {
-      ExpectDates(sector, {c.built, c.given, "0000000000000000", c.built}, {c.zone, c.zone, 0, c.zone});
+      const std::string last = c.offsetMinutes > 13 * 60 ? "9999123109595999" : "9999123123595999";
+      ExpectDates(sector, {c.built, c.given, beyond ? "0000000000000000" : last, c.built},
+                  {c.zone, c.zone, static_cast<uint8_t>(beyond ? 0 : c.zone), c.zone});
       EXPECT_EQ(sector[156 + 18 + 6], c.zone) << "the root record's zone byte";
     }
   }

@@ -250,6 +250,17 @@ TEST(SystemClock, OffsetsFollowTheZoneAndItsSummerTime) {
   EXPECT_EQ(clock.Now().utcOffsetMinutes, 330);
 }
 
+// A build date from the environment: whole seconds from 1970 up to the last
+// day every date field of a volume can hold; anything else is no build date.
+TEST(SourceDateEpoch, TakesTheSecondsEveryDateFieldCanHold) {
+  for (const auto& [text, seconds] : std::vector<std::pair<const char*, std::optional<int64_t>>>{
+           {"1767225600", 1767225600}, {"0", 0}, {"5869411200", 5869411200}, {"5869411201", std::nullopt},
+           {"253402300800", std::nullopt}, {"-1", std::nullopt}, {"12ab", std::nullopt}, {"", std::nullopt}}) {
+    ScopedEnv epoch("SOURCE_DATE_EPOCH", text);
+    EXPECT_EQ(SourceDateEpoch(), seconds) << text;
+  }
+}
+
 TEST(ToUtc, MovesTheInstantAcrossDaysMonthsAndYears) {
   struct Case {
     LocalTime local, utc;
