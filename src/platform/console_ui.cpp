@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <thread>
 
 namespace pravel::platform {
 namespace {
@@ -111,11 +110,12 @@ void ConsoleUi::CloseMainWindow(int) {
   closed_ = true;
 }
 
+// A window's timer gives it time to draw itself before the batch run takes
+// the message loop; the console has nothing to draw, so the tick is due at
+// once.
 std::optional<int> ConsoleUi::WaitForTimer() {
   if (closed_ || timers_.empty()) return std::nullopt;
-  auto [id, period] = timers_.front();
-  std::this_thread::sleep_for(std::chrono::milliseconds(period));
-  return id;
+  return timers_.front().first;
 }
 
 }  // namespace pravel::platform

@@ -70,8 +70,9 @@ class Ui {
   virtual void CloseMainWindow(int result) = 0;
   virtual bool IsClosed() const = 0;
 
-  // The message loop's wait: the id of the next timer once its period has
-  // passed, or nullopt when the window has closed or no timer runs.
+  // The message loop's wait: the id of the next timer once it is due (a
+  // front end with nothing to draw meanwhile may call it due at once), or
+  // nullopt when the window has closed or no timer runs.
   virtual std::optional<int> WaitForTimer() = 0;
 };
 
