@@ -233,6 +233,18 @@ void PutBack(const std::string& path, const std::optional<std::string>& before) 
   }
 }
 
+// A value as the file must hold it to be read back unchanged: the reader
+// trims blanks and takes away one pair of quotes around a value, so a value
+// with blanks at an end or quotes around it goes inside quotes of its own.
+std::string AsWritten(const std::string& value) {
+  if (value.empty()) return value;
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  const bool quoted =
+      value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+  if (!blank(value.front()) && !blank(value.back()) && !quoted) return value;
+  return '"' + value + '"';
+}
+
 // Writes every key or, when one fails, none: the file is put back as it was
 // and the failure reported.
 bool WriteDiscIdentification(Job& job, const SavedValues& values) {
@@ -240,7 +252,8 @@ bool WriteDiscIdentification(Job& job, const SavedValues& values) {
   const std::optional<std::string> before = ReadWholeFile(path);
   for (size_t i = 0; i < values.size(); ++i) {
     std::string reason;
-    if (platform::WritePrivateProfileString(kSection, kSavedTexts[i].key, values[i].c_str(), path, reason)) continue;
+    if (platform::WritePrivateProfileString(kSection, kSavedTexts[i].key, AsWritten(values[i]).c_str(), path, reason))
+      continue;
     if (i > 0) PutBack(path, before);
     ShowMessage(job,
                 Format("Could not write the disc identification to %s: %s. The values in use are unchanged.",

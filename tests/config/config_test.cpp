@@ -381,6 +381,25 @@ TEST_F(FormatDescriptorTest, NoToTheQuestionStoresAndWritesNothingAndYesBoth) {
   EXPECT_TRUE(testing::Contains(written, "\r\nalbum=ALBUM-1\r\n"));
 }
 
+// What is saved comes back unchanged at the next start, blanks at the ends
+// and quotes around a value included.
+TEST_F(FormatDescriptorTest, SavedTextsLoadBackAsTheyWereStored) {
+  LoadFormatDescriptor(t.job);
+  t.ui.messages.clear();
+  DiscIdentification texts = LegalTexts();
+  texts.publisher = "\"ACME\"";
+  texts.preparer = "  SPACED  ";
+  texts.applicationId = "'QUOTED'";
+  texts.systemId = "PLAIN";
+  ASSERT_TRUE(SaveDiscIdentification(t.job, texts).mayClose);
+  const Job saved = t.job;
+  LoadFormatDescriptor(t.job);
+  for (auto field : {&Job::publisherId, &Job::preparerId, &Job::applicationId, &Job::systemId})
+    EXPECT_EQ(t.job.*field, saved.*field);
+  EXPECT_EQ(t.job.publisherId, "\"ACME\"");
+  EXPECT_TRUE(testing::Contains(ReadFile(t.job.descriptorPath), "\r\nsystem_id=PLAIN\r\n"));
+}
+
 // A line break would split its line in the file: refused before anything is
 // asked or written.
 TEST_F(FormatDescriptorTest, ATextWithALineBreakIsRefusedAndNothingWritten) {
