@@ -1,5 +1,6 @@
 #include "ui/option_dialogs.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -38,13 +39,16 @@ QString LabelOf(int id) { return QString::fromUtf8(ControlLabel(id)); }
 
 // Refuses an edit that would make the text longer than `longest` bytes of
 // UTF-8. (QLineEdit's own limit counts UTF-16 units.) A text that is already
-// longer can still be shortened.
+// longer can still be shortened. The refusal beeps, so that a paste that
+// did not arrive does not pass unnoticed.
 class Utf8ByteLimit final : public QValidator {
  public:
   Utf8ByteLimit(size_t longest, QObject* parent) : QValidator(parent), longest_(longest) {}
 
   State validate(QString& input, int&) const override {
-    return static_cast<size_t>(input.toUtf8().size()) <= longest_ ? Acceptable : Invalid;
+    if (static_cast<size_t>(input.toUtf8().size()) <= longest_) return Acceptable;
+    QApplication::beep();
+    return Invalid;
   }
 
  private:
