@@ -64,21 +64,22 @@ TEST(DvdFormatForm, NumbersOutsideTheirRangeOrNoNumbersAreRefusedNamingTheField)
 }
 
 TEST(DvdFormatForm, RefusalTexts) {
-  TestJob t;
-  DvdFormatForm form = SetupDvdFormatOptions(t.job);
-  form.numberOfSides = "abc";
-  CommitDvdFormatOptions(t.job, form);
-  form.numberOfSides = "1";
-  form.thisSideNumber = "2";
-  CommitDvdFormatOptions(t.job, form);
-  form.thisSideNumber = "1";
-  form.numberOfLayers = "abc";
-  CommitDvdFormatOptions(t.job, form);
-  ASSERT_EQ(t.ui.messages.size(), 3u);
-  EXPECT_EQ(t.ui.messages[0].text, "\"Number of Sides\" must be 1 or 2.");
-  EXPECT_EQ(t.ui.messages[1].text, "\"This Side Number\" must be from 1 to the \"Number of Sides\" (1).");
-  EXPECT_EQ(t.ui.messages[2].text, "\"Number of Layers\" must be 1 or 2.");
-  for (const auto& message : t.ui.messages) EXPECT_EQ(message.caption, "Usage error");
+  struct Case {
+    std::string sides, side, layers, message;
+  };
+  for (const Case& c : {Case{"abc", "1", "1", "\"Number of Sides\" must be 1 or 2."},
+                        Case{"1", "2", "1", "\"This Side Number\" must be from 1 to the \"Number of Sides\" (1)."},
+                        Case{"1", "1", "abc", "\"Number of Layers\" must be 1 or 2."}}) {
+    TestJob t;
+    DvdFormatForm form = SetupDvdFormatOptions(t.job);
+    form.numberOfSides = c.sides;
+    form.thisSideNumber = c.side;
+    form.numberOfLayers = c.layers;
+    CommitDvdFormatOptions(t.job, form);
+    ASSERT_EQ(t.ui.messages.size(), 1u);
+    EXPECT_EQ(t.ui.messages[0].text, c.message);
+    EXPECT_EQ(t.ui.messages[0].caption, "Usage error");
+  }
 }
 
 TEST(AutorunForm, TextsOfMoreThan127BytesAreRefusedNotCut) {
