@@ -207,21 +207,16 @@ std::string StoredForm(const DiscIdentification& texts, const SavedText& saved) 
   return value;
 }
 
-// The descriptor file's bytes before a save, to put back when the save
-// fails half-way; nullopt when there was no file.
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  auto file = platform::File::Open(path, platform::File::Mode::kRead);
-  if (!file) return std::nullopt;
-  std::string content;
-  char buffer[8192];
-  while (auto count = file->Read(buffer, sizeof buffer)) {
-    if (*count == 0) break;
-    content.append(buffer, *count);
-    if (*count < sizeof buffer) break;
-  }
-  return content;
+bool ReportUnwritten(Job& job, const std::string& path, const std::string& reason) {
+  ShowMessage(job,
+              Format("Could not write the disc identification to %s: %s. The values in use are unchanged.",
+                     path.c_str(), reason.c_str()),
+              kWarningCaption);
+  return false;
 }
 
+// Puts the descriptor file back as it was before a save: its earlier bytes,
+// or no file.
 void PutBack(const std::string& path, const std::optional<std::string>& before) {
   if (!before) {
     platform::RemoveFile(path);
@@ -249,17 +244,17 @@ std::string AsWritten(const std::string& value) {
 // and the failure reported.
 bool WriteDiscIdentification(Job& job, const SavedValues& values) {
   const std::string& path = job.loadedDescriptorPath;
-  const std::optional<std::string> before = ReadWholeFile(path);
+  // The bytes to put back should a key fail half-way; a file that is there
+  // but can not be read could not be put back, so it is not written either.
+  // (A folder in its place is refused by the writer, which says so.)
+  std::string reason;
+  const std::optional<std::string> before = platform::ReadWholeFile(path, &reason);
+  if (!before && platform::PathExists(path) && !platform::IsDirectory(path)) return ReportUnwritten(job, path, reason);
   for (size_t i = 0; i < values.size(); ++i) {
-    std::string reason;
     if (platform::WritePrivateProfileString(kSection, kSavedTexts[i].key, AsWritten(values[i]).c_str(), path, reason))
       continue;
     if (i > 0) PutBack(path, before);
-    ShowMessage(job,
-                Format("Could not write the disc identification to %s: %s. The values in use are unchanged.",
-                       path.c_str(), reason.c_str()),
-                kWarningCaption);
-    return false;
+    return ReportUnwritten(job, path, reason);
   }
   return true;
 }

@@ -90,23 +90,6 @@ size_t SplitOfEntry(std::string_view line) {
   return first;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path, std::string& error) {
-  auto file = platform::File::Open(path, platform::File::Mode::kRead);
-  if (!file) {
-    error = platform::LastErrorText();
-    return std::nullopt;
-  }
-  auto size = file->Size();
-  std::string text(size ? *size : 0, '\0');
-  auto got = file->Read(text.data(), text.size());
-  if (!got) {
-    error = file->LastError();
-    return std::nullopt;
-  }
-  text.resize(*got);
-  return text;
-}
-
 }  // namespace
 
 void RemoveTemporaryFilesNamed(const Job& job, const std::function<bool(std::string_view)>& matches) {
@@ -218,7 +201,7 @@ bool AliasTable::Load(Job& job) {
     const std::string path = AliasFilePath(job, n);
     if (!platform::PathExists(path)) continue;
     std::string error;
-    auto text = ReadWholeFile(path, error);
+    auto text = platform::ReadWholeFile(path, &error);
     if (!text) {
       ShowMessage(job, Format(kCanNotReadAlias, path.c_str(), error.c_str()), kListingCaption);
       return false;

@@ -320,7 +320,6 @@ bool CheckFileDataLayout(Job& job) {
   return true;
 }
 
-
 }  // namespace
 
 namespace {

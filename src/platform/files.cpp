@@ -304,4 +304,21 @@ std::optional<File> FolderCursor::OpenForReading(const std::string& path) {
   return File::Adopt(fd);
 }
 
+std::optional<std::string> ReadWholeFile(const std::string& path, std::string* error) {
+  auto file = File::Open(path, File::Mode::kRead);
+  if (!file) {
+    if (error) *error = LastErrorText();
+    return std::nullopt;
+  }
+  std::optional<uint64_t> size = file->Size();
+  std::string text(size ? static_cast<size_t>(*size) : 0, '\0');
+  std::optional<size_t> got = file->Read(text.data(), text.size());
+  if (!size || !got) {
+    if (error) *error = file->LastError();
+    return std::nullopt;
+  }
+  text.resize(*got);
+  return text;
+}
+
 }  // namespace pravel::platform

@@ -112,6 +112,10 @@ class File {
   std::string error_;
 };
 
+// The whole content of a small file (a profile, a listing); nullopt when it
+// can not be opened or read, with the reason in `error` when given.
+std::optional<std::string> ReadWholeFile(const std::string& path, std::string* error = nullptr);
+
 // Examines and opens files whose paths come one after another, most of them
 // in the folder of the one before: the folder stays open, so each file costs
 // a lookup of its own name rather than a walk of its whole path. Results are

@@ -310,18 +310,6 @@ Cache& TheCache() {
   return cache;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  auto in = File::Open(path, File::Mode::kRead);
-  if (!in) return std::nullopt;
-  auto size = in->Size();
-  if (!size) return std::nullopt;
-  std::string text(*size, '\0');
-  auto got = in->Read(text.data(), text.size());
-  if (!got) return std::nullopt;
-  text.resize(*got);
-  return text;
-}
-
 // The parsed file at `path`, read again when the disk copy changed; nullptr
 // when there is no regular, readable file there.
 CachedFile* Current(const std::string& path) {

@@ -48,6 +48,28 @@ QString Text(const std::string& text) { return QString::fromUtf8(text.data(), st
 // A path as the file system names it, whatever its bytes.
 QString PathText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
+// The largest font, up to 12 pixels, in which every label fits its button
+// with a few pixels to spare.
+QFont ButtonFont(QFont font) {
+  constexpr int kLargest = 12;
+  constexpr int kSmallest = 7;
+  constexpr int kSpare = 6;
+  for (int pixels = kLargest; pixels > kSmallest; --pixels) {
+    font.setPixelSize(pixels);
+    const QFontMetrics metrics(font);
+    bool fits = true;
+    for (const PanelHotArea& hot : PanelHotAreas()) {
+      for (const ButtonLabel& button : kButtonLabels) {
+        if (button.area == hot.area && metrics.horizontalAdvance(button.label) + kSpare > hot.right - hot.left + 1)
+          fits = false;
+      }
+    }
+    if (fits) return font;
+  }
+  font.setPixelSize(kSmallest);
+  return font;
+}
+
 }  // namespace
 
 MainWindow::MainWindow(Driver& driver, RunWorker& worker)
@@ -108,28 +130,6 @@ void MainWindow::BuildMenu() {
     actions_[id] = action;
   }
   menuBar()->setObjectName("COMMANDS");
-}
-
-// The largest font, up to 12 pixels, in which every label fits its button
-// with a few pixels to spare.
-static QFont ButtonFont(QFont font) {
-  constexpr int kLargest = 12;
-  constexpr int kSmallest = 7;
-  constexpr int kSpare = 6;
-  for (int pixels = kLargest; pixels > kSmallest; --pixels) {
-    font.setPixelSize(pixels);
-    const QFontMetrics metrics(font);
-    bool fits = true;
-    for (const PanelHotArea& hot : PanelHotAreas()) {
-      for (const ButtonLabel& button : kButtonLabels) {
-        if (button.area == hot.area && metrics.horizontalAdvance(button.label) + kSpare > hot.right - hot.left + 1)
-          fits = false;
-      }
-    }
-    if (fits) return font;
-  }
-  font.setPixelSize(kSmallest);
-  return font;
 }
 
 void MainWindow::BuildButtons() {
