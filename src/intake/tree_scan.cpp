@@ -14,6 +14,7 @@
 #include "intake/name_rules.h"
 #include "intake/utf8.h"
 #include "platform/files.h"
+#include "platform/files_ahead.h"
 
 namespace pravel {
 namespace {
@@ -198,17 +199,26 @@ class TreeScan {
   explicit TreeScan(Job& job) : job_(job) {}
 
   bool Run() {
+    if (Scan()) return true;
+    // The listing files created ahead belong to a run that will not build.
+    listingsAhead_.Finish();
+    RemoveDirectoryListingFiles(job_);
+    return false;
+  }
+
+ private:
+  bool Scan() {
     if (!Reserve()) return false;
     CollectWorkFolders();
     if (job_.autorunEnabled && !WriteAutorunInf(job_)) return false;
     selectedCount_ = job_.sourceCount;
     if (!ExamineSelection() || !CollectBases() || !MeasureSelection() || !PlaceSelectionInRoot()) return false;
+    NameSelectedListingFiles();
     if (!ExpandFolders() || !CheckSelectedFilesPlaced() || !BuildDirectoryList()) return false;
     StartAliasFiles(job_);
     return WriteTreeListing();
   }
 
- private:
   bool Reserve() {
     try {
       directoryList_.reserve(limits::kDirectoryList);
@@ -317,6 +327,23 @@ class TreeScan {
     return true;
   }
 
+  // The builder cuts one listing file per directory of the disc out of the
+  // tree listing: the root's, then one per folder line in the order of the
+  // listing. They are created, empty, while the folders are walked.
+  void NameListingFile() {
+    // Past the folder limit the scan fails; no listing file goes beyond it.
+    if (listingsNamed_ > static_cast<long>(limits::kMaxFolders)) return;
+    std::string path = ListingFilePath(job_, listingsNamed_++);
+    if (IsCreatablePath(path)) listingsAhead_.Add(std::move(path));
+  }
+
+  void NameSelectedListingFiles() {
+    NameListingFile();
+    for (uint32_t i = 0; i < selectedCount_; ++i) {
+      if (entries_[i].isFolder && !entries_[i].duplicate && !IsBase(job_.sourcePaths[i])) NameListingFile();
+    }
+  }
+
   bool AddName(DiscDirectory& directory, std::string_view name, const std::string& path) {
     const std::string* other = nullptr;
     if (directory.Add(name, path, &other)) return true;
@@ -385,6 +412,7 @@ class TreeScan {
       return false;
     }
     entries_.push_back(std::move(entry));
+    NameListingFile();
     return true;
   }
 
@@ -513,6 +541,9 @@ class TreeScan {
   std::unordered_set<std::string> foldedBases_;  // upper-cased
   DiscDirectory root_;
   std::vector<uint32_t> directoryList_;
+  long listingsNamed_ = 0;
+  // Declared last: stopped before anything else of the scan goes.
+  platform::FilesCreatedAhead listingsAhead_;
 };
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "iso/path_tables.h"
 #include "iso/volume_descriptors.h"
 #include "platform/files.h"
+#include "platform/files_ahead.h"
 
 namespace pravel {
 namespace {
@@ -72,6 +73,7 @@ class Builder {
   }
 
   bool ReadDirectoryTable();
+  void CreateDirectoryFilesAhead();
   bool WriteAndSortListings();
   bool ScanDirectories();
   void AssignDirectoryExtents();
@@ -108,6 +110,8 @@ class Builder {
   uint64_t currentSector_ = 0;
   uint32_t udfStart_ = 0;
   uint32_t udfAreaSectors_ = 0;
+  // Declared last: stopped before anything else of the builder goes.
+  platform::FilesCreatedAhead filesAhead_;
 };
 
 bool Builder::Run() {
@@ -120,10 +124,12 @@ bool Builder::Run() {
   if (!ReadDirectoryTable()) return false;
   if (!pathTables_.Build(job_, table_)) return false;
   slots_ = MakePathTableSlots(pathTables_.IsoSize().sectors, pathTables_.JolietSize().sectors);
+  CreateDirectoryFilesAhead();
   if (!WriteAndSortListings()) return false;
   useAliases_ = !job_.paliasPath.empty();
   if (useAliases_ && !aliases_.Load(job_)) return false;
   if (!ScanDirectories()) return false;
+  filesAhead_.Finish();
   AssignDirectoryExtents();
   if (!WriteSequentialPart()) return false;
   if (!AddDirectories()) return false;
@@ -173,6 +179,20 @@ bool Builder::ReadDirectoryTable() {
   table_.Index();
   SetDiscRootEntries(job_, rootEntries);
   return true;
+}
+
+// The scanning pass writes two directory files per directory; a second thread
+// creates them, in the order the pass needs them, while this one cuts and
+// sorts the listings and measures the files.
+void Builder::CreateDirectoryFilesAhead() {
+  for (size_t n = 0; n < table_.DirectoryCount(); ++n) {
+    for (const char* format : {"/_td%04ld", "/_td%04ldX"}) {
+      std::string path = BuilderFilePath(job_, format, static_cast<long>(n));
+      // A path the pass refuses to create is not created here either.
+      if (!IsCreatablePath(path)) return;
+      filesAhead_.Add(std::move(path));
+    }
+  }
 }
 
 bool Builder::WriteAndSortListings() {

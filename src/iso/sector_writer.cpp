@@ -8,6 +8,7 @@ namespace pravel {
 
 namespace {
 constexpr char kBuilderCaption[] = "Disc Image Builder Error!";
+constexpr uint64_t kWriteBackSectors = 2048;  // 4 MiB
 }  // namespace
 
 void ShowIoError(Job& job, const std::string& action, const std::string& path, const std::string& reason) {
@@ -43,13 +44,27 @@ bool SectorWriter::FlushImageSectors() {
   uint32_t count = bufferedSectors_;
   bufferedSectors_ = 0;
   if (!file_.Write(blockBuffer_.data(), static_cast<size_t>(count) * kSectorSize)) return Fail("write to");
+  StartWriteBackOfAppended(false);
   return true;
+}
+
+// The sectors are appended front to back, most of them never touched again:
+// each stretch of them can go to disk while the next is built, so that little
+// is left to write back when the run ends.
+void SectorWriter::StartWriteBackOfAppended(bool whole) {
+  if (nextSector_ <= writeBackFrom_) return;
+  const uint64_t count = nextSector_ - writeBackFrom_;
+  if (!whole && count < kWriteBackSectors) return;
+  file_.StartWriteBack(writeBackFrom_ * kSectorSize, count * kSectorSize);
+  writeBackFrom_ = nextSector_;
 }
 
 bool SectorWriter::SeekSector(uint64_t sector) {
   if (!FlushImageSectors()) return false;
+  StartWriteBackOfAppended(true);
   if (!file_.Seek(sector * kSectorSize)) return Fail("seek in");
   nextSector_ = sector;
+  writeBackFrom_ = sector;
   return true;
 }
 
@@ -59,6 +74,7 @@ bool SectorWriter::WriteSectorsAt(uint64_t sector, const uint8_t* data, size_t s
   if (!file_.Write(data, sectorCount * kSectorSize)) return Fail("write to");
   if (!file_.Seek(resume * kSectorSize)) return Fail("seek in");
   nextSector_ = resume;
+  writeBackFrom_ = resume;
   return true;
 }
 

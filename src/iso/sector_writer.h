@@ -45,6 +45,7 @@ class SectorWriter {
 
  private:
   bool Fail(const char* action);
+  void StartWriteBackOfAppended(bool whole);
 
   Job& job_;
   platform::File& file_;
@@ -52,6 +53,7 @@ class SectorWriter {
   std::vector<uint8_t> blockBuffer_;
   uint32_t bufferedSectors_ = 0;
   uint64_t nextSector_ = 0;
+  uint64_t writeBackFrom_ = 0;  // the first appended sector not yet handed to write-back
 };
 
 // Reports an I/O failure of a file with the system's reason: "Fatal IO error!".

@@ -167,11 +167,12 @@ bool PadMetadataImage(Job& job, uint64_t& metadataLength) {
   uint64_t wanted = uint64_t{job.fileDataStart} * kSectorSize;
   metadataLength = *length;
   if (metadataLength < wanted) {
-    if (!image->SeekEnd()) {
-      ShowIoError(job, "seek in", path, image->LastError());
+    // Extending the file gives zeros that need not be written: on most file
+    // systems they take no room until the file is copied.
+    if (!image->SetLength(wanted)) {
+      ShowIoError(job, "extend", path, image->LastError());
       return false;
     }
-    if (!WriteZeroBytes(job, *image, path, wanted - metadataLength)) return false;
     metadataLength = wanted;
   }
   return CloseOutputFile(job, *image, path);
@@ -356,8 +357,10 @@ bool BuildImageAndOutput(Job& job, const FileSystemBuilder& build) {
   RemoveBuilderFiles(job);
   ShowMakingLabel(job);
   if (!WriteImageSet(job, build)) {
-    // No image that looks finished is left behind a failed run.
+    // No image that looks finished is left behind a failed run, nor a
+    // listing file the scan created for a build that did not come.
     RemoveUnfinishedImages(job);
+    RemoveDirectoryListingFiles(job);
     return false;
   }
   RemoveErrorMarker(job);

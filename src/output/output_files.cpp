@@ -10,7 +10,6 @@ namespace pravel {
 namespace {
 
 constexpr size_t kTextBufferSize = 1 << 20;
-constexpr size_t kZeroChunk = 1 << 20;
 
 }  // namespace
 
@@ -36,18 +35,6 @@ bool CloseOutputFile(Job& job, platform::File& file, const std::string& path) {
   return false;
 }
 
-bool WriteZeroBytes(Job& job, platform::File& file, const std::string& path, uint64_t count) {
-  static const std::vector<uint8_t> kZeros(kZeroChunk, 0);
-  while (count > 0) {
-    size_t chunk = static_cast<size_t>(std::min<uint64_t>(count, kZeroChunk));
-    if (!file.Write(kZeros.data(), chunk)) {
-      ShowIoError(job, "write to", path, file.LastError());
-      return false;
-    }
-    count -= chunk;
-  }
-  return true;
-}
 
 std::string UnfinishedImagePath(const std::string& imagePath) { return imagePath + ".part"; }
 

@@ -19,8 +19,6 @@ std::optional<platform::File> CreateOutputFile(Job& job, const std::string& path
 // Opens an existing file for reading and writing.
 std::optional<platform::File> OpenOutputFile(Job& job, const std::string& path);
 bool CloseOutputFile(Job& job, platform::File& file, const std::string& path);
-// Writes `count` zero bytes at the file's current position.
-bool WriteZeroBytes(Job& job, platform::File& file, const std::string& path, uint64_t count);
 
 // The name an image file has while it is being written; it takes its own
 // name only when the whole run has succeeded.

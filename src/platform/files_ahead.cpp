@@ -1,0 +1,47 @@
+#include "platform/files_ahead.h"
+
+#include "platform/files.h"
+#include "platform/interrupt.h"
+
+namespace pravel::platform {
+
+void FilesCreatedAhead::Add(std::string path) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stop_) return;
+    waiting_.push_back(std::move(path));
+  }
+  named_.notify_one();
+  if (!thread_.joinable()) thread_ = std::thread([this] { CreateInTurn(); });
+}
+
+void FilesCreatedAhead::Finish() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+    waiting_.clear();
+  }
+  named_.notify_one();
+  if (thread_.joinable()) thread_.join();
+  std::lock_guard<std::mutex> lock(mutex_);
+  stop_ = false;
+}
+
+void FilesCreatedAhead::CreateInTurn() {
+  for (;;) {
+    std::string path;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      named_.wait(lock, [this] { return stop_ || !waiting_.empty(); });
+      if (stop_) return;
+      path = std::move(waiting_.front());
+      waiting_.pop_front();
+    }
+    bool created = false;
+    // A clean-up that removes these files never runs beside a creation.
+    const bool ran = RunUninterrupted([&] { created = File::Open(path, File::Mode::kOverwrite).has_value(); });
+    if (!ran || !created) return;
+  }
+}
+
+}  // namespace pravel::platform
