@@ -35,7 +35,6 @@ bool CloseOutputFile(Job& job, platform::File& file, const std::string& path) {
   return false;
 }
 
-
 std::string UnfinishedImagePath(const std::string& imagePath) { return imagePath + ".part"; }
 
 std::string DirectoryOf(const std::string& path) {
