@@ -1,7 +1,5 @@
 #include "output/output_files.h"
 
-#include <algorithm>
-#include <array>
 
 #include "job/runtime.h"
 #include "iso/sector_writer.h"
