@@ -1,6 +1,5 @@
 #include "output/output_files.h"
 
-
 #include "job/runtime.h"
 #include "iso/sector_writer.h"
 
