@@ -62,16 +62,12 @@ TEST(InstallationDirectory, ComesFromKestrandHomeWithoutTrailingSlash) {
 
 TEST_F(InstallConfigTest, FullConfigurationFillsTheJobAndLeavesNoTestFiles) {
   for (const char* stale : {"xmorel.exe", "dos4gw.exe", "xm.pif"}) WriteFile(Home() + "/" + stale, "old");
-  WriteConfig(TempDirLine() + "template=" + (root / "template/") + "\r\nautorun=setup.exe;setup.ico\r\nimagedir=" +
-              (root / "img") + ";" + (root / "img2") + "\r\n");
+  WriteConfig(TempDirLine() + "template=" + (root / "template/") + "\r\nimagedir=" + (root / "img") + ";" +
+              (root / "img2") + "\r\n");
   ASSERT_TRUE(Load());
   ASSERT_TRUE(LoadImages());
   EXPECT_TRUE(t.ui.messages.empty());
   EXPECT_EQ(t.job.installDir, Home());
-  EXPECT_EQ(t.job.tempDir, root / "tmp/");
-  EXPECT_EQ(t.job.templateDir, root / "template");
-  EXPECT_EQ(t.job.autorunOpen, "SETUP.EXE");
-  EXPECT_EQ(t.job.autorunIcon, "SETUP.ICO");
   EXPECT_EQ(t.job.imagePath1, root / "img/CONTROL.IMG");
   EXPECT_EQ(t.job.imagePath2, root / "img/LAYER01.IMG");
   EXPECT_EQ(t.job.imagePath3, root / "img2/LAYER02.IMG");
@@ -103,8 +99,7 @@ TEST_F(InstallConfigTest, AcceptedDirectoriesAndAutorunValues) {
     std::string Job::*field;
     std::string expected;
   };
-  for (const Case& c : {Case{"tempdir=" + (root / "tmp") + "\r\n", &Job::tempDir, root / "tmp/"},
-                        Case{"tempdir=" + (root / "tmp//") + "\r\n", &Job::tempDir, root / "tmp/"},
+  for (const Case& c : {Case{"tempdir=" + (root / "tmp//") + "\r\n", &Job::tempDir, root / "tmp/"},
                         Case{"tempdir=" + (root / "tmp/") + "\r\n", &Job::templateDir, root / "tmp"},
                         // a template value beginning with none counts as absent
                         Case{TempDirLine() + "template=nonesuch\r\n", &Job::templateDir, root / "tmp"},
@@ -112,6 +107,7 @@ TEST_F(InstallConfigTest, AcceptedDirectoriesAndAutorunValues) {
                         Case{TempDirLine() + "template=" + template63 + "/\r\n", &Job::templateDir, template63},
                         Case{TempDirLine() + "autorun=setup.exe\r\n", &Job::autorunOpen, "SETUP.EXE"},
                         Case{TempDirLine() + "autorun=setup.exe\r\n", &Job::autorunIcon, ""},
+                        Case{TempDirLine() + "autorun=run.exe;a.ico;b\r\n", &Job::autorunOpen, "RUN.EXE"},
                         Case{TempDirLine() + "autorun=run.exe;a.ico;b\r\n", &Job::autorunIcon, "A.ICO;B"},
                         Case{TempDirLine() + "autorun=\r\n", &Job::autorunOpen, ""},
                         Case{"imagedir=" + image243 + "\r\n", &Job::imagePath1, image243 + "/CONTROL.IMG"}}) {
