@@ -92,23 +92,38 @@ class TapeOutputTest : public OutputStageTest {
 // and fails each damage. Then two copies of a dual-layer title: the checker
 // passes both tapes of each copy.
 TEST_F(TapeOutputTest, VirtualTapesReadBackWithOtherAwsReadersAndTheChecker) {
+  const std::string tapes = dir / "tapes", want = dir / "want";
+  // The title through the virtual drive, the image files of an image run of it kept in `want`.
+  auto writeTapes = [&](const Layout& layout) {
+    const Images images = ImageRun(layout);
+    testing::WriteFile(want + "/CONTROL.IMG", images.control);
+    testing::WriteFile(want + "/LAYER01.IMG", images.layer1);
+    testing::WriteFile(want + "/LAYER02.IMG", images.layer2);
+    std::filesystem::remove_all(tapes);
+    testing::MakeDirs(tapes);
+    job.toTape = 1;
+    job.tapeLibrary = platform::MakeVirtualTapeLibrary(tapes, nullptr);
+    EXPECT_TRUE(Run(layout));
+    job.tapeLibrary.reset();
+    EXPECT_FALSE(MarkerExists());
+    return images;
+  };
+  auto check = [&](int number, const std::string& options) {
+    return RunShell("/usr/bin/python3 " + Quoted(testing::ToolPath("check_tape.py")) + " " + options + " " +
+                        Quoted(tapes + Format("/TAPE%04d.AWS", number)),
+                    dir / "out.txt");
+  };
+  const std::string firstTape = "--control " + Quoted(want + "/CONTROL.IMG") + " --layer " + Quoted(want + "/LAYER01.IMG");
+
   Layout layout = SmallLayout();
   ASSERT_EQ(layout.volumeSectors, 64u);
-  Images images = ImageRun(layout);
-  testing::WriteFile(dir / "want/CONTROL.IMG", images.control);
-  testing::WriteFile(dir / "want/LAYER01.IMG", images.layer1);
-  testing::MakeDirs(dir / "tapes");
-  job.toTape = 1;
-  job.tapeLibrary = platform::MakeVirtualTapeLibrary(dir / "tapes", nullptr);
-  ASSERT_TRUE(Run(layout));
-  job.tapeLibrary.reset();
-  EXPECT_FALSE(MarkerExists());
+  const Images images = writeTapes(layout);
   // The image files of a tape run are the control data and the metadata.
   EXPECT_EQ(ReadFile(job.imagePath1), images.control);
   EXPECT_EQ(ReadFile(job.imagePath2).size(), size_t{kDataStart} * kSector);
 
   using Lines = std::vector<std::string>;
-  const std::string tapeFile = dir / "tapes/TAPE0001.AWS";
+  const std::string tapeFile = tapes + "/TAPE0001.AWS";
   const testing::Outcome tapemap = RunShell("tapemap " + Quoted(tapeFile), dir / "out.txt");
   EXPECT_EQ(tapemap.status, 0) << tapemap.output;
   Lines files;
@@ -131,13 +146,7 @@ TEST_F(TapeOutputTest, VirtualTapesReadBackWithOtherAwsReadersAndTheChecker) {
   EXPECT_EQ(ValuesOf(het, "Files"), Lines{"10"});
   EXPECT_EQ(ValuesOf(het, "Blocks").back(), "19");
 
-  auto checker = [&](const std::string& arguments) {
-    return "/usr/bin/python3 " + Quoted(testing::ToolPath("check_tape.py")) + " " + arguments;
-  };
-  const std::string check = checker("--control " + Quoted(dir / "want/CONTROL.IMG") + " --layer " +
-                                    Quoted(dir / "want/LAYER01.IMG") + " --extract DDPID=" + Quoted(dir / "ddpid") +
-                                    " " + Quoted(tapeFile));
-  const testing::Outcome good = RunShell(check, dir / "out.txt");
+  const testing::Outcome good = check(1, firstTape + " --extract DDPID=" + Quoted(dir / "ddpid"));
   ASSERT_EQ(good.status, 0) << good.output;
   EXPECT_EQ(ReadFile(dir / "ddpid"), ReadFile(dir / "img1/DDPID.IMG"));
   struct Damage {
@@ -161,7 +170,7 @@ TEST_F(TapeOutputTest, VirtualTapesReadBackWithOtherAwsReadersAndTheChecker) {
     ASSERT_NE(damaged[at + d.offset], d.byte);
     damaged[at + d.offset] = d.byte;
     testing::WriteFile(tapeFile, damaged);
-    const testing::Outcome bad = RunShell(check, dir / "out.txt");
+    const testing::Outcome bad = check(1, firstTape);
     EXPECT_EQ(bad.status, 1) << bad.output;
     EXPECT_TRUE(Contains(bad.output, "FAIL: " + d.told)) << bad.output;
   }
@@ -173,26 +182,14 @@ TEST_F(TapeOutputTest, VirtualTapesReadBackWithOtherAwsReadersAndTheChecker) {
        {StraddlingLayout(), BackToBack({AddSource("e.bin", 10 * kSector), AddSource("f.bin", 6 * kSector),
                                         AddSource("g.bin", 20 * kSector + 7)})}) {
     ASSERT_EQ(dual.volumeSectors, 96u);
-    Images split = ImageRun(dual);
-    testing::WriteFile(dir / "want/CONTROL.IMG", split.control);
-    testing::WriteFile(dir / "want/LAYER01.IMG", split.layer1);
-    testing::WriteFile(dir / "want/LAYER02.IMG", split.layer2);
-    std::filesystem::remove_all(dir / "tapes");
-    testing::MakeDirs(dir / "tapes");
-    job.toTape = 1;
-    job.tapeLibrary = platform::MakeVirtualTapeLibrary(dir / "tapes", nullptr);
-    ASSERT_TRUE(Run(dual));
-    job.tapeLibrary.reset();
-    for (const std::string& arguments :
-         {"--control " + Quoted(dir / "want/CONTROL.IMG") + " --layer " + Quoted(dir / "want/LAYER01.IMG") + " " +
-              Quoted(dir / "tapes/TAPE0001.AWS"),
-          "--layer-capacity 64 --layer2 " + Quoted(dir / "want/LAYER02.IMG") + " " +
-              Quoted(dir / "tapes/TAPE0002.AWS")}) {
-      const testing::Outcome checked = RunShell(checker(arguments), dir / "out.txt");
+    writeTapes(dual);
+    for (const auto& [number, options] : std::vector<std::pair<int, std::string>>{
+             {1, firstTape}, {2, "--layer-capacity 64 --layer2 " + Quoted(want + "/LAYER02.IMG")}}) {
+      const testing::Outcome checked = check(number, options);
       EXPECT_EQ(checked.status, 0) << checked.output;
     }
-    EXPECT_EQ(ReadFile(dir / "tapes/TAPE0003.AWS"), ReadFile(dir / "tapes/TAPE0001.AWS"));
-    EXPECT_EQ(ReadFile(dir / "tapes/TAPE0004.AWS"), ReadFile(dir / "tapes/TAPE0002.AWS"));
+    EXPECT_EQ(ReadFile(tapes + "/TAPE0003.AWS"), ReadFile(tapes + "/TAPE0001.AWS"));
+    EXPECT_EQ(ReadFile(tapes + "/TAPE0004.AWS"), ReadFile(tapes + "/TAPE0002.AWS"));
   }
 }
 
