@@ -62,16 +62,12 @@ TEST(InstallationDirectory, ComesFromKestrandHomeWithoutTrailingSlash) {
 
 TEST_F(InstallConfigTest, FullConfigurationFillsTheJobAndLeavesNoTestFiles) {
   for (const char* stale : {"xmorel.exe", "dos4gw.exe", "xm.pif"}) WriteFile(Home() + "/" + stale, "old");
-  WriteConfig(TempDirLine() + "template=" + (root / "template/") + "\r\nautorun=setup.exe;setup.ico\r\nimagedir=" +
-              (root / "img") + ";" + (root / "img2") + "\r\n");
+  WriteConfig(TempDirLine() + "template=" + (root / "template/") + "\r\nimagedir=" + (root / "img") + ";" +
+              (root / "img2") + "\r\n");
   ASSERT_TRUE(Load());
   ASSERT_TRUE(LoadImages());
   EXPECT_TRUE(t.ui.messages.empty());
   EXPECT_EQ(t.job.installDir, Home());
-  EXPECT_EQ(t.job.tempDir, root / "tmp/");
-  EXPECT_EQ(t.job.templateDir, root / "template");
-  EXPECT_EQ(t.job.autorunOpen, "SETUP.EXE");
-  EXPECT_EQ(t.job.autorunIcon, "SETUP.ICO");
   EXPECT_EQ(t.job.imagePath1, root / "img/CONTROL.IMG");
   EXPECT_EQ(t.job.imagePath2, root / "img/LAYER01.IMG");
   EXPECT_EQ(t.job.imagePath3, root / "img2/LAYER02.IMG");
@@ -103,8 +99,7 @@ TEST_F(InstallConfigTest, AcceptedDirectoriesAndAutorunValues) {
     std::string Job::*field;
     std::string expected;
   };
-  for (const Case& c : {Case{"tempdir=" + (root / "tmp") + "\r\n", &Job::tempDir, root / "tmp/"},
-                        Case{"tempdir=" + (root / "tmp//") + "\r\n", &Job::tempDir, root / "tmp/"},
+  for (const Case& c : {Case{"tempdir=" + (root / "tmp//") + "\r\n", &Job::tempDir, root / "tmp/"},
                         Case{"tempdir=" + (root / "tmp/") + "\r\n", &Job::templateDir, root / "tmp"},
                         // a template value beginning with none counts as absent
                         Case{TempDirLine() + "template=nonesuch\r\n", &Job::templateDir, root / "tmp"},
@@ -112,6 +107,7 @@ TEST_F(InstallConfigTest, AcceptedDirectoriesAndAutorunValues) {
                         Case{TempDirLine() + "template=" + template63 + "/\r\n", &Job::templateDir, template63},
                         Case{TempDirLine() + "autorun=setup.exe\r\n", &Job::autorunOpen, "SETUP.EXE"},
                         Case{TempDirLine() + "autorun=setup.exe\r\n", &Job::autorunIcon, ""},
+                        Case{TempDirLine() + "autorun=run.exe;a.ico;b\r\n", &Job::autorunOpen, "RUN.EXE"},
                         Case{TempDirLine() + "autorun=run.exe;a.ico;b\r\n", &Job::autorunIcon, "A.ICO;B"},
                         Case{TempDirLine() + "autorun=\r\n", &Job::autorunOpen, ""},
                         Case{"imagedir=" + image243 + "\r\n", &Job::imagePath1, image243 + "/CONTROL.IMG"}}) {
@@ -140,38 +136,34 @@ TEST_F(InstallConfigTest, EachUnusableStatementStopsWithItsMessage) {
   const std::string img = root / "img", afileSub = root / "afile/sub", tooLong = "/" + std::string(243, 'i');
   MakeDirs(Padded(62, 'd') + "x");
   MakeDirs(Padded(63, 't') + "x");
+  const std::string missing = root / "missing";
   struct Case {
-    std::string lines, message, caption;
+    std::vector<std::string> lines;  // each alone in the file
+    std::string message, caption;
   };
-  for (const Case& c : {
-           Case{"other=1\r\n", tempMissing, "Installation error?"},
-           Case{"tempdir=none\r\n", tempMissing, "Installation error?"},
-           Case{"tempdir=nonexistent\r\n", tempMissing, "Installation error?"},
-           Case{"tempdir=\r\n", tempMissing, "Installation error?"},
-           Case{"tempdir=" + afileSub + "\r\n", tempInvalid, "Installation Error!"},
-           Case{"tempdir=" + (root / "missing") + "\r\n", tempInvalid, "Installation Error!"},
-           Case{"tempdir=None" + root.path() + "\r\n", tempInvalid, "Installation Error!"},
-           Case{"tempdir=" + Padded(62, 'd') + "x\r\n", tempInvalid, "Installation Error!"},
-           Case{TempDirLine() + "template=" + afileSub + "\r\n", templateInvalid, "Installation Error!"},
-           Case{TempDirLine() + "template=" + Padded(63, 't') + "x\r\n", templateInvalid, "Installation Error!"},
-           Case{"imagedir=NONE\r\n", imagesMissing, "Configuration error"},
-           Case{"imagedir=None/img\r\n", imagesMissing, "Configuration error"},
-           Case{"imagedir=\r\n", imagesMissing, "Configuration error"},
-           Case{"imagedir=;" + (root / "img2") + "\r\n", imagesMissing, "Configuration error"},
-           Case{"imagedir=" + img + ";" + (root / "IMG") + "\r\n", sameLayers + img + "/", "Configuration error!"},
-           Case{"imagedir=" + (root / "img2") + ";" + img + "\r\n", sameLayers + (root / "img2/"),
-                "Configuration error!"},
-           Case{"imagedir=" + img + ";\r\n", sameLayers + img + "/", "Configuration error!"},
-           Case{"imagedir=" + afileSub + "\r\n", noAccess + afileSub + "/", "Configuration error!"},
-           Case{"imagedir=" + (root / "missing") + "\r\n", noAccess + (root / "missing/"), "Configuration error!"},
-           Case{"imagedir=" + img + ";" + afileSub + "\r\n", noAccess + afileSub + "/", "Configuration error!"},
-           Case{"imagedir=" + tooLong + "\r\n", noAccess + tooLong + "/", "Configuration error!"}}) {
-    SCOPED_TRACE(c.lines);
-    t.ui.messages.clear();
-    WriteConfig(c.lines);
-    EXPECT_FALSE(c.lines.starts_with("imagedir") ? LoadImages() : Load());
-    testing::ExpectOneMessage(t.ui, {c.message}, c.caption);
-    for (const char* dir : {"tmp", "img"}) EXPECT_TRUE(IsEmptyDir(root / dir)) << "the test files are gone";
+  for (const Case& c :
+       {Case{{"other=1", "tempdir=none", "tempdir=nonexistent", "tempdir="}, tempMissing, "Installation error?"},
+        Case{{"tempdir=" + afileSub, "tempdir=" + missing, "tempdir=None" + root.path(), "tempdir=" + Padded(62, 'd') + "x"},
+             tempInvalid, "Installation Error!"},
+        Case{{TempDirLine() + "template=" + afileSub, TempDirLine() + "template=" + Padded(63, 't') + "x"},
+             templateInvalid, "Installation Error!"},
+        Case{{"imagedir=NONE", "imagedir=None/img", "imagedir=", "imagedir=;" + (root / "img2")}, imagesMissing,
+             "Configuration error"},
+        Case{{"imagedir=" + img + ";" + (root / "IMG"), "imagedir=" + img + ";"}, sameLayers + img + "/",
+             "Configuration error!"},
+        Case{{"imagedir=" + (root / "img2") + ";" + img}, sameLayers + (root / "img2/"), "Configuration error!"},
+        Case{{"imagedir=" + afileSub, "imagedir=" + img + ";" + afileSub}, noAccess + afileSub + "/",
+             "Configuration error!"},
+        Case{{"imagedir=" + missing}, noAccess + missing + "/", "Configuration error!"},
+        Case{{"imagedir=" + tooLong}, noAccess + tooLong + "/", "Configuration error!"}}) {
+    for (const std::string& line : c.lines) {
+      SCOPED_TRACE(line);
+      t.ui.messages.clear();
+      WriteConfig(line + "\r\n");
+      EXPECT_FALSE(line.starts_with("imagedir") ? LoadImages() : Load());
+      testing::ExpectOneMessage(t.ui, {c.message}, c.caption);
+      for (const char* dir : {"tmp", "img"}) EXPECT_TRUE(IsEmptyDir(root / dir)) << "the test files are gone";
+    }
   }
 }
 
@@ -191,6 +183,13 @@ class FormatDescriptorTest : public ::testing::Test {
     return {"linux",      "my_disc",          "copy.txt;1",       "abs.txt",          "bib.txt",
             "acme, inc.", "the preparer",     "app",              "2001020304050600", "2002020304050600",
             "",           "2003020304050600", "album_1",          "2a",               "3b"};
+  }
+
+  // The legal texts saved over the defaults, the messages forgotten.
+  void SaveLegalTexts() {
+    LoadFormatDescriptor(t.job);
+    ASSERT_TRUE(SaveDiscIdentification(t.job, LegalTexts()).mayClose);
+    t.ui.messages.clear();
   }
 
   TempDir dir;
@@ -273,17 +272,20 @@ TEST_F(FormatDescriptorTest, SaveStoresUpperCasedTextsCutToTheirLengthsAndWrites
             "biblio=BIB.TXT\r\npublisher=ACME, INC.\r\npreparer=THE PREPARER\r\napplication_id=APP\r\n"
             "creation=2001020304050600\r\nmodification=2002020304050600\r\nexpiration=0000000000000000\r\n"
             "effective=2003020304050600\r\nalbum=ALBUM_1\r\nvolume_number=2A\r\nvolume_set_size=3B\r\n");
+
+  // What is saved comes back unchanged at the next start, blanks at the ends
+  // and quotes around a value included.
+  DiscIdentification texts = LegalTexts();
+  texts.publisher = "\"ACME\"";
+  texts.preparer = "  SPACED  ";
+  texts.applicationId = "'QUOTED'";
+  ASSERT_TRUE(SaveDiscIdentification(t.job, texts).mayClose);
+  const Job saved = t.job;
   LoadFormatDescriptor(t.job);
   EXPECT_TRUE(t.ui.messages.empty());
-  EXPECT_EQ(t.job.volumeSetSize, "3B");
-  EXPECT_EQ(t.job.creationDate, "2001020304050600");
-
-  DiscIdentification texts = LegalTexts();
-  texts.systemId = std::string(40, 'x');
-  texts.discNumber = "123456789";
-  EXPECT_TRUE(SaveDiscIdentification(t.job, texts).mayClose);
-  EXPECT_EQ(t.job.systemId, std::string(31, 'X'));
-  EXPECT_EQ(t.job.volumeNumber, "1234567");
+  for (auto field : {&Job::publisherId, &Job::preparerId, &Job::applicationId, &Job::volumeSetSize, &Job::creationDate})
+    EXPECT_EQ(t.job.*field, saved.*field);
+  EXPECT_EQ(t.job.publisherId, "\"ACME\"");
 }
 
 // One text of the dialog changed from the legal set: what the Job then holds,
@@ -300,6 +302,7 @@ TEST_F(FormatDescriptorTest, EachTextIsStoredUpperCasedOrRefusedByItsCheck) {
   const Case cases[] = {
       {&DiscIdentification::systemId, &Job::systemId, "linux 2.6", "LINUX 2.6"},
       {&DiscIdentification::systemId, &Job::systemId, "a~b", ""},
+      {&DiscIdentification::systemId, &Job::systemId, std::string(40, 'x'), std::string(31, 'X')},
       {&DiscIdentification::volumeId, &Job::volumeId, "my disc_2", "MY DISC_2"},
       {&DiscIdentification::volumeId, &Job::volumeId, "my-disc", ""},
       {&DiscIdentification::copyrightsFile, &Job::copyrightFileId, "c.txt;1", "C.TXT;1"},
@@ -320,9 +323,9 @@ TEST_F(FormatDescriptorTest, EachTextIsStoredUpperCasedOrRefusedByItsCheck) {
       {&DiscIdentification::expirationDate, &Job::expirationDate, "0", ""},
       // Unchecked; only a-z change, never the bytes of other characters.
       {&DiscIdentification::discNumber, &Job::volumeNumber, "2a\xC3\xA9", "2A\xC3\xA9"},
+      {&DiscIdentification::discNumber, &Job::volumeNumber, "123456789", "1234567"},
   };
-  LoadFormatDescriptor(t.job);
-  ASSERT_TRUE(SaveDiscIdentification(t.job, LegalTexts()).mayClose);
+  SaveLegalTexts();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
     t.ui.messages.clear();
@@ -347,9 +350,7 @@ TEST_F(FormatDescriptorTest, EachTextIsStoredUpperCasedOrRefusedByItsCheck) {
 }
 
 TEST_F(FormatDescriptorTest, NoToTheQuestionStoresAndWritesNothingAndYesBoth) {
-  LoadFormatDescriptor(t.job);
-  ASSERT_TRUE(SaveDiscIdentification(t.job, LegalTexts()).mayClose);
-  t.ui.messages.clear();
+  SaveLegalTexts();
   const Job before = t.job;
   const std::string fileBefore = ReadFile(t.job.descriptorPath);
   DiscIdentification texts = LegalTexts();
@@ -381,31 +382,10 @@ TEST_F(FormatDescriptorTest, NoToTheQuestionStoresAndWritesNothingAndYesBoth) {
   EXPECT_TRUE(testing::Contains(written, "\r\nalbum=ALBUM-1\r\n"));
 }
 
-// What is saved comes back unchanged at the next start, blanks at the ends
-// and quotes around a value included.
-TEST_F(FormatDescriptorTest, SavedTextsLoadBackAsTheyWereStored) {
-  LoadFormatDescriptor(t.job);
-  t.ui.messages.clear();
-  DiscIdentification texts = LegalTexts();
-  texts.publisher = "\"ACME\"";
-  texts.preparer = "  SPACED  ";
-  texts.applicationId = "'QUOTED'";
-  texts.systemId = "PLAIN";
-  ASSERT_TRUE(SaveDiscIdentification(t.job, texts).mayClose);
-  const Job saved = t.job;
-  LoadFormatDescriptor(t.job);
-  for (auto field : {&Job::publisherId, &Job::preparerId, &Job::applicationId, &Job::systemId})
-    EXPECT_EQ(t.job.*field, saved.*field);
-  EXPECT_EQ(t.job.publisherId, "\"ACME\"");
-  EXPECT_TRUE(testing::Contains(ReadFile(t.job.descriptorPath), "\r\nsystem_id=PLAIN\r\n"));
-}
-
 // A line break would split its line in the file: refused before anything is
 // asked or written.
 TEST_F(FormatDescriptorTest, ATextWithALineBreakIsRefusedAndNothingWritten) {
-  LoadFormatDescriptor(t.job);
-  ASSERT_TRUE(SaveDiscIdentification(t.job, LegalTexts()).mayClose);
-  t.ui.messages.clear();
+  SaveLegalTexts();
   const std::string fileBefore = ReadFile(t.job.descriptorPath);
   DiscIdentification texts = LegalTexts();
   texts.systemId = "changed";

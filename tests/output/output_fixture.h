@@ -1,6 +1,7 @@
 // A fake file-system builder and a job wired to temporary image, temporary
 // and template directories, so that the output stage runs without the real
-// builder.
+// builder; a tape library double that keeps what was written in memory, logs
+// every command, and fails where it is told to.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 
 #include "job/job.h"
 #include "output/image_output.h"
+#include "platform/tape_library.h"
 #include "support/test_support.h"
 
 namespace pravel::output_test {
@@ -38,15 +40,100 @@ inline std::string Pattern(size_t size, uint8_t seed) {
   return text;
 }
 
+// What is on a tape: each block's bytes, and an empty string for each tape mark.
+using Cartridge = std::vector<std::string>;
+
+class FaultTape : public platform::TapeLibrary {
+ public:
+  // --- What goes wrong. Counts start at 1; 0 means never.
+  int deviceIndex = 0;        // where the drive answers; -1: no tape drive at all
+  int notReadyPolls = 0;      // the first this many TestUnitReady answer kNotReady
+  int loadStatus = 0;         // what every Load answers
+  int failingWrite = 0;       // the Nth WriteVariableBlock answers writeStatus and writes nothing
+  int writeStatus = platform::tape_status::kWriteError;
+  int failingMark = 0;        // the Nth WriteFilemarks answers kWriteError and writes nothing
+  int rewindStatus = 0;       // what every Rewind answers
+
+  // --- What was sent.
+  // Commands in order: "TestUnitReady", "Load", "Rewind", "Write 80",
+  // "Filemarks 1", "Erase 1"; GetDeviceType is not logged.
+  std::vector<std::string> log;
+  // One per successful Load, as written from its start.
+  std::vector<Cartridge> cartridges;
+
+  int GetDeviceType(int index) override {
+    return index == deviceIndex ? platform::kSequentialAccessDevice : platform::kNoDevice;
+  }
+
+  int TestUnitReady(int index) override {
+    Log(index, "TestUnitReady");
+    if (polls_ >= notReadyPolls) return platform::tape_status::kGood;
+    ++polls_;
+    return platform::tape_status::kNotReady;
+  }
+
+  int Load(int index) override {
+    Log(index, "Load");
+    if (loadStatus != 0) return loadStatus;
+    cartridges.emplace_back();
+    position_ = 0;
+    return platform::tape_status::kGood;
+  }
+
+  int Rewind(int index) override {
+    Log(index, "Rewind");
+    position_ = 0;
+    return rewindStatus;
+  }
+
+  int WriteVariableBlock(int index, const uint8_t* data, size_t length) override {
+    Log(index, "Write " + std::to_string(length));
+    if (++writes_ == failingWrite) return writeStatus;
+    return Put(std::string(reinterpret_cast<const char*>(data), length));
+  }
+
+  int WriteFilemarks(int index, int count) override {
+    Log(index, "Filemarks " + std::to_string(count));
+    if (++marks_ == failingMark) return platform::tape_status::kWriteError;
+    for (int i = 0; i < count; ++i) Put("");
+    return platform::tape_status::kGood;
+  }
+
+  int Erase(int index, int longErase) override {
+    Log(index, "Erase " + std::to_string(longErase));
+    if (!cartridges.empty()) cartridges.back().clear();
+    position_ = 0;
+    return platform::tape_status::kGood;
+  }
+
+ private:
+  void Log(int index, const std::string& entry) {
+    if (index != deviceIndex) ADD_FAILURE() << entry << " sent to index " << index << ", no drive there";
+    log.push_back(entry);
+  }
+
+  // Writing ends the tape behind the record written.
+  int Put(std::string record) {
+    if (cartridges.empty()) return platform::tape_status::kNoMedium;
+    Cartridge& tape = cartridges.back();
+    tape.resize(position_);
+    tape.push_back(std::move(record));
+    ++position_;
+    return platform::tape_status::kGood;
+  }
+
+  int polls_ = 0;
+  int writes_ = 0;
+  int marks_ = 0;
+  size_t position_ = 0;
+};
+
 class OutputStageTest : public ::testing::Test {
  protected:
   OutputStageTest() {
     for (const char* sub : {"tmp", "template", "img1", "img2"}) testing::MakeDirs(dir / sub);
     job.tempDir = dir / "tmp/";
     job.templateDir = dir / "template";
-    job.imagePath1 = dir / "img1/CONTROL.IMG";
-    job.imagePath2 = dir / "img1/LAYER01.IMG";
-    job.imagePath3 = dir / "img2/LAYER02.IMG";
     job.folderCount = 2;
     job.fileCount = 5;
     Reset();
@@ -55,6 +142,9 @@ class OutputStageTest : public ::testing::Test {
   // The settings tests change, as a single-layer run without questions has them.
   void Reset() {
     ClearOutcome();
+    job.imagePath1 = dir / "img1/CONTROL.IMG";
+    job.imagePath2 = dir / "img1/LAYER01.IMG";
+    job.imagePath3 = dir / "img2/LAYER02.IMG";
     job.singleLayer = 1;
     job.layerCapacity = geometry::kSingleLayerCapacity;
     job.noWarningMessagesOutput = 1;
@@ -67,6 +157,12 @@ class OutputStageTest : public ::testing::Test {
   std::vector<std::string> MixedSources() {
     return {AddSource("big.bin", 5000), AddSource("empty.bin", 0), AddSource("two.bin", 2048),
             AddSource("three.bin", 2049)};
+  }
+
+  // Files of 10, 12 (straddling sector 64), 20 and 1 sectors from 48: 91 -> 96 sectors.
+  Layout StraddlingLayout() {
+    return BackToBack({AddSource("a.bin", 10 * kSector), AddSource("straddle.bin", 12 * kSector - 5),
+                       AddSource("c.bin", 20 * kSector), AddSource("d.bin", 1)});
   }
 
   // A failed run leaves the marker and no image file, finished or not.

@@ -1,59 +1,50 @@
-// Tape output through a tape library double: what goes on each tape, block
-// by block, against the image files of the same title; every failing write
-// and mark; the drive's questions, waits and copies; the DDP set as files.
+// Tape output: what goes on each tape, block by block, against the image
+// files of the same title, through a tape library double and through the
+// virtual drive (read back by other programs' AWS readers and by
+// tests/tools/check_tape.py); every failing write and mark; the drive's
+// questions, waits and copies; the DDP set as files.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "iso/sector_writer.h"
 #include "job/runtime.h"
 #include "output/ddp_folder.h"
 #include "output/file_data_copy.h"
-#include "iso/sector_writer.h"
 #include "output/tape_device.h"
 #include "output/tape_output.h"
 #include "output_fixture.h"
-#include "support/fault_tape.h"
+#include "platform/tape_library.h"
 
 namespace pravel::output_test {
 namespace {
 
 using platform::Answer;
-using testing::Cartridge;
+using testing::Contains;
 using testing::Exists;
-using testing::FaultTape;
+using testing::Quoted;
 using testing::ReadFile;
+using testing::RunShell;
 
-// The tape files of a cartridge: the blocks between marks.
-std::vector<std::vector<std::string>> TapeFiles(const Cartridge& tape) {
-  std::vector<std::vector<std::string>> files(1);
-  for (const testing::TapeRecord& record : tape) {
-    if (record.mark) {
-      files.emplace_back();
-    } else {
-      files.back().push_back(record.bytes);
-    }
+// The values of the lines of `output` that begin with `key` and a space:
+// what follows the first colon, blanks and quotes taken off.
+std::vector<std::string> ValuesOf(const std::string& output, const std::string& key) {
+  std::vector<std::string> values;
+  std::istringstream in(output);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.starts_with(key + " ")) continue;
+    std::string value = line.substr(line.find(':') + 1);
+    value.erase(0, value.find_first_not_of(" '"));
+    value.erase(value.find_last_not_of(" '") + 1);
+    values.push_back(value);
   }
-  return files;
+  return values;
 }
-
-std::string Joined(const std::vector<std::string>& blocks) {
-  std::string all;
-  for (const std::string& block : blocks) all += block;
-  return all;
-}
-
-std::string Blocks(int count) {
-  std::string shape;
-  for (int i = 0; i < count; ++i) shape += "32768 ";
-  return shape;
-}
-
-// The tape files' places on a first tape and on a layer-2 tape.
-enum FirstTapeFile { kVolumeAndDdpHeaders = 0, kDdp = 1, kControl = 4, kLayer0Headers = 6, kLayer0 = 7 };
-enum Layer2TapeFile { kLayer1Headers = 3, kLayer1 = 4 };
 
 struct Images {
   std::string control, layer1, layer2;
@@ -78,107 +69,168 @@ class TapeOutputTest : public OutputStageTest {
     return Run(layout, std::move(afterBuild));
   }
 
-  void UseDualLayer(uint32_t layerCapacity) {
-    job.layerCapacity = layerCapacity;
+  // A fresh double; `setUp` tells it what goes wrong.
+  void NewTape(const std::function<void(FaultTape&)>& setUp = {}) {
+    ClearOutcome();
+    tape = std::make_shared<FaultTape>();
+    if (setUp) setUp(*tape);
+  }
+
+  void UseDualLayer() {
+    job.layerCapacity = 64;
     job.singleLayer = 0;
   }
 
-  // Files of 10, 12 (straddling sector 64), 20 and 1 sectors from 48: 96 sectors.
-  Layout StraddlingLayout() {
-    return BackToBack({AddSource("a.bin", 10 * kSector), AddSource("straddle.bin", 12 * kSector - 5),
-                       AddSource("c.bin", 20 * kSector), AddSource("d.bin", 1)});
-  }
+  // 48 sectors of metadata, then 4 and 3 sectors of two files: 64 sectors, one layer.
+  Layout SmallLayout() { return BackToBack({AddSource("a.bin", 3 * kSector + 100), AddSource("b.bin", 5000)}); }
 
   std::shared_ptr<FaultTape> tape = std::make_shared<FaultTape>();
 };
 
-TEST_F(TapeOutputTest, ASingleLayerTitleIsOneLabelledTapeWithTheImageFilesBytes) {
-  Layout layout = BackToBack({AddSource("a.bin", 3 * kSector + 100), AddSource("b.bin", 5000)});
-  ASSERT_EQ(layout.volumeSectors, 64u);
-  Images images = ImageRun(layout);
-  ASSERT_TRUE(TapeRun(layout));
-  EXPECT_FALSE(MarkerExists());
+// A single-layer title through the virtual drive: tapemap and hetmap list its
+// files, blocks and labels; the checker passes it with the image files' bytes
+// and fails each damage. Then two copies of a dual-layer title: the checker
+// passes both tapes of each copy.
+TEST_F(TapeOutputTest, VirtualTapesReadBackWithOtherAwsReadersAndTheChecker) {
+  const std::string tapes = dir / "tapes", want = dir / "want";
+  // The title through the virtual drive, the image files of an image run of it kept in `want`.
+  auto writeTapes = [&](const Layout& layout) {
+    const Images images = ImageRun(layout);
+    testing::WriteFile(want + "/CONTROL.IMG", images.control);
+    testing::WriteFile(want + "/LAYER01.IMG", images.layer1);
+    testing::WriteFile(want + "/LAYER02.IMG", images.layer2);
+    std::filesystem::remove_all(tapes);
+    testing::MakeDirs(tapes);
+    job.toTape = 1;
+    job.tapeLibrary = platform::MakeVirtualTapeLibrary(tapes, nullptr);
+    EXPECT_TRUE(Run(layout));
+    job.tapeLibrary.reset();
+    EXPECT_FALSE(MarkerExists());
+    return images;
+  };
+  auto check = [&](int number, const std::string& options) {
+    return RunShell("/usr/bin/python3 " + Quoted(testing::ToolPath("check_tape.py")) + " " + options + " " +
+                        Quoted(tapes + Format("/TAPE%04d.AWS", number)),
+                    dir / "out.txt");
+  };
+  const std::string firstTape = "--control " + Quoted(want + "/CONTROL.IMG") + " --layer " + Quoted(want + "/LAYER01.IMG");
 
-  ASSERT_EQ(tape->cartridges.size(), 1u);
-  const Cartridge& cartridge = tape->cartridges[0];
-  EXPECT_EQ(testing::Shape(cartridge), "80 80 80 * 384 * 80 80 * 80 80 * 32768 * 80 80 * 80 80 * " + Blocks(4) +
-                                           "* 80 80 * *");
-  auto files = TapeFiles(cartridge);
-  EXPECT_EQ(files[kControl][0], images.control);
-  EXPECT_EQ(Joined(files[kLayer0]), images.layer1);
-  EXPECT_EQ(files[kDdp][0], ReadFile(dir / "img1/DDPID.IMG"));
-  EXPECT_EQ(files[kLayer0Headers][0].substr(54, 6), "000004");
+  Layout layout = SmallLayout();
+  ASSERT_EQ(layout.volumeSectors, 64u);
+  const Images images = writeTapes(layout);
   // The image files of a tape run are the control data and the metadata.
   EXPECT_EQ(ReadFile(job.imagePath1), images.control);
   EXPECT_EQ(ReadFile(job.imagePath2).size(), size_t{kDataStart} * kSector);
-}
 
-TEST_F(TapeOutputTest, DualLayerTitlesSwapTapesAtTheBoundaryInsideAFileOrAtItsStart) {
-  struct Case {
-    const char* what;
-    std::vector<std::pair<const char*, size_t>> files;
-  };
-  const Case cases[] = {
-      {"inside a file", {{"a.bin", 10 * kSector}, {"straddle.bin", 12 * kSector - 5}, {"c.bin", 20 * kSector}}},
-      {"at a file's start", {{"a.bin", 10 * kSector}, {"b.bin", 6 * kSector}, {"c.bin", 20 * kSector + 7}}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    tape = std::make_shared<FaultTape>();
-    std::vector<std::string> sources;
-    for (const auto& [name, size] : c.files) sources.push_back(AddSource(name, size));
-    Layout layout = BackToBack(sources);
-    ASSERT_EQ(layout.volumeSectors, 96u);
-    UseDualLayer(64);
-    Images images = ImageRun(layout);
-    job.tapeCopies = 2;
-    ASSERT_TRUE(TapeRun(layout));
+  using Lines = std::vector<std::string>;
+  const std::string tapeFile = tapes + "/TAPE0001.AWS";
+  const testing::Outcome tapemap = RunShell("tapemap " + Quoted(tapeFile), dir / "out.txt");
+  EXPECT_EQ(tapemap.status, 0) << tapemap.output;
+  Lines files;
+  for (auto [blocks, size] : std::vector<std::pair<int, int>>{
+           {3, 80}, {1, 384}, {2, 80}, {2, 80}, {1, 32768}, {2, 80}, {2, 80}, {4, 32768}, {2, 80}, {0, 0}})
+    files.push_back(Format("Blocks=%d, block size min=%d, max=%d", blocks, size, size));
+  EXPECT_EQ(ValuesOf(tapemap.output, "File"), files) << tapemap.output;
+  EXPECT_TRUE(Contains(tapemap.output, "End of tape.")) << tapemap.output;
+  // hetmap answers 0 even for a broken file: what it printed tells.
+  const std::string het = RunShell("hetmap -a " + Quoted(tapeFile), dir / "out.txt").output;
+  EXPECT_EQ(ValuesOf(het, "Label"), (Lines{"VOL1", "HDR1", "HDR2", "EOF1", "EOF2", "HDR1", "HDR2", "EOF1", "EOF2",
+                                           "HDR1", "HDR2", "EOF1", "EOF2"}))
+      << het;
+  EXPECT_EQ(ValuesOf(het, "Volume Serial").front(), "ORVELT");
+  EXPECT_EQ(ValuesOf(het, "Dataset ID"), (Lines{"DDPID", "DVDMOVIE", "CONTROL.DAT", "DVDMOVIE", "LAYER0.DAT", "DVDMOVIE"}));
+  EXPECT_EQ(ValuesOf(het, "Dataset Sequence"), (Lines{"0001", "0001", "0002", "0002", "0003", "0003"}));
+  EXPECT_EQ(ValuesOf(het, "Block Count Low"), (Lines{"000001", "000001", "000001", "000001", "000004", "000004"}));
+  EXPECT_EQ(ValuesOf(het, "Block Size"), (Lines{"00128", "00384", "32768", "32768", "32768", "32768"}));
+  EXPECT_EQ(ValuesOf(het, "Record Length"), (Lines{"00128", "00128", "02048", "02048", "02048", "02048"}));
+  EXPECT_EQ(ValuesOf(het, "Files"), Lines{"10"});
+  EXPECT_EQ(ValuesOf(het, "Blocks").back(), "19");
 
-    ASSERT_EQ(tape->cartridges.size(), 4u);
-    auto first = TapeFiles(tape->cartridges[0]);
-    auto second = TapeFiles(tape->cartridges[1]);
-    EXPECT_EQ(testing::Shape(tape->cartridges[1]),
-              "80 80 80 * 256 * 80 80 * 80 80 * " + Blocks(2) + "* 80 80 * *");
-    EXPECT_EQ(Joined(first[kLayer0]), images.layer1);
-    EXPECT_EQ(Joined(second[kLayer1]), images.layer2);
-    EXPECT_EQ(first[kControl][0], images.control);
-    // Both tapes carry the whole title's block count.
-    EXPECT_EQ(first[kLayer0Headers][0].substr(54, 6), "000006");
-    EXPECT_EQ(second[kLayer1Headers][0].substr(54, 6), "000006");
-    EXPECT_EQ(second[kLayer1Headers][0].substr(31, 4), "0003");
-    // The second copy is the first again, control data of the first layer included.
-    EXPECT_EQ(tape->cartridges[2], tape->cartridges[0]);
-    EXPECT_EQ(tape->cartridges[3], tape->cartridges[1]);
-    // CONTROL.IMG and DDPID.IMG end as the layer-2 tape left them.
-    EXPECT_EQ(ReadFile(dir / "img1/DDPID.IMG"), second[kDdp][0]);
-    EXPECT_EQ(ReadFile(job.imagePath1).substr(4, 4), std::string("\x00\x03\x00\x40", 4));
-    // Two layer-2 tapes, and the second copy's first tape: the drive mounts none itself.
-    int mounts = 0;
-    for (const auto& message : t.ui.messages) mounts += message.caption == "Select OK when ready!";
-    EXPECT_EQ(mounts, 3);
-    ClearOutcome();
+  const testing::Outcome good = check(1, firstTape + " --extract DDPID=" + Quoted(dir / "ddpid"));
+  ASSERT_EQ(good.status, 0) << good.output;
+  EXPECT_EQ(ReadFile(dir / "ddpid"), ReadFile(dir / "img1/DDPID.IMG"));
+  struct Damage {
+    std::string near;  // the damaged byte lies at the first occurrence of this text
+    size_t offset;     // plus this
+    char byte;
+    std::string told;  // what the checker says
+  };
+  // HDR1 and HDR2, a mark, a block header: the layer data's 100th byte.
+  const size_t layerByte100 = 80 + 6 + 80 + 6 + 6 + 100;
+  const std::string original = ReadFile(tapeFile);
+  for (const Damage& d : {Damage{"VOL1", 20, 'X', "VOL1"},
+                          Damage{"HDR1LAYER0.DAT", layerByte100, 'X', "LAYER0.DAT: differs from"},
+                          Damage{"HDR1LAYER0.DAT", 59, '3', "HDR1 of LAYER0.DAT"},
+                          Damage{"HDR2", 50, ' ', "HDR2 of DDPID"}, Damage{"EOF1DVDMOVIE", 40, '1', "EOF1 of DDPID"},
+                          Damage{"DDP 2.00", 93, 'O', "DDPID"}, Damage{"DDP 2.00", 276, '4', "LAYER0.DAT"}}) {
+    SCOPED_TRACE(d.near + " +" + std::to_string(d.offset));
+    std::string damaged = original;
+    const size_t at = damaged.find(d.near);
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_NE(damaged[at + d.offset], d.byte);
+    damaged[at + d.offset] = d.byte;
+    testing::WriteFile(tapeFile, damaged);
+    const testing::Outcome bad = check(1, firstTape);
+    EXPECT_EQ(bad.status, 1) << bad.output;
+    EXPECT_TRUE(Contains(bad.output, "FAIL: " + d.told)) << bad.output;
+  }
+
+  // Layer 2 begins inside a file, or at a file's start.
+  UseDualLayer();
+  job.tapeCopies = 2;
+  for (const Layout& dual :
+       {StraddlingLayout(), BackToBack({AddSource("e.bin", 10 * kSector), AddSource("f.bin", 6 * kSector),
+                                        AddSource("g.bin", 20 * kSector + 7)})}) {
+    ASSERT_EQ(dual.volumeSectors, 96u);
+    writeTapes(dual);
+    for (const auto& [number, options] : std::vector<std::pair<int, std::string>>{
+             {1, firstTape}, {2, "--layer-capacity 64 --layer2 " + Quoted(want + "/LAYER02.IMG")}}) {
+      const testing::Outcome checked = check(number, options);
+      EXPECT_EQ(checked.status, 0) << checked.output;
+    }
+    EXPECT_EQ(ReadFile(tapes + "/TAPE0003.AWS"), ReadFile(tapes + "/TAPE0001.AWS"));
+    EXPECT_EQ(ReadFile(tapes + "/TAPE0004.AWS"), ReadFile(tapes + "/TAPE0002.AWS"));
   }
 }
 
+// Two copies of a dual-layer title on a drive that mounts no tape itself.
+TEST_F(TapeOutputTest, DualLayerCopiesAskForEachTapeAfterTheFirst) {
+  UseDualLayer();
+  job.tapeCopies = 2;
+  ASSERT_TRUE(TapeRun(StraddlingLayout()));
+  ASSERT_EQ(tape->cartridges.size(), 4u);
+  // The second copy is the first again, control data of the first layer included.
+  EXPECT_EQ(tape->cartridges[2], tape->cartridges[0]);
+  EXPECT_EQ(tape->cartridges[3], tape->cartridges[1]);
+  // CONTROL.IMG and DDPID.IMG end as the layer-2 tape left them (its
+  // description follows three labels and a mark).
+  EXPECT_EQ(ReadFile(dir / "img1/DDPID.IMG"), tape->cartridges[1][4]);
+  EXPECT_EQ(ReadFile(job.imagePath1).substr(4, 4), std::string("\x00\x03\x00\x40", 4));
+  // Two layer-2 tapes, and the second copy's first tape.
+  int mounts = 0;
+  for (const auto& message : t.ui.messages) mounts += message.caption == "Select OK when ready!";
+  EXPECT_EQ(mounts, 3);
+}
+
 TEST_F(TapeOutputTest, EveryFailingWriteAndMarkFailsTheRun) {
-  Layout layout = BackToBack({AddSource("a.bin", 3 * kSector + 100), AddSource("b.bin", 5000)});
+  Layout layout = SmallLayout();
   ASSERT_TRUE(TapeRun(layout));
   int writes = 0, marks = 0;
   for (const std::string& entry : tape->log) {
-    writes += entry.rfind("Write", 0) == 0;
-    marks += entry.rfind("Filemarks", 0) == 0;
+    writes += entry.starts_with("Write");
+    marks += entry.starts_with("Filemarks");
   }
   ASSERT_EQ(writes, 19);  // 13 labels, the description, the control block, 4 layer blocks
   ASSERT_EQ(marks, 10);
   for (int failing = 1; failing <= writes + marks; ++failing) {
     SCOPED_TRACE(failing);
-    ClearOutcome();
-    tape = std::make_shared<FaultTape>();
-    if (failing <= writes) {
-      tape->failingWrite = failing;
-    } else {
-      tape->failingMark = failing - writes;
-    }
+    NewTape([&](FaultTape& f) {
+      if (failing <= writes) {
+        f.failingWrite = failing;
+      } else {
+        f.failingMark = failing - writes;
+      }
+    });
     EXPECT_FALSE(TapeRun(layout));
     EXPECT_TRUE(MarkerExists());
     ASSERT_FALSE(t.ui.messages.empty());
@@ -186,69 +238,87 @@ TEST_F(TapeOutputTest, EveryFailingWriteAndMarkFailsTheRun) {
     EXPECT_TRUE(caption == "Correct condition and retry operation!" || caption == "Fatal IO error!") << caption;
     EXPECT_FALSE(Exists(job.imagePath2));
   }
-  // A write-protected tape says so before the label's own message.
-  ClearOutcome();
-  tape = std::make_shared<FaultTape>();
-  tape->failingWrite = 1;
-  tape->writeStatus = platform::tape_status::kWriteProtected;
-  EXPECT_FALSE(TapeRun(layout));
-  ASSERT_EQ(t.ui.messages.size(), 2u);
-  EXPECT_EQ(t.ui.messages[0].text, "WRITE_PROTECTED");
-  EXPECT_EQ(t.ui.messages[1].text, "Tape error writing Vol1 block.");
-  // A failing mark, and a drive that can not end the tape at its rewind: the sense message first.
-  const std::pair<std::function<void(FaultTape&)>, const char*> endings[] = {
-      {[](FaultTape& f) { f.failingMark = 3; }, "Tape error writing filemark."},
-      {[](FaultTape& f) { f.rewindStatus = platform::tape_status::kWriteError; }, "Tape error rewinding tape."},
+  // The sense message, then the failing step's own.
+  struct Case {
+    std::function<void(FaultTape&)> setUp;
+    std::string sense, text, caption;
   };
-  for (const auto& [setUp, text] : endings) {
-    ClearOutcome();
-    tape = std::make_shared<FaultTape>();
-    setUp(*tape);
-    EXPECT_FALSE(TapeRun(layout)) << text;
-    ASSERT_GE(t.ui.messages.size(), 2u);
-    EXPECT_EQ(t.ui.messages[t.ui.messages.size() - 2].text, "WRITE_ERROR") << text;
-    EXPECT_EQ(t.ui.messages.back().text, text);
+  const std::string retry = "Correct condition and retry operation!";
+  const Case cases[] = {
+      {[](FaultTape& f) { f.failingWrite = 1, f.writeStatus = platform::tape_status::kWriteProtected; },
+       "WRITE_PROTECTED", "Tape error writing Vol1 block.", retry},
+      {[](FaultTape& f) { f.failingMark = 3; }, "WRITE_ERROR", "Tape error writing filemark.", retry},
+      {[](FaultTape& f) { f.rewindStatus = platform::tape_status::kWriteError; }, "WRITE_ERROR",
+       "Tape error rewinding tape.", retry},
+      {[](FaultTape& f) { f.failingWrite = 17; }, "WRITE_ERROR", "Tape write error.", "Fatal IO error!"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    NewTape(c.setUp);
+    EXPECT_FALSE(TapeRun(layout));
+    const auto& messages = t.ui.messages;
+    ASSERT_GE(messages.size(), 2u);
+    EXPECT_EQ(messages[messages.size() - 2].text, c.sense);
+    EXPECT_EQ(messages.back().text, c.text);
+    EXPECT_EQ(messages.back().caption, c.caption);
   }
-  // A failing data block: the sense message, then the block writer's.
-  ClearOutcome();
-  tape = std::make_shared<FaultTape>();
-  tape->failingWrite = 17;
-  EXPECT_FALSE(TapeRun(layout));
-  ASSERT_EQ(t.ui.messages.size(), 2u);
-  EXPECT_EQ(t.ui.messages[1].text, "Tape write error.");
-  EXPECT_EQ(t.ui.messages[1].caption, "Fatal IO error!");
 }
 
-TEST_F(TapeOutputTest, TheDriveIsFoundLoadedAndWaitedForOrTheRunFails) {
-  Layout layout = BackToBack({AddSource("a.bin", 100)});
+// Where the drive is, its loading and its readiness; the copies and tape
+// changes it is asked for; an unattended run that would need a tape changed
+// by hand is refused before anything is written.
+TEST_F(TapeOutputTest, TheDriveAndTheTapeChangesAreAskedForOrTheRunFails) {
   struct Case {
     const char* what;
     std::function<void(FaultTape&)> setUp;
     std::vector<Answer> answers;
     bool succeeds;
-    std::string lastMessage;
+    std::string last;  // the caption and text of the last message hold it
+    bool dual = false;
+    int copies = 1;
+    bool unattended = false;
+    size_t cartridges = 1;
   };
   const Case cases[] = {
-      {"no drive", [](FaultTape& f) { f.deviceIndex = -1; }, {}, false, "There is no DLT2000 tape drive attached"},
+      {"no drive", [](FaultTape& f) { f.deviceIndex = -1; }, {}, false, "There is no DLT2000 tape drive attached", false,
+       1, false, 0},
       {"drive at index 3", [](FaultTape& f) { f.deviceIndex = 3; }, {}, true, ""},
       {"load fails", [](FaultTape& f) { f.loadStatus = 0x3A00; }, {}, false,
-       "Could not mount tape and rewind to BOT position."},
+       "Could not mount tape and rewind to BOT position.", false, 1, false, 0},
       {"ready after one Yes", [](FaultTape& f) { f.notReadyPolls = 2; }, {Answer::kYes}, true, ""},
-      {"No at the question", [](FaultTape& f) { f.notReadyPolls = 2; }, {Answer::kNo}, false, ""},
+      {"No at the question", [](FaultTape& f) { f.notReadyPolls = 2; }, {Answer::kNo}, false, "", false, 1, false, 0},
       {"never ready", [](FaultTape& f) { f.notReadyPolls = 1'000'000; }, std::vector<Answer>(10, Answer::kYes), false,
-       "The tape drive did not become ready after 10 tries."},
+       "The tape drive did not become ready after 10 tries.", false, 1, false, 0},
+      {"nobody mounts the copy", {}, {Answer::kNo}, false, "Nobody confirmed that the next blank tape was mounted.",
+       false, 2},
+      {"copies asked for", {}, {Answer::kYes, Answer::kYes, Answer::kNo}, true, "Make another copy?", false, 0, false,
+       3},
+      {"nobody mounts layer 2", {}, {Answer::kNo}, false, "Operations error!", true},
+      {"unattended, layer 2", {}, {}, false, "Operations error!", true, 1, true, 0},
+      {"unattended, two copies", {}, {}, false, "Operations error!", false, 2, true, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    ClearOutcome();
-    tape = std::make_shared<FaultTape>();
-    c.setUp(*tape);
+    NewTape(c.setUp);
+    Layout layout = StraddlingLayout();
+    job.singleLayer = c.dual ? 0 : 1;
+    job.layerCapacity = c.dual ? 64 : geometry::kSingleLayerCapacity;
+    job.tapeCopies = c.copies;
+    job.unattended = c.unattended;
     for (Answer answer : c.answers) t.ui.QueueAnswers({answer});
     EXPECT_EQ(TapeRun(layout), c.succeeds);
     EXPECT_EQ(MarkerExists(), !c.succeeds);
-    if (!c.lastMessage.empty()) {
+    if (!c.succeeds && c.cartridges == 0) {
+      for (const std::string& entry : tape->log) EXPECT_FALSE(entry.starts_with("Write")) << entry;
+    } else {
+      EXPECT_EQ(tape->cartridges.size(), c.cartridges);
+    }
+    if (c.cartridges == 3) {
+      EXPECT_EQ(tape->cartridges[2], tape->cartridges[0]);
+    }
+    if (!c.last.empty()) {
       ASSERT_FALSE(t.ui.messages.empty());
-      EXPECT_EQ(t.ui.messages.back().text, c.lastMessage);
+      EXPECT_TRUE(Contains(t.ui.messages.back().caption + ": " + t.ui.messages.back().text, c.last));
     }
   }
 }
@@ -265,36 +335,6 @@ TEST_F(TapeOutputTest, WaitsPollEveryQuarterSecondUpToTheirLimit) {
   }
 }
 
-TEST_F(TapeOutputTest, CopiesOnADriveThatMountsNothingWaitForTheNextTape) {
-  Layout layout = BackToBack({AddSource("a.bin", 100)});
-  job.tapeCopies = 2;
-  t.ui.QueueAnswers({Answer::kNo});  // nobody answers "Select OK when ready!"
-  EXPECT_FALSE(TapeRun(layout));
-  EXPECT_EQ(tape->cartridges.size(), 1u);
-  EXPECT_TRUE(MarkerExists());
-  EXPECT_EQ(t.ui.messages.back().text, "Nobody confirmed that the next blank tape was mounted.");
-}
-
-TEST_F(TapeOutputTest, TheOperatorAsksForEachFurtherCopy) {
-  Layout layout = BackToBack({AddSource("a.bin", 100)});
-  job.tapeCopies = 0;
-  t.ui.QueueAnswers({Answer::kYes, Answer::kYes, Answer::kNo});
-  ASSERT_TRUE(TapeRun(layout));
-  ASSERT_EQ(tape->cartridges.size(), 3u);
-  EXPECT_EQ(tape->cartridges[2], tape->cartridges[0]);
-  EXPECT_EQ(t.ui.messages.back().caption, "Make another copy?");
-}
-
-TEST_F(TapeOutputTest, NobodyToMountTheLayer2TapeFailsTheRunAfterTheFirstTape) {
-  Layout layout = StraddlingLayout();
-  UseDualLayer(64);
-  t.ui.QueueAnswers({Answer::kNo});
-  EXPECT_FALSE(TapeRun(layout));
-  EXPECT_TRUE(MarkerExists());
-  EXPECT_EQ(tape->cartridges.size(), 1u);
-  EXPECT_EQ(t.ui.messages.back().caption, "Operations error!");
-}
-
 TEST_F(TapeOutputTest, SixteenSectorsMakeABlockAndAnyOtherCountIsNoBlock) {
   job.tapeLibrary = tape;
   ASSERT_EQ(tape->Load(0), 0);
@@ -306,27 +346,11 @@ TEST_F(TapeOutputTest, SixteenSectorsMakeABlockAndAnyOtherCountIsNoBlock) {
   }
   EXPECT_EQ(blocks.BufferedSectors(), 1u);
   ASSERT_EQ(tape->cartridges[0].size(), 1u);
-  EXPECT_EQ(tape->cartridges[0][0].bytes.size(), kTapeBlockBytes);
-  EXPECT_EQ(tape->cartridges[0][0].bytes[15 * kSectorSize], 15);
+  EXPECT_EQ(tape->cartridges[0][0].size(), kTapeBlockBytes);
+  EXPECT_EQ(tape->cartridges[0][0][15 * kSectorSize], 15);
   EXPECT_FALSE(blocks.WriteTapeBlock());
   ExpectOnlyMessage("Internal error!", "Illegal tape block size of 1");
   EXPECT_EQ(blocks.BufferedSectors(), 1u);
-}
-
-TEST_F(TapeOutputTest, AnUnattendedRunNeedingATapeChangeOnARealDriveIsRefusedBeforeWriting) {
-  for (bool dual : {true, false}) {
-    SCOPED_TRACE(dual);
-    ClearOutcome();
-    tape = std::make_shared<FaultTape>();
-    Layout layout = StraddlingLayout();
-    if (dual) UseDualLayer(64);
-    job.tapeCopies = dual ? 1 : 2;
-    job.unattended = 1;
-    EXPECT_FALSE(TapeRun(layout));
-    EXPECT_TRUE(MarkerExists());
-    for (const std::string& entry : tape->log) EXPECT_NE(entry.rfind("Write", 0), 0u) << entry;
-    EXPECT_EQ(t.ui.messages.back().caption, "Operations error!");
-  }
 }
 
 // The copy to tape looks at the stop request before each block of file data
@@ -343,16 +367,16 @@ TEST_F(TapeOutputTest, TheCopyToTapeLooksAtTheStopRequestBeforeEachBlock) {
 
 TEST_F(TapeOutputTest, ASourceThatGrewIsNamedAndFailsTheRunOnTheLayer2TapeToo) {
   Layout layout = StraddlingLayout();
-  UseDualLayer(64);
+  UseDualLayer();
   const std::string straddle = layout.records[1].path;
   EXPECT_FALSE(TapeRun(layout, [&] { testing::WriteFile(straddle, ReadFile(straddle) + "more"); }));
   EXPECT_TRUE(MarkerExists());
-  EXPECT_TRUE(testing::Contains(t.ui.messages.back().text, straddle));
+  EXPECT_TRUE(Contains(t.ui.messages.back().text, straddle));
 }
 
 TEST_F(TapeOutputTest, ADdpSetAsFilesHoldsTheTapeFilesAndChecksumsThatMd5sumAccepts) {
   Layout layout = StraddlingLayout();
-  UseDualLayer(64);
+  UseDualLayer();
   Images images = ImageRun(layout);
   const std::string folder = dir / "ddp";
   job.toTape = 1;
@@ -364,37 +388,29 @@ TEST_F(TapeOutputTest, ADdpSetAsFilesHoldsTheTapeFilesAndChecksumsThatMd5sumAcce
   EXPECT_EQ(ReadFile(folder + "/LAYER1/DDPID"), ReadFile(dir / "img1/DDPID.IMG"));
   EXPECT_FALSE(Exists(folder + "/LAYER1/CONTROL.DAT"));
   for (const char* layer : {"LAYER0", "LAYER1"}) {
-    const std::string check = "cd " + testing::Quoted(folder + "/" + layer) + " && md5sum -c MD5SUMS";
-    EXPECT_EQ(testing::RunShell(check, dir / "md5.txt").status, 0) << ReadFile(dir / "md5.txt");
+    const std::string check = "cd " + Quoted(folder + "/" + layer) + " && md5sum -c MD5SUMS";
+    EXPECT_EQ(RunShell(check, dir / "md5.txt").status, 0) << ReadFile(dir / "md5.txt");
   }
 
-  // A checksum list that can not be written fails the run.
-  ClearOutcome();
-  std::filesystem::remove_all(folder);
-  testing::MakeDirs(folder + "/LAYER0/MD5SUMS");
-  job.tapeLibrary = MakeDdpFolderLibrary(job, folder);
-  t.ui.QueueAnswers({Answer::kYes});
-  EXPECT_FALSE(Run(layout));
-  EXPECT_TRUE(MarkerExists());
-  std::filesystem::remove_all(folder + "/LAYER0/MD5SUMS");
-
-  // So does a file of an earlier set that can not be removed.
-  ClearOutcome();
-  testing::WriteFile(folder + "/LAYER1/CONTROL.DAT/stuck", "");  // a name this set does not write
-  job.tapeLibrary = MakeDdpFolderLibrary(job, folder);
-  t.ui.QueueAnswers({Answer::kYes});
-  EXPECT_FALSE(Run(layout));
-  EXPECT_TRUE(MarkerExists());
-  std::filesystem::remove_all(folder + "/LAYER1/CONTROL.DAT");
-
-  // A folder holding a set is written over only after Yes.
-  for (Answer answer : {Answer::kNo, Answer::kYes}) {
+  // A checksum list that can not be written, or a file of an earlier set
+  // that can not be removed (a name this set does not write), fails the run;
+  // a folder holding a set is written over only after Yes.
+  for (const auto& [blocker, answer] : std::vector<std::pair<std::string, Answer>>{
+           {"/LAYER0/MD5SUMS/x", Answer::kYes}, {"/LAYER1/CONTROL.DAT/stuck", Answer::kYes}, {"", Answer::kNo},
+           {"", Answer::kYes}}) {
+    SCOPED_TRACE(blocker);
     ClearOutcome();
+    std::filesystem::remove_all(folder);
     testing::WriteFile(folder + "/LAYER0/LAYER0.DAT", "old");
+    if (!blocker.empty()) testing::WriteFile(folder + blocker, "");
     job.tapeLibrary = MakeDdpFolderLibrary(job, folder);
     t.ui.QueueAnswers({answer});
-    EXPECT_EQ(Run(layout), answer == Answer::kYes);
-    EXPECT_EQ(ReadFile(folder + "/LAYER0/LAYER0.DAT") == "old", answer == Answer::kNo);
+    const bool succeeds = blocker.empty() && answer == Answer::kYes;
+    EXPECT_EQ(Run(layout), succeeds);
+    EXPECT_EQ(MarkerExists(), !succeeds);
+    if (blocker.empty()) {
+      EXPECT_EQ(ReadFile(folder + "/LAYER0/LAYER0.DAT") == "old", answer == Answer::kNo);
+    }
   }
 }
 
@@ -419,7 +435,7 @@ TEST_F(TapeOutputTest, AFileBehindWhatIsWrittenIsAnInternalErrorNotAnOverlap) {
   ASSERT_TRUE(sink.AppendZeros(uint64_t{kDataStart + 1} * kSector));
   EXPECT_FALSE(AppendFileDataAndAnchor(job, sink));
   EXPECT_EQ(t.ui.messages.back().caption, "Internal error!");
-  EXPECT_TRUE(testing::Contains(t.ui.messages.back().text, layout.records[0].path));
+  EXPECT_TRUE(Contains(t.ui.messages.back().text, layout.records[0].path));
 }
 
 TEST_F(TapeOutputTest, EraseLoadsErasesAndRewindsTheTape) {

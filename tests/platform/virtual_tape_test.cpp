@@ -1,12 +1,11 @@
-// The virtual tape drive (AWS tape files), the system tape driver's status
-// mapping, and the tape library double the output tests use.
+// The virtual tape drive (AWS tape files) and the system tape driver's status
+// mapping.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
-#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,7 +17,6 @@
 namespace pravel::platform {
 namespace {
 
-using testing::Contains;
 using testing::Exists;
 using testing::ReadFile;
 using testing::TempDir;
@@ -53,49 +51,25 @@ struct Drive {
   std::unique_ptr<TapeLibrary> tape;
 };
 
-TEST(VirtualTape, BlocksAndMarksCarryAwsHeaders) {
+// Blocks of 1 to 65,535 bytes; a write after a rewind ends the tape there;
+// erase empties the mounted cartridge. (Other programs' AWS readers read whole
+// tapes of the tape output.)
+TEST(VirtualTape, BlockLengthsAWriteAfterARewindAndErase) {
   Drive drive;
   TapeLibrary& tape = *drive.tape;
-  ASSERT_EQ(tape.Load(0), 0);
-  const std::string label = Pattern(80, 'a'), description = Pattern(384, 'b'), data = Pattern(32768, 'c');
-  EXPECT_EQ(Write(tape, label), 0);
-  EXPECT_EQ(Write(tape, description), 0);
-  EXPECT_EQ(tape.WriteFilemarks(0, 1), 0);
-  EXPECT_EQ(Write(tape, data), 0);
-  EXPECT_EQ(tape.WriteFilemarks(0, 2), 0);
-  EXPECT_EQ(tape.Rewind(0), 0);
-
-  // length of this block, of the one before (little-endian), flags, zero
-  const std::string expected = Bytes({0x50, 0x00, 0x00, 0x00, 0xA0, 0x00}) + label +
-                               Bytes({0x80, 0x01, 0x50, 0x00, 0xA0, 0x00}) + description +
-                               Bytes({0x00, 0x00, 0x80, 0x01, 0x40, 0x00}) +  // mark after 384 bytes
-                               Bytes({0x00, 0x80, 0x00, 0x00, 0xA0, 0x00}) + data +  // a mark's length is 0
-                               Bytes({0x00, 0x00, 0x00, 0x80, 0x40, 0x00}) + Bytes({0x00, 0x00, 0x00, 0x00, 0x40, 0x00});
-  EXPECT_EQ(ReadFile(drive.Cartridge(1)), expected);
-}
-
-TEST(VirtualTape, BlockLengthsTheHeaderCanHold) {
-  Drive drive;
-  ASSERT_EQ(drive.tape->Load(0), 0);
-  EXPECT_EQ(Write(*drive.tape, std::string(65535, 'x')), 0);
-  EXPECT_EQ(Write(*drive.tape, std::string(65536, 'x')), tape_status::kInvalidField);
-  EXPECT_EQ(Write(*drive.tape, std::string()), tape_status::kInvalidField);
-  EXPECT_EQ(drive.tape->Rewind(0), 0);
-  const std::string written = ReadFile(drive.Cartridge(1));
-  ASSERT_EQ(written.size(), 6u + 65535);
-  EXPECT_EQ(written.substr(0, 6), Bytes({0xFF, 0xFF, 0x00, 0x00, 0xA0, 0x00}));
-}
-
-TEST(VirtualTape, WritingAfterARewindEndsTheTapeThere) {
-  Drive drive;
-  TapeLibrary& tape = *drive.tape;
+  EXPECT_NE(tape.Erase(0, 1), 0);  // no cartridge yet
   ASSERT_EQ(tape.Load(0), 0);
   for (char seed : {'a', 'b', 'c'}) ASSERT_EQ(Write(tape, Pattern(32768, seed)), 0);
   ASSERT_EQ(tape.WriteFilemarks(0, 1), 0);
+  EXPECT_EQ(Write(tape, std::string(65536, 'x')), tape_status::kInvalidField);
+  EXPECT_EQ(Write(tape, std::string()), tape_status::kInvalidField);
   ASSERT_EQ(tape.Rewind(0), 0);
-  ASSERT_EQ(Write(tape, Pattern(80, 'z')), 0);
+  ASSERT_EQ(Write(tape, std::string(65535, 'x')), 0);
   ASSERT_EQ(tape.Rewind(0), 0);
-  EXPECT_EQ(ReadFile(drive.Cartridge(1)), Bytes({0x50, 0, 0, 0, 0xA0, 0}) + Pattern(80, 'z'));
+  EXPECT_EQ(ReadFile(drive.Cartridge(1)), Bytes({0xFF, 0xFF, 0, 0, 0xA0, 0}) + std::string(65535, 'x'));
+  EXPECT_EQ(tape.Erase(0, 1), 0);
+  EXPECT_EQ(tape.Rewind(0), 0);
+  EXPECT_EQ(ReadFile(drive.Cartridge(1)), "");
 }
 
 TEST(VirtualTape, ALoadAfterWritingMountsTheNextCartridge) {
@@ -143,18 +117,8 @@ TEST(VirtualTape, ACartridgeHoldingDataIsOverwrittenOnlyWhenAllowed) {
   }
 }
 
-TEST(VirtualTape, EraseEmptiesTheMountedCartridge) {
-  Drive drive;
-  EXPECT_NE(drive.tape->Erase(0, 1), 0);  // no cartridge yet
-  ASSERT_EQ(drive.tape->Load(0), 0);
-  ASSERT_EQ(Write(*drive.tape, Pattern(32768, 'e')), 0);
-  ASSERT_EQ(drive.tape->WriteFilemarks(0, 1), 0);
-  EXPECT_EQ(drive.tape->Erase(0, 1), 0);
-  EXPECT_EQ(drive.tape->Rewind(0), 0);
-  EXPECT_EQ(ReadFile(drive.Cartridge(1)), "");
-}
-
-TEST(VirtualTape, OnlyIndexZeroOfAnExistingFolderIsADrive) {
+// Only index 0 of an existing folder is a drive, and only a writable one is ready.
+TEST(VirtualTape, OnlyIndexZeroOfAnExistingWritableFolderIsAReadyDrive) {
   TempDir folder;
   auto tape = MakeVirtualTapeLibrary(folder.path(), nullptr);
   auto missing = MakeVirtualTapeLibrary(folder / "missing", nullptr);
@@ -162,15 +126,9 @@ TEST(VirtualTape, OnlyIndexZeroOfAnExistingFolderIsADrive) {
   EXPECT_EQ(tape->TestUnitReady(0), 0);
   for (int index : {1, 15, -1}) EXPECT_EQ(tape->GetDeviceType(index), kNoDevice) << index;
   EXPECT_EQ(missing->GetDeviceType(0), kNoDevice);
-  EXPECT_NE(missing->TestUnitReady(0), 0);
   EXPECT_NE(missing->Load(0), 0);
-}
-
-TEST(VirtualTape, AnUnwritableFolderIsNotReady) {
-  TempDir folder;
   ::chmod(folder.path().c_str(), 0555);
   if (::access(folder.path().c_str(), W_OK) == 0) GTEST_SKIP() << "running with the right to write anywhere";
-  auto tape = MakeVirtualTapeLibrary(folder.path(), nullptr);
   EXPECT_EQ(tape->GetDeviceType(0), kSequentialAccessDevice);
   EXPECT_NE(tape->TestUnitReady(0), 0);
   EXPECT_NE(tape->Load(0), 0);

@@ -5,74 +5,49 @@
                   [--layer LAYER01.IMG | --layer2 LAYER02.IMG]
                   [--layer-capacity SECTORS] [--extract FILE=PATH ...]
 
-Always: parses the AWS blocks (each led by a 6-byte header: length of this
-block and of the one before, both 16-bit little-endian, then a flags byte,
-0xA0 for a whole data block or 0x40 for a tape mark, then a zero byte),
-splits them into tape files at the marks and prints a listing.
+An AWS block is led by a 6-byte header: its length and the previous block's
+(16-bit little-endian), flags (0xA0 a data block, 0x40 a tape mark), a zero.
 
---expect checks the labelled set: VOL1, HDR1, HDR2, EOF1, EOF2 byte by byte
-(every byte that is not a field is a space); the files in order (DDPID,
-CONTROL.DAT, LAYER0.DAT on a first tape; DDPID, LAYER1.DAT on a layer-2
-tape) with their sequence numbers; one mark after every label group and data
-part and two at the end; the block counts and lengths in the labels against
-the blocks present; the DDP identifier and map packets; the physical format
-sector of the control data; the closing anchor at the end of the title. The
-tape's kind follows from its DDP description (384 bytes: first tape, 256:
-layer-2 tape). --control, --layer and --layer2 imply --expect and compare the
-data of CONTROL.DAT, LAYER0.DAT or LAYER1.DAT with those files byte for byte.
---layer-capacity tells the sectors of layer 1, so that a layer-2 tape's block
-count can be checked against its own blocks.
+--expect checks the labelled set byte by byte: the labels, the files in order
+(DDPID, CONTROL.DAT, LAYER0.DAT on a first tape, whose description has 384
+bytes; DDPID, LAYER1.DAT on a layer-2 tape, 256), the marks, the block counts
+against the blocks present, the DDP map and the control data. --control,
+--layer and --layer2 imply it and compare CONTROL.DAT, LAYER0.DAT or
+LAYER1.DAT with those image files (whose readers check the volume itself);
+--layer-capacity gives layer 1's sectors, which a layer-2 tape's block count
+includes. --extract writes the data blocks of a labelled file to PATH.
 
---extract FILE=PATH writes the data blocks of a tape file to PATH; FILE is a
-labelled file's name (LAYER0.DAT) or a tape file's number in the listing.
-
-Exit status 0 when the tape parses and every check passes, 1 otherwise, each
-failure printed on its own line beginning "FAIL".
+Exit status 0 when every check passes, else 1, each failure on a line "FAIL: ".
 """
 
 import argparse
+import collections
 import struct
 import sys
 
 HEADER = struct.Struct("<HHBB")
-DATA_FLAGS = 0xA0
-MARK_FLAGS = 0x40
-
-LABEL_LENGTH = 80
+LABEL = 80
 SECTOR = 2048
 BLOCK = 32768
-SECTORS_PER_BLOCK = BLOCK // SECTOR
+PER_BLOCK = BLOCK // SECTOR
 DATA_AREA_START = 196608  # 0x30000, the first sector of the data area on the disc
 CONTROL_START = 193024    # 0x2F200
 
 failures = []
+fail = failures.append
 
-
-def fail(text):
-    failures.append(text)
-
-
-class Block:
-    def __init__(self, offset, length):
-        self.offset = offset  # of the data, in the AWS file
-        self.length = length
+Block = collections.namedtuple("Block", "offset length")  # the offset of the data in the AWS file
 
 
 class Tape:
     """The blocks of an AWS file, split into tape files at the marks."""
 
     def __init__(self, path):
-        self.path = path
         self.handle = open(path, "rb")
         self.files = [[]]  # the last entry: what follows the last mark
         self.marks = 0
-        self._parse()
-
-    def _parse(self):
-        self.handle.seek(0, 2)
-        end = self.handle.tell()
-        previous = 0
-        position = 0
+        end = self.handle.seek(0, 2)
+        previous = position = 0
         while position < end:
             self.handle.seek(position)
             header = self.handle.read(HEADER.size)
@@ -80,22 +55,16 @@ class Tape:
                 fail("AWS: a header cut short at byte %d" % position)
                 return
             length, back, flags, reserved = HEADER.unpack(header)
-            if back != previous:
-                fail("AWS: the header at byte %d gives the previous block's length as %d, it was %d"
-                     % (position, back, previous))
-            if reserved != 0:
-                fail("AWS: the header at byte %d has 0x%02x in its last byte" % (position, reserved))
-            if flags == MARK_FLAGS:
-                if length != 0:
-                    fail("AWS: the tape mark at byte %d has length %d" % (position, length))
+            if back != previous or reserved != 0:
+                fail("AWS: the header at byte %d gives the previous block's length as %d (it was %d) and 0x%02x "
+                     "as its last byte" % (position, back, previous, reserved))
+            if flags == 0x40 and length == 0:
                 self.marks += 1
                 self.files.append([])
-            elif flags == DATA_FLAGS:
-                if length == 0:
-                    fail("AWS: an empty data block at byte %d" % position)
+            elif flags == 0xA0 and length > 0:
                 self.files[-1].append(Block(position + HEADER.size, length))
             else:
-                fail("AWS: the header at byte %d has flags 0x%02x" % (position, flags))
+                fail("AWS: the header at byte %d has flags 0x%02x and length %d" % (position, flags, length))
                 return
             position += HEADER.size + length
             if position > end:
@@ -107,290 +76,118 @@ class Tape:
         self.handle.seek(block.offset)
         return self.handle.read(block.length)
 
-    def data(self, blocks):
-        for block in blocks:
-            yield self.read(block)
+
+def record(length, fields):
+    """`length` bytes of spaces with each (offset, text) of `fields` written in."""
+    data = bytearray(b" " * length)
+    for offset, text in fields:
+        data[offset:offset + len(text)] = text.encode("ascii") if isinstance(text, str) else text
+    return bytes(data)
 
 
-def label_name(data):
-    text = data[:4].decode("ascii", "replace")
-    return text if text in ("VOL1", "HDR1", "HDR2", "EOF1", "EOF2") else None
-
-
-def print_listing(tape):
-    for number, blocks in enumerate(tape.files):
-        if number == len(tape.files) - 1 and not blocks:
-            break
-        if not blocks:
-            print("%3d  (empty)" % number)
-            continue
-        labels = [label_name(tape.read(b)) if b.length == LABEL_LENGTH else None for b in blocks]
-        if all(labels):
-            detail = " ".join(
-                "%s(%s)" % (name, tape.read(b)[4:21].decode("ascii", "replace").rstrip()) if name == "HDR1"
-                else name for name, b in zip(labels, blocks))
-        else:
-            lengths = sorted({b.length for b in blocks})
-            detail = "block length%s %s, %d bytes" % (
-                "s" if len(lengths) > 1 else "", ", ".join(map(str, lengths)), sum(b.length for b in blocks))
-        print("%3d  %7d block%s  %s" % (number, len(blocks), "" if len(blocks) == 1 else "s", detail))
-    print("%d tape marks" % tape.marks)
-
-
-# ---------------------------------------------------------------- label records
-
-def check_fields(what, data, length, fields):
-    """`fields` lists (offset, bytes); every other byte of `length` must be a space."""
-    if len(data) != length:
-        fail("%s: %d bytes, expected %d" % (what, len(data), length))
+def expect(what, data, expected):
+    """Fails with the first run of bytes where `data` is not `expected`."""
+    if len(data) != len(expected):
+        fail("%s: %d bytes, expected %d" % (what, len(data), len(expected)))
         return
-    expected = bytearray(b" " * length)
-    for offset, value in fields:
-        expected[offset:offset + len(value)] = value
-    for offset in range(length):
-        if data[offset] != expected[offset]:
-            end = offset
-            while end < length and data[end] != expected[end]:
-                end += 1
-            fail("%s: bytes %d-%d are %r, expected %r" % (what, offset, end - 1, bytes(data[offset:end]),
-                                                          bytes(expected[offset:end])))
-            break
+    start = next((i for i in range(len(data)) if data[i] != expected[i]), None)
+    if start is not None:
+        end = start
+        while end < len(data) and data[end] != expected[end]:
+            end += 1
+        fail("%s: bytes %d-%d are %r, expected %r" % (what, start, end - 1, data[start:end], expected[start:end]))
 
 
-def ascii(text):
-    return text.encode("ascii")
+VOL1 = record(LABEL, [(0, "VOL1ORVELT"), (79, "4")])
 
 
-def vol1_fields():
-    return [(0, b"VOL1"), (4, b"ORVELT"), (79, b"4")]
+def hdr1(kind, file_id, sequence, blocks):
+    return record(LABEL, [(0, kind + file_id), (21, "DVD   0001%04d0001" % sequence),
+                          (39, ("01" if kind == "HDR1" else "00") + "000000000000"), (54, "%06d" % blocks)])
 
 
-def hdr1_fields(kind, file_id, sequence, blocks):
-    return [(0, ascii(kind)), (4, ascii(file_id.ljust(17))), (21, b"DVD   "), (27, b"0001"),
-            (31, ascii("%04d" % sequence)), (35, b"0001"), (39, b"01" if kind == "HDR1" else b"00"),
-            (41, b"000000"), (47, b"000000"), (54, ascii("%06d" % blocks))]
+def hdr2(kind, block_length, record_length):
+    return record(LABEL, [(0, "%sF%05d%05d" % (kind, block_length, record_length)), (50, "00")])
 
 
-def hdr2_fields(kind, block_length, record_length):
-    return [(0, ascii(kind)), (4, b"F"), (5, ascii("%05d" % block_length)), (10, ascii("%05d" % record_length)),
-            (50, b"00")]
+def packet(base, stream_type, length, start, name):
+    sectors = "".join("%8d" % n if n else " " * 8 for n in (length, start))
+    return [(base, "VVVM" + stream_type), (base + 14, sectors), (base + 38, "DV00"), (base + 71, "017" + name)]
 
 
-def count_in(label):
-    digits = label[54:60]
-    return int(digits) if len(digits) == 6 and digits.isdigit() else None
+Description = collections.namedtuple("Description", "length layer2_tape dual layer_sectors")
 
 
-# ---------------------------------------------------------------- DDP description
-
-def sectors_field(count):
-    return ascii("%8d" % count) if count else b" " * 8
-
-
-def packet_fields(base, stream_type, length, start, name):
-    return [(base, b"VVVM"), (base + 4, ascii(stream_type)), (base + 14, sectors_field(length)),
-            (base + 22, sectors_field(start)), (base + 38, b"DV"), (base + 40, b"0"), (base + 41, b"0"),
-            (base + 71, b"017"), (base + 74, ascii(name))]
-
-
-def packet_length(data, base):
-    field = data[base + 14:base + 22].decode("ascii", "replace").strip()
-    return int(field) if field.isdigit() else 0
-
-
-class Description:
-    """What the tape's DDP description says about the title."""
-
-    def __init__(self, data):
-        self.data = data
-        self.layer2_tape = len(data) == 256
-        self.dual = data[91:92] == b"2"
-        self.layer_sectors = packet_length(data, 128 if self.layer2_tape else 256)
-
-    def check(self):
-        data = self.data
-        if len(data) not in (384, 256):
-            fail("DDPID: a description of %d bytes, expected 384 or 256" % len(data))
-            return
-        fields = [(0, b"DDP 2.00"), (87, b"DV"), (89, b"1"), (90, b"0"), (91, b"2" if self.dual else b"1"),
-                  (92, b"1" if self.layer2_tape else b"0"), (93, b"O" if self.dual else b"I"), (94, b"B"),
-                  (95, b"00")]
-        if self.layer2_tape:
-            if not self.dual:
-                fail("DDPID: a layer-2 description names a single-layer title (byte 91 is %r)" % data[91:92])
-            fields += packet_fields(128, "D0", self.layer_sectors, DATA_AREA_START, "LAYER1.DAT")
-        else:
-            fields += packet_fields(128, "D2", 16, CONTROL_START, "CONTROL.DAT")
-            fields += packet_fields(256, "D0", self.layer_sectors, DATA_AREA_START, "LAYER0.DAT")
-        check_fields("DDPID", data, len(data), fields)
-
-
-# ---------------------------------------------------------------- control data and anchor
-
-def be32(value):
-    return struct.pack(">I", value)
+def check_description(data):
+    """What the tape's DDP description says about the title, once it is checked."""
+    if len(data) not in (384, 256):
+        fail("DDPID: a description of %d bytes, expected 384 or 256" % len(data))
+        return None
+    layer2_tape, dual = len(data) == 256, data[91:92] == b"2"
+    field = data[(128 if layer2_tape else 256) + 14:][:8].strip()
+    layer_sectors = int(field) if field.isdigit() else 0
+    fields = [(0, "DDP 2.00"), (87, "DV10%s%s%sB00" % ("2" if dual else "1", "1" if layer2_tape else "0",
+                                                       "O" if dual else "I"))]
+    if layer2_tape:
+        if not dual:
+            fail("DDPID: a layer-2 description names a single-layer title (byte 91 is %r)" % data[91:92])
+        fields += packet(128, "D0", layer_sectors, DATA_AREA_START, "LAYER1.DAT")
+    else:
+        fields += packet(128, "D2", 16, CONTROL_START, "CONTROL.DAT")
+        fields += packet(256, "D0", layer_sectors, DATA_AREA_START, "LAYER0.DAT")
+    expect("DDPID", data, record(len(data), fields))
+    return Description(len(data), layer2_tape, dual, layer_sectors)
 
 
 def check_control(data, description):
-    if len(data) != BLOCK:
-        fail("CONTROL.DAT: a block of %d bytes, expected %d" % (len(data), BLOCK))
-        return
-    expected = bytearray(BLOCK)
-    expected[0:4] = bytes([0x01, 0x02, 0x31, 0x10]) if description.dual else bytes([0x01, 0x02, 0x01, 0x00])
-    expected[4:8] = be32(DATA_AREA_START)
-    expected[8:12] = data[8:12]  # the title's end: known only from the whole title
+    """The physical format sector, then zeros; the title's end is known only from the whole title."""
+    head = bytes([0x01, 0x02, 0x31, 0x10] if description.dual else [0x01, 0x02, 0x01, 0x00])
+    head += struct.pack(">I", DATA_AREA_START)
     if description.dual:
-        expected[12:16] = be32(description.layer_sectors + DATA_AREA_START)
+        head += data[8:12] + struct.pack(">I", description.layer_sectors + DATA_AREA_START)
     else:
-        expected[8:12] = be32(description.layer_sectors + DATA_AREA_START - 1)
-    for offset in range(BLOCK):
-        if data[offset] != expected[offset]:
-            fail("CONTROL.DAT: byte %d is 0x%02x, expected 0x%02x (physical format sector)"
-                 % (offset, data[offset], expected[offset]))
-            return
-
-
-def crc_itu(data):
-    crc = 0
-    for byte in data:
-        crc ^= byte << 8
-        for _ in range(8):
-            crc = ((crc << 1) ^ 0x1021) if crc & 0x8000 else (crc << 1)
-            crc &= 0xFFFF
-    return crc
-
-
-def check_anchor(what, sector, location):
-    tag_id, version, checksum, reserved, serial, crc, crc_length, tag_location = struct.unpack(
-        "<HHBBHHHI", sector[:16])
-    expected_checksum = (sum(sector[0:4]) + sum(sector[5:16])) % 256
-    body = struct.unpack("<IIII", sector[16:32])
-    problems = []
-    if (tag_id, version, reserved, serial, crc_length) != (2, 2, 0, 0, 496):
-        problems.append("tag fields %r" % ((tag_id, version, reserved, serial, crc_length),))
-    if checksum != expected_checksum:
-        problems.append("tag checksum 0x%02x, expected 0x%02x" % (checksum, expected_checksum))
-    if crc != crc_itu(sector[16:512]):
-        problems.append("descriptor CRC 0x%04x, expected 0x%04x" % (crc, crc_itu(sector[16:512])))
-    if tag_location != location:
-        problems.append("tag location %d, expected %d" % (tag_location, location))
-    if body != (32768, 32, 32768, 48):
-        problems.append("extents %r, expected (32768, 32, 32768, 48)" % (body,))
-    if any(sector[32:]):
-        problems.append("nonzero bytes after the extents")
-    for problem in problems:
-        fail("%s: closing anchor: %s" % (what, problem))
-
-
-# ---------------------------------------------------------------- the set
-
-class Plan:
-    def __init__(self, name, sequence, hdr2, eof2, single_block):
-        self.name = name
-        self.sequence = sequence
-        self.hdr2 = hdr2  # (block length, record length)
-        self.eof2 = eof2
-        self.single_block = single_block
-
-
-def plan_for(layer2_tape, description_length):
-    ddpid = Plan("DDPID", 1, (128, 128), (description_length, 128), True)
-    if layer2_tape:
-        return [ddpid, Plan("LAYER1.DAT", 3, (BLOCK, SECTOR), (BLOCK, SECTOR), False)]
-    return [ddpid, Plan("CONTROL.DAT", 2, (BLOCK, SECTOR), (BLOCK, SECTOR), True),
-            Plan("LAYER0.DAT", 3, (BLOCK, SECTOR), (BLOCK, SECTOR), False)]
-
-
-def check_marks(tape, plan):
-    files = tape.files
-    expected = 3 * len(plan) + 2  # label groups and data parts, the empty file of the double mark, the end
-    if len(files) != expected or files[-2] or files[-1]:
-        fail("marks: %d tape files between %d marks, expected %d marks (one after every label group and data "
-             "part, two at the end) and nothing after them" % (len(files) - 1, tape.marks, expected - 1))
+        head += struct.pack(">I", description.layer_sectors + DATA_AREA_START - 1)
+    expect("CONTROL.DAT", data, head + bytes(BLOCK - len(head)))
 
 
 def labels_of(tape, blocks, what, names):
-    if len(blocks) != len(names) or any(b.length != LABEL_LENGTH for b in blocks):
+    if len(blocks) != len(names) or any(b.length != LABEL for b in blocks):
         fail("%s: %s, expected %s as %d-byte blocks"
-             % (what, " ".join(str(b.length) for b in blocks) or "nothing", " ".join(names), LABEL_LENGTH))
+             % (what, " ".join(str(b.length) for b in blocks) or "nothing", " ".join(names), LABEL))
         return None
     return [tape.read(b) for b in blocks]
 
 
-def check_file(tape, index, plan, description, first, layer_capacity):
-    files = tape.files
-    head = files[3 * index] if 3 * index < len(files) else []
-    data = files[3 * index + 1] if 3 * index + 1 < len(files) else []
-    tail = files[3 * index + 2] if 3 * index + 2 < len(files) else []
-    names = (["VOL1"] if first else []) + ["HDR1", "HDR2"]
-    headers = labels_of(tape, head, "labels before %s" % plan.name, names)
-    enders = labels_of(tape, tail, "labels after %s" % plan.name, ["EOF1", "EOF2"])
-    present = len(data)
-    if plan.single_block and present != 1:
-        fail("%s: %d data blocks, expected 1" % (plan.name, present))
-    if not plan.single_block and any(b.length != BLOCK for b in data):
-        fail("%s: data blocks of %s bytes, expected %d" % (plan.name, sorted({b.length for b in data}), BLOCK))
-    hdr_count = count_in(headers[-2]) if headers else None
-    count = expected_count(plan, description, present, hdr_count, layer_capacity)
-    if headers:
-        if first:
-            check_fields("VOL1", headers[0], LABEL_LENGTH, vol1_fields())
-        check_fields("HDR1 of %s" % plan.name, headers[-2], LABEL_LENGTH,
-                     hdr1_fields("HDR1", plan.name, plan.sequence, count))
-        check_fields("HDR2 of %s" % plan.name, headers[-1], LABEL_LENGTH, hdr2_fields("HDR2", *plan.hdr2))
-    if enders:
-        check_fields("EOF1 of %s" % plan.name, enders[0], LABEL_LENGTH,
-                     hdr1_fields("EOF1", "DVDMOVIE", plan.sequence, count))
-        check_fields("EOF2 of %s" % plan.name, enders[1], LABEL_LENGTH, hdr2_fields("EOF2", *plan.eof2))
-    if plan.name == "DDPID" and data and data[0].length != plan.eof2[0]:
-        fail("DDPID: the block holds %d bytes, EOF2 tells %d" % (data[0].length, plan.eof2[0]))
-    if not plan.single_block:
-        check_layer_sectors(plan.name, description, present, count)
-    return data, count
-
-
-def expected_count(plan, description, present, hdr_count, layer_capacity):
+def block_count(name, description, present, headers, layer_capacity):
     """The block count HDR1 and EOF1 must carry: the tape's own blocks on a
     single-layer title, the whole title's on both tapes of a dual-layer one."""
-    if plan.single_block:
+    if name in ("DDPID", "CONTROL.DAT"):
         return 1
     if not description.dual:
         return present
     if description.layer2_tape and layer_capacity is not None:
-        return layer_capacity // SECTORS_PER_BLOCK + present
-    return hdr_count if hdr_count is not None else present
+        return layer_capacity // PER_BLOCK + present
+    digits = headers[-2][54:60] if headers else b""
+    return int(digits) if digits.isdigit() else present
 
 
 def check_layer_sectors(name, description, present, count):
-    sectors = present * SECTORS_PER_BLOCK
+    sectors = present * PER_BLOCK
     if description.dual and count <= present:
         fail("%s: HDR1 counts %d blocks, expected the whole title's, more than the %d on this tape"
              % (name, count, present))
-    if description.dual and not description.layer2_tape:
-        if sectors != description.layer_sectors:
-            fail("%s: %d blocks (%d sectors), the DDP map tells %d sectors"
-                 % (name, present, sectors, description.layer_sectors))
-        return
     # The title's last block may carry 16 sectors more than the size the map tells.
-    if sectors - description.layer_sectors not in (0, SECTORS_PER_BLOCK):
+    allowed = (0,) if description.dual and not description.layer2_tape else (0, PER_BLOCK)
+    if sectors - description.layer_sectors not in allowed:
         fail("%s: %d blocks (%d sectors), the DDP map tells %d sectors"
              % (name, present, sectors, description.layer_sectors))
 
 
-def last_sector(tape, blocks):
-    block = tape.read(blocks[-1])
-    return block[-SECTOR:]
-
-
 def compare(tape, what, blocks, path):
-    try:
-        image = open(path, "rb")
-    except OSError as error:
-        fail("%s: can not read %s: %s" % (what, path, error))
-        return
-    with image:
+    with open(path, "rb") as image:
         offset = 0
-        for chunk in tape.data(blocks):
+        for block in blocks:
+            chunk = tape.read(block)
             expected = image.read(len(chunk))
             if chunk != expected:
                 at = next((i for i, (a, b) in enumerate(zip(chunk, expected)) if a != b), min(len(chunk), len(expected)))
@@ -403,60 +200,62 @@ def compare(tape, what, blocks, path):
 
 def check_set(tape, options):
     """Checks the set; returns its kind ("first" or "layer-2")."""
-    first_files = tape.files
-    if len(first_files) < 2 or len(first_files[1]) != 1:
+    files = tape.files
+    if len(files) < 2 or len(files[1]) != 1:
         fail("DDPID: no single description block in the second tape file")
         return None
-    description = Description(tape.read(first_files[1][0]))
-    description.check()
-    if options.layer2 and not description.layer2_tape:
-        fail("--layer2 given, but the tape carries a first tape's description")
-    if (options.layer or options.control) and description.layer2_tape:
-        fail("--layer or --control given, but the tape carries a layer-2 description")
-    plan = plan_for(description.layer2_tape, len(description.data))
-    check_marks(tape, plan)
-    for index, item in enumerate(plan):
-        data, count = check_file(tape, index, item, description, index == 0, options.layer_capacity)
+    description = check_description(tape.read(files[1][0]))
+    if description is None:
+        return None
+    # Each file: name, sequence, HDR2's and EOF2's block and record lengths.
+    plan = [("DDPID", 1, (128, 128), (description.length, 128))]
+    layers = [("LAYER1.DAT", 3)] if description.layer2_tape else [("CONTROL.DAT", 2), ("LAYER0.DAT", 3)]
+    plan += [(name, sequence, (BLOCK, SECTOR), (BLOCK, SECTOR)) for name, sequence in layers]
+    if len(files) != 3 * len(plan) + 2 or files[-2] or files[-1]:
+        fail("marks: %d tape files between %d marks, expected %d marks (one after every label group and data "
+             "part, two at the end) and nothing after them" % (len(files) - 1, tape.marks, 3 * len(plan) + 1))
+    for index, (name, sequence, hdr2_lengths, eof2_lengths) in enumerate(plan):
+        head, data, tail = (files[3 * index + k] if 3 * index + k < len(files) else [] for k in range(3))
+        headers = labels_of(tape, head, "labels before " + name, (["VOL1"] if index == 0 else []) + ["HDR1", "HDR2"])
+        enders = labels_of(tape, tail, "labels after " + name, ["EOF1", "EOF2"])
+        present = len(data)
+        if name in ("DDPID", "CONTROL.DAT") and present != 1:
+            fail("%s: %d data blocks, expected 1" % (name, present))
+        if name.startswith("LAYER") and any(b.length != BLOCK for b in data):
+            fail("%s: data blocks of %s bytes, expected %d" % (name, sorted({b.length for b in data}), BLOCK))
+        count = block_count(name, description, present, headers, options.layer_capacity)
+        if headers:
+            if index == 0:
+                expect("VOL1", headers[0], VOL1)
+            expect("HDR1 of " + name, headers[-2], hdr1("HDR1", name, sequence, count))
+            expect("HDR2 of " + name, headers[-1], hdr2("HDR2", *hdr2_lengths))
+        if enders:
+            expect("EOF1 of " + name, enders[0], hdr1("EOF1", "DVDMOVIE", sequence, count))
+            expect("EOF2 of " + name, enders[1], hdr2("EOF2", *eof2_lengths))
+        if name.startswith("LAYER"):
+            check_layer_sectors(name, description, present, count)
         if not data:
             continue
-        if item.name == "CONTROL.DAT":
+        if name == "CONTROL.DAT":
             check_control(tape.read(data[0]), description)
-            if options.control:
-                control = tape.read(data[0])
-                with open(options.control, "rb") as image:
-                    if image.read(BLOCK) != control:
-                        fail("CONTROL.DAT: differs from the first %d bytes of %s" % (BLOCK, options.control))
-        if item.name == "LAYER0.DAT":
-            if not description.dual:
-                check_anchor(item.name, last_sector(tape, data), len(data) * SECTORS_PER_BLOCK - 1)
-            if options.layer:
-                compare(tape, item.name, data, options.layer)
-        if item.name == "LAYER1.DAT":
-            check_anchor(item.name, last_sector(tape, data), count * SECTORS_PER_BLOCK - 1)
-            if options.layer2:
-                compare(tape, item.name, data, options.layer2)
+        image = {"CONTROL.DAT": options.control, "LAYER0.DAT": options.layer, "LAYER1.DAT": options.layer2}.get(name)
+        if image:
+            compare(tape, name, data, image)
     return "layer-2" if description.layer2_tape else "first"
 
 
-def labelled_file(tape, name):
-    """The data part of the labelled file `name`, found by the HDR1 before it."""
+def extract(tape, request):
+    """Writes the data part of a labelled file, found by the HDR1 before it."""
+    name, _, path = request.partition("=")
     for index in range(1, len(tape.files)):
         for block in tape.files[index - 1]:
-            label = tape.read(block) if block.length == LABEL_LENGTH else b""
+            label = tape.read(block) if block.length == LABEL else b""
             if label[:4] == b"HDR1" and label[4:21].decode("ascii", "replace").rstrip() == name:
-                return tape.files[index]
-    return None
-
-
-def extract(tape, request):
-    name, _, path = request.partition("=")
-    blocks = tape.files[int(name)] if name.isdigit() and int(name) < len(tape.files) else labelled_file(tape, name)
-    if blocks is None:
-        fail("extract: no tape file %s" % name)
-        return
-    with open(path, "wb") as out:
-        for chunk in tape.data(blocks):
-            out.write(chunk)
+                with open(path, "wb") as out:
+                    for data in tape.files[index]:
+                        out.write(tape.read(data))
+                return
+    fail("extract: no tape file %s" % name)
 
 
 def main():
@@ -471,12 +270,7 @@ def main():
     parser.add_argument("--extract", action="append", default=[], metavar="FILE=PATH")
     options = parser.parse_args()
 
-    try:
-        tape = Tape(options.tape)
-    except OSError as error:
-        print("FAIL: can not read %s: %s" % (options.tape, error))
-        return 1
-    print_listing(tape)
+    tape = Tape(options.tape)
     kind = None
     if options.expect or options.control or options.layer or options.layer2:
         kind = check_set(tape, options)
