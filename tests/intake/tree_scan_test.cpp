@@ -191,14 +191,19 @@ TEST(TreeListing, SelectionsGiveTheirLines) {
     SCOPED_TRACE(c.what);
     ScanFixture scan;
     scan.Make(c.sources);
-    ASSERT_TRUE(scan.job.projectPath.empty() || LoadProjectSources(scan.job));
-    ASSERT_TRUE(BuildTreeListing(scan.job));
-    EXPECT_TRUE(scan.Messages().empty());
-    auto under = [&](const Strings& lines) {
+    auto under = [&](const Strings& lines, bool trailingSlash = true) {
       Strings paths;
-      for (const std::string& line : lines) paths.push_back(scan.Src(line));
+      for (const std::string& line : lines) {
+        paths.push_back(scan.Src(trailingSlash || line.back() != '/' ? line : line.substr(0, line.size() - 1)));
+      }
       return paths;
     };
+    if (!scan.job.projectPath.empty()) {  // the project's entries are the sources, in the root's order
+      ASSERT_TRUE(LoadProjectSources(scan.job));
+      EXPECT_EQ(scan.job.sourcePaths, under(c.root, false));
+    }
+    ASSERT_TRUE(BuildTreeListing(scan.job));
+    EXPECT_TRUE(scan.Messages().empty());
     EXPECT_EQ(Lines(scan.job.treeListPath), under(c.lines));
     if (c.root.empty()) continue;
     ASSERT_TRUE(WriteDirectoryListings(scan.job, DirectoryLines(scan.job.treeListPath)));
