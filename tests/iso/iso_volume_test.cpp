@@ -121,13 +121,15 @@ TEST_F(BuilderTest, EmptyTreeListingGivesTheFixedSectorMap) {
 }
 
 // Name order A, A.TXT, B.BIN, C.DAT; the empty A.TXT shares B.BIN's extent.
-TEST_F(BuilderTest, FilesArePlacedInNameOrderAndEmptyFilesShareTheNextExtent) {
-  MakeDirs(dir / "title/D");
-  const std::pair<const char*, size_t> files[] = {{"B.BIN", 2048}, {"A.TXT", 0}, {"C.DAT", 2049}, {"A", 1}};
-  for (const auto& [name, size] : files) WriteFile(dir / ("title/D/" + std::string(name)), std::string(size, 'x'));
+// ".." of each directory names its parent, in both trees (the readers
+// accept any directory there).
+TEST_F(BuilderTest, FilesArePlacedInNameOrderAndDotDotNamesTheParent) {
+  const std::pair<const char*, size_t> files[] = {
+      {"D/B.BIN", 2048}, {"D/A.TXT", 0}, {"D/C.DAT", 2049}, {"D/A", 1}, {"D/SUB/Z.TXT", 1}};
+  for (const auto& [name, size] : files) WriteFile(dir / ("title/" + std::string(name)), std::string(size, 'x'));
   ASSERT_TRUE(ScanAndBuild()) << t.ui.messages.back().text;
   const auto& list = t.job.fileDataList;
-  ASSERT_EQ(list.size(), 4u);
+  ASSERT_EQ(list.size(), 5u);
   EXPECT_EQ(list[0].path, dir / "title/D/A");
   EXPECT_EQ(list[1].path, dir / "title/D/A.TXT");
   const uint32_t start = t.job.fileDataStart;
@@ -135,23 +137,16 @@ TEST_F(BuilderTest, FilesArePlacedInNameOrderAndEmptyFilesShareTheNextExtent) {
                                    list[2].startSector, list[2].sectorCount, list[3].sectorCount}),
             (std::vector<uint32_t>{start, 1, start + 1, 0, start + 1, 1, 2}));
   EXPECT_EQ(list[3].byteLength, 2049u);
-  EXPECT_EQ(t.job.currentSector, ((start + 4) / 16 + 1) * 16);
+  EXPECT_EQ(t.job.currentSector, ((start + 5) / 16 + 1) * 16);
   EXPECT_EQ(t.job.volumeSectors, t.job.currentSector);
-}
-
-// ".." of each directory names its parent, in both trees (the readers
-// accept any directory there).
-TEST_F(BuilderTest, DotDotNamesTheParentInBothTrees) {
-  WriteFile(dir / "title/TOP/SUB/A.TXT", "a");
-  ASSERT_TRUE(ScanAndBuild()) << t.ui.messages.back().text;
   for (const uint8_t* descriptor : {SectorAt(16), SectorAt(17)}) {
     const auto root = RecordsAt(GetLe32(descriptor + 158), GetLe32(descriptor + 166));
     ASSERT_EQ(root.size(), 3u);
-    const auto top = RecordsAt(root[2].first, root[2].second);
-    ASSERT_EQ(top.size(), 3u);
-    const auto sub = RecordsAt(top[2].first, top[2].second);
+    const auto d = RecordsAt(root[2].first, root[2].second);
+    ASSERT_EQ(d.size(), 7u);
+    const auto sub = RecordsAt(d[6].first, d[6].second);
     ASSERT_EQ(sub.size(), 3u);
-    EXPECT_EQ(top[1].first, root[0].first);
+    EXPECT_EQ(d[1].first, root[0].first);
     EXPECT_EQ(sub[1].first, root[2].first);
   }
 }

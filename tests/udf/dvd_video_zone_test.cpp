@@ -374,32 +374,23 @@ TEST_F(DvdVideoZoneTest, UnreadableListingStopsTheBuild) {
 // A manager declared to end at sector 31 while its IFO and BUP take three
 // sectors each, and two title sets whose backups end behind declared gaps
 // (the image tests read such a title back where its tables say).
-class DeclaredLayoutTest : public DvdVideoZoneTest {
- protected:
-  void GappedTitle() {
+TEST_F(DvdVideoZoneTest, DeclaredTablesThatCanNotBePlacedAreRefused) {
+  auto gappedTitle = [this] {
     Folder("VIDEO_TS");
-    File("VIDEO_TS/VIDEO_TS.IFO", 3 * 2048);
-    File("VIDEO_TS/VIDEO_TS.BUP", 3 * 2048);
-    File("VIDEO_TS/VTS_01_0.IFO", 2 * 2048);
-    File("VIDEO_TS/VTS_01_1.VOB", 10 * 2048);
-    File("VIDEO_TS/VTS_01_2.VOB", 4 * 2048 - 100);
-    File("VIDEO_TS/VTS_01_0.BUP", 2 * 2048);
-    File("VIDEO_TS/VTS_02_0.IFO", 1 * 2048);
-    File("VIDEO_TS/VTS_02_0.VOB", 3 * 2048);
-    File("VIDEO_TS/VTS_02_1.VOB", 5 * 2048);
-    File("VIDEO_TS/VTS_02_0.BUP", 1 * 2048);
+    const std::pair<const char*, uint64_t> files[] = {
+        {"VIDEO_TS.IFO", 3 * 2048}, {"VIDEO_TS.BUP", 3 * 2048}, {"VTS_01_0.IFO", 2 * 2048},
+        {"VTS_01_1.VOB", 10 * 2048}, {"VTS_01_2.VOB", 4 * 2048 - 100}, {"VTS_01_0.BUP", 2 * 2048},
+        {"VTS_02_0.IFO", 1 * 2048}, {"VTS_02_0.VOB", 3 * 2048}, {"VTS_02_1.VOB", 5 * 2048}, {"VTS_02_0.BUP", 1 * 2048}};
+    for (const auto& [name, size] : files) File("VIDEO_TS/" + std::string(name), size);
     WriteManagerTables(Src("VIDEO_TS/VIDEO_TS.IFO"), 31, 2, 0, {32, 70});
     // Set 1: IFO 0-1, titles from 2 (2-11, 12-15), a gap, BUP 20-21.
     WriteTitleSetTables(Src("VIDEO_TS/VTS_01_0.IFO"), 21, 1, 0, 2);
     // Set 2: IFO 0, a gap, menu 4-6, titles 7-11, BUP 12.
     WriteTitleSetTables(Src("VIDEO_TS/VTS_02_0.IFO"), 12, 0, 4, 7);
-  }
-};
-
-TEST_F(DeclaredLayoutTest, TablesThatCanNotBePlacedAreRefused) {
+  };
   struct Case {
     const char* what;
-    std::function<void(DeclaredLayoutTest&)> breakTables;
+    std::function<void()> breakTables;
     std::string message;
   };
   const std::string ifo = Src("VIDEO_TS/VIDEO_TS.IFO");
@@ -407,36 +398,36 @@ TEST_F(DeclaredLayoutTest, TablesThatCanNotBePlacedAreRefused) {
   const std::string vts2 = Src("VIDEO_TS/VTS_02_0.IFO");
   const std::vector<Case> cases = {
       {"title objects inside the IFO",
-       [&](DeclaredLayoutTest&) { WriteTitleSetTables(vts1, 21, 1, 0, 1); },
+       [&] { WriteTitleSetTables(vts1, 21, 1, 0, 1); },
        "The DVD-Video tables place " + Src("VIDEO_TS/VTS_01_1.VOB") + " at sector 33 of the zone, inside " + vts1 +
            ", which takes the sectors up to 33."},
-      {"sets out of order", [&](DeclaredLayoutTest&) { WriteManagerTables(ifo, 31, 2, 0, {32, 50}); },
+      {"sets out of order", [&] { WriteManagerTables(ifo, 31, 2, 0, {32, 50}); },
        "The DVD-Video tables place " + vts2 + " at sector 50 of the zone, inside " + Src("VIDEO_TS/VTS_01_0.BUP") +
            ", which takes the sectors up to 53."},
-      {"a backup larger than its manager", [&](DeclaredLayoutTest&) { WriteManagerTables(ifo, 4, 2, 0, {32, 70}); },
+      {"a backup larger than its manager", [&] { WriteManagerTables(ifo, 4, 2, 0, {32, 70}); },
        "The DVD-Video tables place " + Src("VIDEO_TS/VIDEO_TS.BUP") + " at sector 2 of the zone, inside " + ifo +
            ", which takes the sectors up to 2."},
-      {"a set without a title", [&](DeclaredLayoutTest&) { WriteManagerTables(ifo, 31, 2, 0, {32}); },
+      {"a set without a title", [&] { WriteManagerTables(ifo, 31, 2, 0, {32}); },
        "The title search table of " + ifo + " names no title of " + vts2 + ", so its place is not known."},
       {"two starts for one set",
-       [&](DeclaredLayoutTest&) {
+       [&] {
          WriteManagerTables(ifo, 31, 2, 0, {32, 70, 71});
          Poke(ifo, 2048 + 8 + 24 + 6, "\x02");
        },
        "The title search table of " + ifo + " gives " + vts2 + " two starts, sectors 70 and 71 of the zone."},
-      {"no identifier", [&](DeclaredLayoutTest&) { Poke(vts2, 0, "X"); },
+      {"no identifier", [&] { Poke(vts2, 0, "X"); },
        vts2 + " is no DVD-Video information file: it does not begin with DVDVIDEO-VTS."},
-      {"a title search table beyond the end", [&](DeclaredLayoutTest&) { Poke32(ifo, 196, 3); },
+      {"a title search table beyond the end", [&] { Poke32(ifo, 196, 3); },
        ifo + " is too short for its title search table: it ends at byte 6144, the table at byte 6146."},
       {"a header beyond the end",
-       [&](DeclaredLayoutTest&) { std::filesystem::resize_file(vts1, 199); },
+       [&] { std::filesystem::resize_file(vts1, 199); },
        vts1 + " is too short for its header: it ends at byte 199, the table at byte 200."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Restart();
-    GappedTitle();
-    c.breakTables(*this);
+    gappedTitle();
+    c.breakTables();
     const std::string before = testing::ReadFile(ifo) + testing::ReadFile(vts1) + testing::ReadFile(vts2);
     EXPECT_FALSE(Validate(false));
     ExpectOnlyMessage(c.message, kContentCaption);

@@ -71,10 +71,7 @@ TEST(AllocationDescriptors, LargeFilesAreSplitBelowTheExtentTypeBits) {
 
 std::vector<uint8_t> Ucs2(const std::u16string& text) {
   std::vector<uint8_t> bytes;
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<uint8_t>(c >> 8));
-    bytes.push_back(static_cast<uint8_t>(c));
-  }
+  for (char16_t c : text) bytes.insert(bytes.end(), {static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)});
   return bytes;
 }
 
