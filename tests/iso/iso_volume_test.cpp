@@ -234,7 +234,9 @@ TEST_F(VolumeDescriptors, PrimaryAndSupplementaryFieldsFollowTheirTables) {
   for (const bool joliet : {false, true}) {
     SCOPED_TRACE(joliet ? "supplementary" : "primary");
     const std::vector<uint8_t> sector = joliet ? Supplementary() : Primary();
-    auto id = [&](const std::string& text, size_t size) { return joliet ? JolietField(text, size) : Padded(text, size); };
+    auto id = [&](const std::string& text, size_t size) {
+      return joliet ? JolietField(text, size) : Padded(text, size);
+    };
     ExpectFields(sector.data(), {{0, 1, joliet ? 2u : 1u}, {1, "CD001"}, {6, 1, 1}, {7, 1, 0},
                                  {8, id("PRAVEL SYSTEM", 32)},
                                  {40, id(joliet ? "A_VOLUME_OF_TWEN" : "A_VOLUME_OF_TWENTY_SIX_CHARS", 32)},
@@ -246,9 +248,10 @@ TEST_F(VolumeDescriptors, PrimaryAndSupplementaryFieldsFollowTheirTables) {
                                  {190, id("ALBUM SET", 128)}, {318, id("PUBLISHER", 128)}, {446, id("PREPARER", 128)},
                                  {574, id("APPLICATION", 128)}, {702, id("", 37) + id("", 37) + id("", 37)},
                                  {881, 1, 1}, ZerosFrom(882)});
-    ExpectFields(sector.data() + 156, {{0, 1, 34}, {1, 1, 0}, BothOrders(2, 4, joliet ? 459 : 458),
-                                       BothOrders(10, 4, joliet ? 4096 : 2048), {18, std::string("\x7E\3\4\5\6\7\0", 7)},
-                                       {25, 1, 2}, {26, 2, 0}, BothOrders(28, 2, 1), {32, 1, 1}, {33, 1, 0}});
+    ExpectFields(sector.data() + 156,
+                 {{0, 1, 34}, {1, 1, 0}, BothOrders(2, 4, joliet ? 459 : 458), BothOrders(10, 4, joliet ? 4096 : 2048),
+                  {18, std::string("\x7E\3\4\5\6\7\0", 7)}, {25, 1, 2}, {26, 2, 0}, BothOrders(28, 2, 1), {32, 1, 1},
+                  {33, 1, 0}});
     ExpectDates(sector, {"2001020304050600", "2002030405060700", "2030010100000000", "2003040506070800"});
   }
 }

@@ -467,7 +467,8 @@ class DvdVideoImageTest : public ::testing::Test {
     const std::string root = in_.root / ("root-" + name);
     fs::copy(in_.Title(), root, fs::copy_options::recursive | fs::copy_options::create_hard_links);
     fs::copy(VideoTs(), root + "/VIDEO_TS", fs::copy_options::recursive | fs::copy_options::create_hard_links);
-    Outcome check = Python("check_image.py", Quoted(Image()) + " " + Quoted(root) + " --work-dir " + Quoted(in_.root.path()));
+    Outcome check =
+        Python("check_image.py", Quoted(Image()) + " " + Quoted(root) + " --work-dir " + Quoted(in_.root.path()));
     EXPECT_EQ(check.status, 0) << check.output;
     Outcome layout = Python("check_dvd_layout.py", Quoted(Image()) + " " + Quoted(VideoTs()));
     EXPECT_TRUE(Contains(layout.output, "zone as its tables say")) << layout.output;

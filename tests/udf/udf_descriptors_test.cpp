@@ -47,7 +47,9 @@ TEST(DescriptorCrc, MatchesTheStandardsExampleAndABitwiseCrc) {
 // Type 1 in the top four bits of Type and Timezone, the offset in minutes as
 // a 12-bit two's complement number in the low twelve (ECMA-167 1/7.3.1).
 TEST(Timestamp, LocalTimeWithItsOffsetFromUtc) {
-  const int cases[][3] = {{0, 0x00, 0x10}, {330, 0x4A, 0x11}, {-300, 0xD4, 0x1E}, {-720, 0x30, 0x1D}, {840, 0x48, 0x13}};
+  // The offset in minutes, then the two bytes of Type and Timezone.
+  const int cases[][3] = {
+      {0, 0x00, 0x10}, {330, 0x4A, 0x11}, {-300, 0xD4, 0x1E}, {-720, 0x30, 0x1D}, {840, 0x48, 0x13}};
   for (const auto& [offsetMinutes, low, high] : cases) {
     SCOPED_TRACE(offsetMinutes);
     std::array<uint8_t, 12> field{};
