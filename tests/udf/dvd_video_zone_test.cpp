@@ -471,6 +471,7 @@ class DvdVideoImageTest : public ::testing::Test {
         Python("check_image.py", Quoted(Image()) + " " + Quoted(root) + " --work-dir " + Quoted(in_.root.path()));
     EXPECT_EQ(check.status, 0) << check.output;
     Outcome layout = Python("check_dvd_layout.py", Quoted(Image()) + " " + Quoted(VideoTs()));
+    EXPECT_EQ(layout.status, 0) << layout.output;
     EXPECT_TRUE(Contains(layout.output, "zone as its tables say")) << layout.output;
     Outcome listed = Shell("lsdvd " + Quoted(Image()));
     EXPECT_EQ(listed.status, 0) << listed.output;
