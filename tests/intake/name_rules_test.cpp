@@ -64,6 +64,7 @@ TEST(Utf8, DecodesCountsAndRefusesWhatTheDiscCanNotCarry) {
   EXPECT_EQ(CharacterCount("\xE2\x82"), 2u);                      // a truncated sequence
 }
 
+// Characters, not bytes, count; a path of 240 characters.
 TEST(NameLength, LimitsOfNamesAndPathsWithTheirOptions) {
   const std::string e = kEAcute;
   const std::string path240 = "/" + Repeat(e, 60) + "/" + Repeat(e, 60) + "/" + Repeat(e, 60) + "/" + Repeat(e, 56);
@@ -73,20 +74,15 @@ TEST(NameLength, LimitsOfNamesAndPathsWithTheirOptions) {
     std::string path;
     bool tooLong;
   };
-  for (const Case& c : {Case{0, 0, "/title/" + std::string(64, 'a'), false},
-                        Case{0, 0, "/title/" + std::string(65, 'a'), true},
-                        Case{0, 0, "/title/" + std::string(65, 'a') + "/", true},
-                        Case{1, 0, "/title/" + std::string(110, 'a'), false},
-                        Case{1, 0, "/title/" + std::string(111, 'a'), true},
-                        Case{0, 0, PathOfLength(240), false},
-                        Case{0, 0, PathOfLength(241), true},
-                        Case{0, 1, PathOfLength(600), false},
+  const std::string a64 = std::string(64, 'a'), a65 = a64 + "a";
+  for (const Case& c : {Case{0, 0, "/title/" + a64, false}, Case{0, 0, "/t/" + a65, true},
+                        Case{0, 0, "/t/" + a65 + "/", true}, Case{0, 0, PathOfLength(240), false},
+                        Case{1, 0, "/t/" + std::string(110, 'a'), false},
+                        Case{1, 0, "/t/" + std::string(111, 'a'), true},
+                        Case{0, 0, PathOfLength(241), true}, Case{0, 1, PathOfLength(600), false},
                         Case{0, 1, PathOfLength(600) + std::string(65, 'x'), true},
-                        // characters, not bytes
-                        Case{0, 0, "/t/" + Repeat(e, 64), false},
-                        Case{0, 0, "/t/" + Repeat(e, 65), true},
-                        Case{0, 0, path240, false},
-                        Case{0, 0, path240 + "e", true}}) {
+                        Case{0, 0, "/t/" + Repeat(e, 64), false}, Case{0, 0, "/t/" + Repeat(e, 65), true},
+                        Case{0, 0, path240, false}, Case{0, 0, path240 + "e", true}}) {
     SCOPED_TRACE(c.path);
     TestJob t;
     t.job.relaxJoliet = c.relaxJoliet;
@@ -114,15 +110,6 @@ TEST(PathCharacters, SetAfterUpperCasingAndTheQuestionOfTheRun) {
   EXPECT_EQ(t.job.noWarningMessages, 1);
   EXPECT_TRUE(CheckPathCharacters(t.job, "/OTHER DISC/a b c"));
   EXPECT_EQ(t.ui.messages.size(), 1u);
-}
-
-TEST(NameEncoding, InvalidUtf8IsRefusedNamingThePath) {
-  TestJob t;
-  EXPECT_TRUE(CheckNameEncoding(t.job, "/title/" + kOmega + "mega.txt"));
-  EXPECT_FALSE(CheckNameEncoding(t.job, "/title/caf\xE9.txt"));
-  testing::ExpectOneMessage(t.ui, {"[/title/caf\xEF\xBF\xBD.txt]"}, "Format error, aborting");
-  EXPECT_FALSE(CheckNameEncoding(t.job, "/title/" + kClef));
-  EXPECT_EQ(t.ui.messages.size(), 2u);
 }
 
 TEST(IdentifierField, FillsAndWritesTheByteAndTwoByteForms) {
@@ -218,6 +205,13 @@ TEST(IdentifierField, TheRootSettlesClashesAmongTheNamesTheDiscShows) {
     }
     SetDiscRootEntries(t.job, lines);
     for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(IsoName(t.job, lines[i], 31, true), c.shown[i]);
+    // Below the root every folder names its own entries; only the root last given is settled.
+    for (const std::string& line : lines) {
+      MakeDirs(line + "Inner Long Name");
+      EXPECT_EQ(ShortPathName(t.job, line + "Inner Long Name"), "INNER__1");
+    }
+    SetDiscRootEntries(t.job, {lines[1]});
+    EXPECT_EQ(IsoName(t.job, lines[1], 31, true), "LONGFO_1");
   }
 }
 
@@ -349,20 +343,6 @@ TEST(ShortNames, RootEntriesFromSeveralFoldersKeepTheirFoldersNamesUnlessTheyCla
       EXPECT_EQ(reversed.ShortName(path), c.root[i].second);
     }
   }
-}
-
-TEST(ShortNames, OnlyTheRootLastGivenIsSettled) {
-  TempDir dir;
-  MakeDirs(dir / "P/LONGFOLDERNAME_A/Inner Long Name");
-  MakeDirs(dir / "V/LONGFOLDERNAME_B/Inner Long Name");
-  testing::TestJob t;
-  SetRootEntries(t.job, {{dir / "P/LONGFOLDERNAME_A"}, {dir / "V/LONGFOLDERNAME_B"}});
-  EXPECT_EQ(ShortPathName(t.job, dir / "V/LONGFOLDERNAME_B"), "LONGFO_2");
-  // Below the root every folder names its own entries.
-  EXPECT_EQ(ShortPathName(t.job, dir / "P/LONGFOLDERNAME_A/Inner Long Name"), "INNER__1");
-  EXPECT_EQ(ShortPathName(t.job, dir / "V/LONGFOLDERNAME_B/Inner Long Name"), "INNER__1");
-  SetRootEntries(t.job, {{dir / "V/LONGFOLDERNAME_B"}});
-  EXPECT_EQ(ShortPathName(t.job, dir / "V/LONGFOLDERNAME_B"), "LONGFO_1");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -50,9 +51,9 @@ struct ScanFixture {
   void Select(const std::string& relative) { job.AddSource(Src(relative)); }
 
   // Builds sources from lines "<kind> <path under src>": d a folder, f a file,
-  // p a pipe, s a selection, P the project folder, l "<link> -> <target>" a
-  // symbolic link, I the image directory, T the temporary directory, "a"
-  // autorun on.
+  // p a pipe, s a selection, P the project folder, V the DVD-Video folder, l
+  // "<link> -> <target>" a symbolic link, I the image directory, T the
+  // temporary directory, "a" autorun on.
   void Make(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
       const std::string path = line.size() > 2 ? line.substr(2) : "";
@@ -61,6 +62,7 @@ struct ScanFixture {
         case 'f': WriteFile(Src(path), path); break;
         case 's': Select(path); break;
         case 'P': job.projectPath = Src(path); break;
+        case 'V': job.dvdVideoPath = Src(path); break;
         case 'a': job.autorunEnabled = 1; break;
         case 'I': job.imagePath1 = Src(path) + "/CONTROL.IMG"; break;
         case 'T': job.tempDir = Src(path) + "/"; break;
@@ -99,29 +101,18 @@ struct ScanFixture {
   Job& job = test.job;
 };
 
-// The CR LF lines of a file.
-inline std::vector<std::string> Lines(const std::string& path) {
-  std::vector<std::string> lines;
+// The CR LF lines of a file; those of directories alone, as the builder numbers them.
+Strings Lines(const std::string& path, bool directoriesOnly = false) {
+  Strings lines;
   const std::string text = ReadFile(path);
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = std::min(text.find("\r\n", start), text.size());
+    if (!directoriesOnly || text[end - 1] == '/') lines.push_back(text.substr(start, end - start));
     start = end + 2;
   }
   return lines;
 }
-
-
-// The directory lines of the tree listing, as the builder numbers them.
-Strings DirectoryLines(const std::string& treeList) {
-  Strings lines;
-  for (const std::string& line : Lines(treeList)) {
-    if (line.back() == '/') lines.push_back(line);
-  }
-  return lines;
-}
+Strings DirectoryLines(const std::string& treeList) { return Lines(treeList, true); }
 
 // The worked example: VIDEO_TS and EXTRAS selected with INDEX.HTM, autorun on.
 TEST(TreeListing, WorkedExampleGivesItsNineLinesCountsAndFourDirectoryListings) {
@@ -144,7 +135,6 @@ TEST(TreeListing, WorkedExampleGivesItsNineLinesCountsAndFourDirectoryListings) 
   EXPECT_EQ(scan.job.sourceBaseCount, 1u);
   EXPECT_EQ(scan.job.folderCount, 1u);  // PICS; the selected folders do not count
   EXPECT_EQ(scan.job.fileCount, 5u);    // four inside folders and AUTORUN.INF
-  EXPECT_EQ(scan.test.ui.statusLines.front(), "Building directory and file tree");
 
   // In one pass over the tree listing and one by one, the same four
   // listings; the builder may hand the folders over upper-cased.
@@ -191,17 +181,28 @@ TEST(TreeListing, SelectionsGiveTheirLines) {
             {"T/VIDEO_TS/", "T/EXTRAS/", "T/index.htm"}},
            {"so its own name is not measured",
             {"f T/" + longName + "/A.TXT", "d T/" + longName + "/X", "s T/" + longName, "s T/" + longName + "/X"},
-            {"T/" + longName + "/X/", "T/" + longName + "/A.TXT"}}}) {
+            {"T/" + longName + "/X/", "T/" + longName + "/A.TXT"}},
+           {"a project gives its DVD-Video folder first, then its entries but dot-folders",
+            {"f P/VIDEO_TS/VIDEO_TS.IFO", "f P/.git/config", "f P/.hidden", "f P/b.txt", "d P/EXTRA", "P P/",
+             "V P/VIDEO_TS"},
+            {"P/VIDEO_TS/", "P/.hidden", "P/EXTRA/", "P/b.txt", "P/VIDEO_TS/VIDEO_TS.IFO"},
+            {"P/VIDEO_TS/", "P/.hidden", "P/EXTRA/", "P/b.txt"}}}) {
     SCOPED_TRACE(c.what);
     ScanFixture scan;
     scan.Make(c.sources);
-    ASSERT_TRUE(BuildTreeListing(scan.job));
-    EXPECT_TRUE(scan.Messages().empty());
-    auto under = [&](const Strings& lines) {
+    auto under = [&](const Strings& lines, bool trailingSlash = true) {
       Strings paths;
-      for (const std::string& line : lines) paths.push_back(scan.Src(line));
+      for (const std::string& line : lines) {
+        paths.push_back(scan.Src(trailingSlash || line.back() != '/' ? line : line.substr(0, line.size() - 1)));
+      }
       return paths;
     };
+    if (!scan.job.projectPath.empty()) {  // the project's entries are the sources, in the root's order
+      ASSERT_TRUE(LoadProjectSources(scan.job));
+      EXPECT_EQ(scan.job.sourcePaths, under(c.root, false));
+    }
+    ASSERT_TRUE(BuildTreeListing(scan.job));
+    EXPECT_TRUE(scan.Messages().empty());
     EXPECT_EQ(Lines(scan.job.treeListPath), under(c.lines));
     if (c.root.empty()) continue;
     ASSERT_TRUE(WriteDirectoryListings(scan.job, DirectoryLines(scan.job.treeListPath)));
@@ -272,26 +273,6 @@ TEST(TreeListing, TheCharacterCheckAsksOnceAndOnlyNoEndsTheScan) {
   }
 }
 
-TEST(ProjectLoad, TheDvdVideoFolderComesFirstAndTheProjectContentsFollow) {
-  ScanFixture scan;
-  scan.Make({"f P/VIDEO_TS/VIDEO_TS.IFO", "f P/.git/config", "f P/.hidden", "f P/b.txt", "d P/EXTRA"});
-  scan.job.projectPath = scan.Src("P") + "/";
-  scan.job.dvdVideoPath = scan.Src("P/VIDEO_TS");
-  ASSERT_TRUE(LoadProjectSources(scan.job));
-  EXPECT_EQ(scan.job.sourcePaths,
-            (Strings{scan.Src("P/VIDEO_TS"), scan.Src("P/.hidden"), scan.Src("P/EXTRA"), scan.Src("P/b.txt")}));
-  ASSERT_TRUE(BuildTreeListing(scan.job));
-  ASSERT_TRUE(WriteDirectoryListings(scan.job, DirectoryLines(scan.job.treeListPath)));
-  EXPECT_EQ(Lines(scan.Tmp("tm0000.txt")),
-            (Strings{scan.Src("P/VIDEO_TS/"), scan.Src("P/.hidden"), scan.Src("P/EXTRA/"), scan.Src("P/b.txt")}));
-
-  ScanFixture missing;  // a missing project adds nothing
-  missing.job.projectPath = missing.Src("NOWHERE");
-  EXPECT_TRUE(LoadProjectSources(missing.job));
-  EXPECT_EQ(missing.job.sourceCount, 0u);
-  EXPECT_TRUE(missing.Messages().empty());
-}
-
 constexpr const char* kFormat = "Format error, aborting";
 constexpr const char* kIo = "Fatal IO error!";
 constexpr const char* kUsage = "Usage error";
@@ -332,7 +313,8 @@ TEST(ScanRefusals, EachRefusedSourceEndsTheScanWithOneMessageNamingIt) {
        {"src/T/A/B", "[src/T]"}, kUsage},
       {"file that would stand in no directory", {"d T/X", "f T/Y/f.txt", "s T/X", "s T/Y/f.txt"},
        {"src/T/Y/f.txt", "[src/T]"}, kUsage},
-      {"name that is not UTF-8", {"f T/F/bad\xFF.txt", "s T/F"}, {"is not valid UTF-8"}, kFormat, false},
+      {"name that is not UTF-8", {"f T/F/bad\xFF.txt", "s T/F"}, {"[src/T/F/bad\xEF\xBF\xBD.txt] is not valid UTF-8"},
+       kFormat, false},
       {"character beyond U+FFFF", {"f T/F/clef\xF0\x9D\x84\x9E", "s T/F"}, {"is not valid UTF-8"}, kFormat, false},
       {"control character", {"f T/F/two\nlines", "s T/F"}, {"[src/T/F/two?lines]", "control character"}, kFormat,
        false},
@@ -371,8 +353,12 @@ TEST(ScanRefusals, EachRefusedSourceEndsTheScanWithOneMessageNamingIt) {
   }
 }
 
+// A missing project adds nothing, and an empty source list fails without a message.
 TEST(ScanRefusals, AnEmptySourceListFailsWithoutAMessage) {
   ScanFixture none;
+  none.job.projectPath = none.Src("NOWHERE");
+  EXPECT_TRUE(LoadProjectSources(none.job));
+  EXPECT_EQ(none.job.sourceCount, 0u);
   EXPECT_FALSE(BuildTreeListing(none.job));
   EXPECT_TRUE(none.Messages().empty());
 }

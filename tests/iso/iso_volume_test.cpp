@@ -37,32 +37,31 @@ using testing::TestJob;
 using testing::WriteFile;
 using testing::ZerosFrom;
 
-// A build of a generated tree: the scan, then the builder into LAYER01.IMG.
+// A build of a generated tree: the scan of dir/title, then the builder into
+// LAYER01.IMG, with dir/tmp as the temporary (and template) directory, ISO
+// Level 2 names and no name warnings.
 class BuilderTest : public ::testing::Test {
  protected:
-  // Scans dir/title, builds with dir/tmp as the temporary (and template)
-  // directory, ISO Level 2 names and no name warnings.
   BuilderTest() {
     MakeDirs(dir / "tmp");
     MakeDirs(dir / "title");
     t.job.tempDir = dir / "tmp/";
-    t.job.tempDirPlain = dir / "tmp";
-    t.job.templateDir = dir / "tmp";
+    t.job.tempDirPlain = t.job.templateDir = dir / "tmp";
     t.job.treeListPath = dir / "tmp/tm.txt";
     t.job.discType = 5;
     t.job.isoLevel1Names = 0;
     t.job.noWarningMessages = 1;
   }
 
-  // Scans every entry of the title folder as a selected source.
-  bool Scan() {
+  // Scans every entry of the title folder as a selected source, then builds.
+  bool ScanAndBuild() {
     std::vector<std::filesystem::path> entries;
     for (const auto& entry : std::filesystem::directory_iterator(dir / "title")) entries.push_back(entry.path());
     std::sort(entries.begin(), entries.end());
     for (const auto& path : entries) t.job.AddSource(path.string());
-    bool ok = BuildTreeListing(t.job);
+    EXPECT_TRUE(BuildTreeListing(t.job));
     for (const auto& message : t.ui.messages) ADD_FAILURE() << message.caption << ": " << message.text;
-    return ok;
+    return Build();
   }
 
   bool Build() {
@@ -81,23 +80,17 @@ class BuilderTest : public ::testing::Test {
     return reinterpret_cast<const uint8_t*>(bytes.data()) + static_cast<size_t>(sector) * kSectorSize;
   }
 
-  // The records of a directory extent.
-  struct Record {
-    uint32_t extent, length;
-  };
-  std::vector<Record> RecordsAt(uint32_t extent, uint32_t length) const {
-    std::vector<Record> records;
-    const uint8_t* start = SectorAt(extent);
-    size_t offset = 0;
-    while (offset < length) {
-      uint8_t size = start[offset];
-      if (size == 0) {
+  // The extents and lengths of the records of a directory extent.
+  std::vector<std::pair<uint32_t, uint32_t>> RecordsAt(uint32_t extent, uint32_t length) const {
+    std::vector<std::pair<uint32_t, uint32_t>> records;
+    for (size_t offset = 0; offset < length;) {
+      const uint8_t* r = SectorAt(extent) + offset;
+      if (r[0] == 0) {
         offset = (offset / kSectorSize + 1) * kSectorSize;
-        continue;
+      } else {
+        records.emplace_back(GetLe32(r + 2), GetLe32(r + 10));
+        offset += r[0];
       }
-      const uint8_t* r = start + offset;
-      records.push_back({GetLe32(r + 2), GetLe32(r + 10)});
-      offset += size;
     }
     return records;
   }
@@ -108,79 +101,60 @@ class BuilderTest : public ::testing::Test {
   std::string bytes;
 };
 
+// Path table slots 450-457, ISO root 458, Joliet root 459, UDF area at 460,
+// closed on a multiple of 16; file data 5000 sectors on, raised to a
+// multiple of 16; the volume 16 sectors more. The root holds "." and ".."
+// only, each describing the root itself.
 TEST_F(BuilderTest, EmptyTreeListingGivesTheFixedSectorMap) {
   WriteFile(t.job.treeListPath, "");
   ASSERT_TRUE(Build()) << (t.ui.messages.empty() ? "" : t.ui.messages.back().text);
-  // Path table slots 450-457, ISO root 458, Joliet root 459, UDF area at 460.
   const uint8_t* primary = SectorAt(16);
   const uint8_t* supplementary = SectorAt(17);
-  EXPECT_EQ(GetLe32(primary + 140), 450u);
-  EXPECT_EQ(GetBe32(primary + 148), 452u);
-  EXPECT_EQ(GetLe32(supplementary + 140), 456u);
-  EXPECT_EQ(GetBe32(supplementary + 148), 454u);
-  EXPECT_EQ(GetLe32(primary + 156 + 2), 458u);
-  EXPECT_EQ(GetLe32(supplementary + 156 + 2), 459u);
-  EXPECT_EQ(bytes.size(), 464u * kSectorSize);  // U = 460, closed on a multiple of 16
-  EXPECT_EQ(t.job.fileDataStart, 5472u);        // 464 + 5000, raised to a multiple of 16
-  EXPECT_EQ(t.job.volumeSectors, 5488u);        // already a multiple of 16: 16 more
-  EXPECT_EQ(GetLe32(primary + 80), 5488u);        // the volume space ends with the volume
-  EXPECT_EQ(SectorAt(18)[0], 255);
-  // The root holds "." and ".." only, each describing the root itself.
-  auto root = RecordsAt(458, 2048);
-  ASSERT_EQ(root.size(), 2u);
-  EXPECT_EQ(root[0].extent, 458u);
-  EXPECT_EQ(root[1].extent, 458u);
-  EXPECT_EQ(root[1].length, 2048u);
+  EXPECT_EQ((std::vector<uint32_t>{GetLe32(primary + 140), GetBe32(primary + 148), GetLe32(supplementary + 140),
+                                   GetBe32(supplementary + 148), GetLe32(primary + 158), GetLe32(supplementary + 158),
+                                   GetLe32(primary + 80), SectorAt(18)[0]}),
+            (std::vector<uint32_t>{450, 452, 456, 454, 458, 459, 5488, 255}));
+  EXPECT_EQ(bytes.size(), 464u * kSectorSize);
+  EXPECT_EQ(t.job.fileDataStart, 5472u);
+  EXPECT_EQ(t.job.volumeSectors, 5488u);
+  EXPECT_EQ(RecordsAt(458, 2048), (std::vector<std::pair<uint32_t, uint32_t>>{{458, 2048}, {458, 2048}}));
 }
 
-TEST_F(BuilderTest, FilesArePlacedInNameOrderAndEmptyFilesShareTheNextExtent) {
-  MakeDirs(dir / "title/D");
-  WriteFile(dir / "title/D/B.BIN", std::string(2048, 'b'));
-  WriteFile(dir / "title/D/A.TXT", "");
-  WriteFile(dir / "title/D/C.DAT", std::string(2049, 'c'));
-  WriteFile(dir / "title/D/A", "x");
-  ASSERT_TRUE(Scan());
-  ASSERT_TRUE(Build()) << t.ui.messages.back().text;
-  ASSERT_EQ(t.job.fileDataList.size(), 4u);
-  const auto& list = t.job.fileDataList;
-  // Name order: A, A.TXT, B.BIN, C.DAT.
-  EXPECT_EQ(list[0].path, dir / "title/D/A");
-  EXPECT_EQ(list[0].startSector, t.job.fileDataStart);
-  EXPECT_EQ(list[0].sectorCount, 1u);
-  EXPECT_EQ(list[1].path, dir / "title/D/A.TXT");
-  EXPECT_EQ(list[1].sectorCount, 0u);
-  EXPECT_EQ(list[1].startSector, list[2].startSector);
-  EXPECT_EQ(list[2].sectorCount, 1u);
-  EXPECT_EQ(list[3].sectorCount, 2u);
-  EXPECT_EQ(list[3].byteLength, 2049u);
-  EXPECT_EQ(t.job.currentSector, ((t.job.fileDataStart + 4) / 16 + 1) * 16);
-  EXPECT_EQ(t.job.volumeSectors, t.job.currentSector);
-}
-
+// Name order A, A.TXT, B.BIN, C.DAT; the empty A.TXT shares B.BIN's extent.
 // ".." of each directory names its parent, in both trees (the readers
 // accept any directory there).
-TEST_F(BuilderTest, DotDotNamesTheParentInBothTrees) {
-  WriteFile(dir / "title/TOP/SUB/A.TXT", "a");
-  ASSERT_TRUE(Scan());
-  ASSERT_TRUE(Build()) << t.ui.messages.back().text;
+TEST_F(BuilderTest, FilesArePlacedInNameOrderAndDotDotNamesTheParent) {
+  const std::pair<const char*, size_t> files[] = {
+      {"D/B.BIN", 2048}, {"D/A.TXT", 0}, {"D/C.DAT", 2049}, {"D/A", 1}, {"D/SUB/Z.TXT", 1}};
+  for (const auto& [name, size] : files) WriteFile(dir / ("title/" + std::string(name)), std::string(size, 'x'));
+  ASSERT_TRUE(ScanAndBuild()) << t.ui.messages.back().text;
+  const auto& list = t.job.fileDataList;
+  ASSERT_EQ(list.size(), 5u);
+  EXPECT_EQ(list[0].path, dir / "title/D/A");
+  EXPECT_EQ(list[1].path, dir / "title/D/A.TXT");
+  const uint32_t start = t.job.fileDataStart;
+  EXPECT_EQ((std::vector<uint32_t>{list[0].startSector, list[0].sectorCount, list[1].startSector, list[1].sectorCount,
+                                   list[2].startSector, list[2].sectorCount, list[3].sectorCount}),
+            (std::vector<uint32_t>{start, 1, start + 1, 0, start + 1, 1, 2}));
+  EXPECT_EQ(list[3].byteLength, 2049u);
+  EXPECT_EQ(t.job.currentSector, ((start + 5) / 16 + 1) * 16);
+  EXPECT_EQ(t.job.volumeSectors, t.job.currentSector);
   for (const uint8_t* descriptor : {SectorAt(16), SectorAt(17)}) {
-    const std::vector<Record> root = RecordsAt(GetLe32(descriptor + 158), GetLe32(descriptor + 166));
+    const auto root = RecordsAt(GetLe32(descriptor + 158), GetLe32(descriptor + 166));
     ASSERT_EQ(root.size(), 3u);
-    const std::vector<Record> top = RecordsAt(root[2].extent, root[2].length);
-    ASSERT_EQ(top.size(), 3u);
-    const std::vector<Record> sub = RecordsAt(top[2].extent, top[2].length);
+    const auto d = RecordsAt(root[2].first, root[2].second);
+    ASSERT_EQ(d.size(), 7u);
+    const auto sub = RecordsAt(d[6].first, d[6].second);
     ASSERT_EQ(sub.size(), 3u);
-    EXPECT_EQ(top[1].extent, root[0].extent);
-    EXPECT_EQ(sub[1].extent, root[2].extent);
+    EXPECT_EQ(d[1].first, root[0].first);
+    EXPECT_EQ(sub[1].first, root[2].first);
   }
 }
 
 TEST_F(BuilderTest, OverlongJolietRecordIsRefusedNamingTheFile) {
   t.job.relaxJoliet = 1;
-  MakeDirs(dir / "title/D");
   WriteFile(dir / "title/D/" + std::string(110, 'n'), "x");
-  ASSERT_TRUE(Scan());
-  EXPECT_FALSE(Build());
+  EXPECT_FALSE(ScanAndBuild());
   EXPECT_NE(t.ui.messages.back().text.find(std::string(110, 'n')), std::string::npos);
 }
 
@@ -220,15 +194,8 @@ class VolumeDescriptors : public ::testing::Test {
     job.preparerId = "PREPARER";
     job.applicationId = "APPLICATION";
     SetDates({"2001020304050600", "2002030405060700", "2030010100000000", "2003040506070800"});
-    layout.volumeSpaceSize = 123456;
-    layout.isoPathTable = {10, 1};
-    layout.jolietPathTable = {14, 1};
-    layout.slots = MakePathTableSlots(1, 1);  // 450 to 457
-    layout.rootIsoExtent = 458;
-    layout.rootIsoLength = 2048;
-    layout.rootJolietExtent = 459;
-    layout.rootJolietLength = 4096;
-    layout.buildDate = test.clock.Now();  // 2026-03-04 05:06:07
+    // Path table slots 450 to 457; the build date 2026-03-04 05:06:07.
+    layout = {123456, {10, 1}, {14, 1}, MakePathTableSlots(1, 1), 458, 2048, 459, 4096, test.clock.Now()};
   }
 
   // Creation, modification, expiration and effective date.
@@ -239,34 +206,17 @@ class VolumeDescriptors : public ::testing::Test {
     test.job.effectiveDate = dates[3];
   }
 
-  std::vector<uint8_t> Primary() {
+  std::vector<uint8_t> Build(void (*build)(Job&, const VolumeLayout&, uint8_t*)) {
     std::vector<uint8_t> sector(2048, 0);
-    BuildPrimaryVolumeDescriptor(test.job, layout, sector.data());
+    build(test.job, layout, sector.data());
     return sector;
   }
-
-  std::vector<uint8_t> Supplementary() {
-    std::vector<uint8_t> sector(2048, 0);
-    BuildSupplementaryVolumeDescriptor(test.job, layout, sector.data());
-    return sector;
-  }
+  std::vector<uint8_t> Primary() { return Build(BuildPrimaryVolumeDescriptor); }
+  std::vector<uint8_t> Supplementary() { return Build(BuildSupplementaryVolumeDescriptor); }
 
   TestJob test;
   VolumeLayout layout;
 };
-
-// The root record and the fields both descriptors share, apart from the
-// identifiers.
-void ExpectCommonFields(const std::vector<uint8_t>& sector, uint32_t rootExtent, uint32_t rootLength) {
-  ExpectFields(sector.data(), {{1, "CD001"}, {6, 1, 1}, {7, 1, 0}, {72, std::string(8, '\0')},
-                               BothOrders(80, 4, 123456), {91, std::string(29, '\0')}, BothOrders(120, 2, 1),
-                               BothOrders(124, 2, 1), BothOrders(128, 2, 2048), {144, 4, 0}, {152, 4, 0}, {881, 1, 1},
-                               ZerosFrom(882)});
-  // The root record, dated with the build date.
-  ExpectFields(sector.data() + 156, {{0, 1, 34}, {1, 1, 0}, BothOrders(2, 4, rootExtent),
-                                     BothOrders(10, 4, rootLength), {18, std::string("\x7E\3\4\5\6\7\0", 7)},
-                                     {25, 1, 2}, {26, 2, 0}, BothOrders(28, 2, 1), {32, 1, 1}, {33, 1, 0}});
-}
 
 // The four 17-byte dates: their digits and zone bytes, in the order creation,
 // modification, expiration, effective.
@@ -278,26 +228,32 @@ void ExpectDates(const std::vector<uint8_t>& sector, const std::vector<std::stri
   }
 }
 
+// The supplementary holds the Joliet escape sequence and UCS-2 identifiers;
+// the root record is dated with the build date.
 TEST_F(VolumeDescriptors, PrimaryAndSupplementaryFieldsFollowTheirTables) {
-  std::vector<uint8_t> sector = Primary();
-  ExpectCommonFields(sector, 458, 2048);
-  // No escape sequence in the primary; three empty file identifiers.
-  ExpectFields(sector.data(), {{0, 1, 1}, {8, Padded("PRAVEL SYSTEM", 32)}, {40, Padded("A_VOLUME_OF_TWENTY_SIX_CHARS", 32)},
-                               {88, std::string(3, '\0')}, BothOrders(132, 4, 10), {140, 4, 450}, {148, BeBytes(452, 4)},
-                               {190, Padded("ALBUM SET", 128)}, {318, Padded("PUBLISHER", 128)},
-                               {446, Padded("PREPARER", 128)}, {574, Padded("APPLICATION", 128)},
-                               {702, std::string(111, ' ')}});
-  ExpectDates(sector, {"2001020304050600", "2002030405060700", "2030010100000000", "2003040506070800"});
-
-  sector = Supplementary();
-  ExpectCommonFields(sector, 459, 4096);
-  ExpectFields(sector.data(), {{0, 1, 2}, {88, "\x25\x2F\x45"}, BothOrders(132, 4, 14), {140, 4, 456},
-                               {148, BeBytes(454, 4)}});
-  ExpectFields(sector.data(), {{8, JolietField("PRAVEL SYSTEM", 32)}, {40, JolietField("A_VOLUME_OF_TWEN", 32)},
-                               {190, JolietField("ALBUM SET", 128)}, {318, JolietField("PUBLISHER", 128)},
-                               {446, JolietField("PREPARER", 128)}, {574, JolietField("APPLICATION", 128)},
-                               {702, JolietField("", 37) + JolietField("", 37) + JolietField("", 37)}});
-  ExpectDates(sector, {"2001020304050600", "2002030405060700", "2030010100000000", "2003040506070800"});
+  for (const bool joliet : {false, true}) {
+    SCOPED_TRACE(joliet ? "supplementary" : "primary");
+    const std::vector<uint8_t> sector = joliet ? Supplementary() : Primary();
+    auto id = [&](const std::string& text, size_t size) {
+      return joliet ? JolietField(text, size) : Padded(text, size);
+    };
+    ExpectFields(sector.data(), {{0, 1, joliet ? 2u : 1u}, {1, "CD001"}, {6, 1, 1}, {7, 1, 0},
+                                 {8, id("PRAVEL SYSTEM", 32)},
+                                 {40, id(joliet ? "A_VOLUME_OF_TWEN" : "A_VOLUME_OF_TWENTY_SIX_CHARS", 32)},
+                                 {72, std::string(8, '\0')}, BothOrders(80, 4, 123456),
+                                 {88, joliet ? "\x25\x2F\x45" : std::string(3, '\0')}, {91, std::string(29, '\0')},
+                                 BothOrders(120, 2, 1), BothOrders(124, 2, 1), BothOrders(128, 2, 2048),
+                                 BothOrders(132, 4, joliet ? 14 : 10), {140, 4, joliet ? 456u : 450u},
+                                 {144, 4, 0}, {148, BeBytes(joliet ? 454 : 452, 4)}, {152, 4, 0},
+                                 {190, id("ALBUM SET", 128)}, {318, id("PUBLISHER", 128)}, {446, id("PREPARER", 128)},
+                                 {574, id("APPLICATION", 128)}, {702, id("", 37) + id("", 37) + id("", 37)},
+                                 {881, 1, 1}, ZerosFrom(882)});
+    ExpectFields(sector.data() + 156,
+                 {{0, 1, 34}, {1, 1, 0}, BothOrders(2, 4, joliet ? 459 : 458), BothOrders(10, 4, joliet ? 4096 : 2048),
+                  {18, std::string("\x7E\3\4\5\6\7\0", 7)}, {25, 1, 2}, {26, 2, 0}, BothOrders(28, 2, 1), {32, 1, 1},
+                  {33, 1, 0}});
+    ExpectDates(sector, {"2001020304050600", "2002030405060700", "2030010100000000", "2003040506070800"});
+  }
 }
 
 // Identifiers are cut to their fields (16 UCS-2 characters of 32 bytes in
@@ -387,7 +343,7 @@ TEST_F(VolumeDescriptors, DatesCarryTheirOffsetFromUtc) {
 // Level 1: every identifier takes the short name of its file, empty when
 // the file does not exist. Level 2: the last component whole when it fits
 // (37 characters in the primary, 18 in the supplementary), else the short
-// name.
+// name. A bare name is no path to look up.
 TEST_F(VolumeDescriptors, FileIdentifiersFollowTheFileIdentifierRule) {
   TempDir dir;
   WriteFile(dir / "notes/Copyright Notice.txt", "c");
@@ -410,17 +366,14 @@ TEST_F(VolumeDescriptors, FileIdentifiersFollowTheFileIdentifierRule) {
       EXPECT_EQ(Text(joliet, 702 + 37 * i, 37), JolietField(c.joliet[i], 37)) << i;
     }
   }
-}
-
-TEST_F(VolumeDescriptors, ABareFileIdentifierIsWrittenAsItStandsWhereverPravelRuns) {
+  // A bare identifier is written as it stands, whatever the working directory holds.
   test.job.copyrightFileId = "COPYRIGH.TXT";
   test.job.isoLevel1Names = 1;
-  TempDir dir;
-  WriteFile(dir / "COPYRIGH.TXT", "c");  // a file of that name in the working directory changes nothing
-  std::vector<uint8_t> elsewhere = Primary();
-  std::filesystem::path previous = std::filesystem::current_path();
+  WriteFile(dir / "COPYRIGH.TXT", "c");
+  const std::vector<uint8_t> elsewhere = Primary();
+  const std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
-  std::vector<uint8_t> here = Primary();
+  const std::vector<uint8_t> here = Primary();
   std::filesystem::current_path(previous);
   EXPECT_EQ(Text(here, 702, 37), Padded("COPYRIGH.TXT", 37));
   EXPECT_EQ(here, elsewhere);
@@ -461,27 +414,17 @@ TEST(RecordingDate, LocalTimeWithItsOffsetInQuarterHours) {
 
 // --- path tables ---------------------------------------------------------
 
-// One path table record as read back from a table's bytes.
+// The last of `count` path table records stored back to back from the start of a table.
 struct Parsed {
   uint32_t extent = 0;
   uint16_t parent = 0;
   std::vector<uint8_t> identifier;
 };
-
-// Reads `count` records stored back to back from the start of a table.
-std::vector<Parsed> ParseTable(const std::vector<uint8_t>& table, size_t count, bool bigEndian) {
-  std::vector<Parsed> records;
-  size_t at = 0;
-  for (size_t i = 0; i < count; ++i) {
-    const uint8_t* record = table.data() + at;
-    Parsed parsed;
-    parsed.extent = bigEndian ? GetBe32(record + 2) : GetLe32(record + 2);
-    parsed.parent = bigEndian ? GetBe16(record + 6) : GetLe16(record + 6);
-    parsed.identifier.assign(record + 8, record + 8 + record[0]);
-    at += 8 + record[0] + record[0] % 2;
-    records.push_back(parsed);
-  }
-  return records;
+Parsed LastRecord(const std::vector<uint8_t>& table, size_t count, bool bigEndian) {
+  const uint8_t* record = table.data();
+  for (size_t i = 1; i < count; ++i) record += 8 + record[0] + record[0] % 2;
+  return {bigEndian ? GetBe32(record + 2) : GetLe32(record + 2), bigEndian ? GetBe16(record + 6) : GetLe16(record + 6),
+          std::vector<uint8_t>(record + 8, record + 8 + record[0])};
 }
 
 std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
@@ -612,7 +555,7 @@ TEST_F(PathTablesTest, RecordsCrossSectorsWhileTheSlotFollowsTheSizeRule) {
   tables.Finalize(table);
   const std::vector<uint8_t> joliet = tables.JolietTable(false);
   EXPECT_EQ(joliet.size(), 9u * kSectorSize);
-  const Parsed last = ParseTable(joliet, 81, false).back();
+  const Parsed last = LastRecord(joliet, 81, false);
   EXPECT_EQ(last.identifier, Ucs2(std::string(107, 'j') + "079"));
   EXPECT_EQ(last.extent, 2079u);
 }
@@ -740,8 +683,7 @@ TEST_F(PathTablesTest, FinalOrderIsLevelNewParentAndName) {
       EXPECT_EQ(records[k].extent, table.entries[records[k].oldNumber - 2].isoExtent);
     }
     // The big-endian table carries the same order; a second Finalize changes nothing.
-    const std::vector<Parsed> parsed = ParseTable(tables.IsoTable(true), records.size(), true);
-    EXPECT_EQ(parsed.back().parent, c.parents.back());
+    EXPECT_EQ(LastRecord(tables.IsoTable(true), records.size(), true).parent, c.parents.back());
     const std::vector<uint8_t> once = tables.JolietTable(false);
     tables.Finalize(table);
     EXPECT_EQ(tables.JolietTable(false), once);

@@ -56,32 +56,29 @@ struct Field {
   std::string bytes;
 };
 
-// A number's bytes, little-endian or big-endian.
-inline std::string LeBytes(uint64_t value, int width) {
-  std::string bytes;
-  for (int i = 0; i < width; ++i) bytes += static_cast<char>(value >> (8 * i));
-  return bytes;
-}
+// A number's bytes, big-endian.
 inline std::string BeBytes(uint64_t value, int width) {
-  std::string bytes = LeBytes(value, width);
-  return std::string(bytes.rbegin(), bytes.rend());
+  std::string bytes;
+  for (int i = width - 1; i >= 0; --i) bytes += static_cast<char>(value >> (8 * i));
+  return bytes;
 }
 // A both-byte-order field: little-endian, then big-endian.
 inline Field BothOrders(size_t offset, int width, uint64_t value) {
-  return Field(offset, LeBytes(value, width) + BeBytes(value, width));
+  const std::string be = BeBytes(value, width);
+  return Field(offset, std::string(be.rbegin(), be.rend()) + be);
 }
 // Zeros from `offset` to the end of the 2048-byte sector.
 inline Field ZerosFrom(size_t offset) { return Field(offset, std::string(2048 - offset, '\0')); }
 
 inline void ExpectFields(const uint8_t* d, std::initializer_list<Field> fields) {
   for (const Field& f : fields) {
-    if (f.width == 0) {
-      EXPECT_EQ(Text(d + f.offset, f.bytes.size()), f.bytes) << "bytes at " << f.offset;
-      continue;
-    }
     uint64_t value = 0;
     for (int i = f.width - 1; i >= 0; --i) value = value << 8 | d[f.offset + i];
-    EXPECT_EQ(value, f.value) << "field at " << f.offset;
+    if (f.width == 0) {
+      EXPECT_EQ(Text(d + f.offset, f.bytes.size()), f.bytes) << "bytes at " << f.offset;
+    } else {
+      EXPECT_EQ(value, f.value) << "field at " << f.offset;
+    }
   }
 }
 
@@ -99,12 +96,9 @@ inline ::testing::AssertionResult AnchorIsValid(const uint8_t* d, uint32_t locat
 // An entity identifier's 32 bytes as written: flags, 23 identifier bytes,
 // eight suffix bytes.
 inline std::string EntityId(uint8_t flags, const std::string& identifier, const std::string& suffix) {
-  std::string field(1, static_cast<char>(flags));
-  field += identifier;
+  std::string field = (static_cast<char>(flags) + identifier).substr(0, 24);
   field.resize(24, ' ');
-  std::string tail = suffix;
-  tail.resize(8, '\0');
-  return field + tail;
+  return field + (suffix + std::string(8, '\0')).substr(0, 8);
 }
 
 }  // namespace pravel::testing

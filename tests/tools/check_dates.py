@@ -21,39 +21,6 @@ import pycdlib
 
 EARLY = datetime.timedelta(minutes=2)
 LATE = datetime.timedelta(seconds=5)
-UDF_LOCAL_TIME = 1
-
-def volume_dates(descriptor, name, problems):
-    """(where, (year, month, day, hour, minute, second), offset in minutes) of a volume descriptor."""
-    for field in ("creation", "modification", "effective"):
-        d = getattr(descriptor, "volume_%s_date" % field)
-        yield "%s %s date" % (name, field), (d.year, d.month, d.dayofmonth, d.hour, d.minute, d.second), d.gmtoffset * 15
-    yield record_date("%s root record" % name, descriptor.root_dir_record)
-    expiration = descriptor.volume_expiration_date
-    if expiration.date_str[:16] != b"0" * 16 or expiration.gmtoffset != 0:
-        problems.append("%s expiration date: %r offset %d" % (name, expiration.date_str[:16], expiration.gmtoffset))
-
-def record_date(where, record):
-    d = record.date
-    return where, (1900 + d.years_since_1900, d.month, d.day_of_month, d.hour, d.minute, d.second), d.gmtoffset * 15
-
-def paths(iso, path_kind):
-    return [folder.rstrip("/") + "/" + entry for folder, dirs, files in iso.walk(**{path_kind: "/"})
-            for entry in dirs + files]
-
-def udf_timestamp(where, t, problems):
-    if t.timetype != UDF_LOCAL_TIME:
-        problems.append("%s: timestamp type %d" % (where, t.timetype))
-    return where, (t.year, t.month, t.day, t.hour, t.minute, t.second), t.tz
-
-def udf_dates(iso, problems):
-    yield udf_timestamp("UDF primary volume descriptor", iso.udf_main_descs.pvds[0].recording_date, problems)
-    yield udf_timestamp("UDF integrity descriptor", iso.udf_logical_volume_integrity.recording_date, problems)
-    yield udf_timestamp("UDF file set descriptor", iso.udf_file_set.recording_date, problems)
-    for path in ["/"] + paths(iso, "udf_path"):
-        record = iso.get_record(udf_path=path)
-        for field in ("access_time", "mod_time", "attr_time"):
-            yield udf_timestamp("UDF %s of %s" % (field, path), getattr(record, field), problems)
 
 def main():
     parser = argparse.ArgumentParser()
@@ -65,15 +32,42 @@ def main():
     start, end = (datetime.datetime.fromtimestamp(t, datetime.timezone.utc) for t in (args.start, args.end))
     zone = zoneinfo.ZoneInfo(args.zone)
     offsets = {int(zone.utcoffset(moment).total_seconds()) // 60 for moment in (start, end)}
-
     iso = pycdlib.PyCdlib()
     iso.open(args.image)
-    problems = []
-    dates = list(volume_dates(iso.pvd, "primary", problems)) + list(volume_dates(iso.joliet_vd, "Joliet", problems))
+    problems, dates = [], []  # dates: (where, (year, month, day, hour, minute, second), offset in minutes)
+
+    def record(where, r):
+        d = r.date
+        dates.append((where, (1900 + d.years_since_1900, d.month, d.day_of_month, d.hour, d.minute, d.second),
+                      d.gmtoffset * 15))
+
+    def udf(where, t):
+        if t.timetype != 1:  # local time
+            problems.append("%s: timestamp type %d" % (where, t.timetype))
+        dates.append((where, (t.year, t.month, t.day, t.hour, t.minute, t.second), t.tz))
+
+    def paths(path_kind):
+        return [folder.rstrip("/") + "/" + entry for folder, dirs, files in iso.walk(**{path_kind: "/"})
+                for entry in dirs + files]
+
+    for descriptor, name in ((iso.pvd, "primary"), (iso.joliet_vd, "Joliet")):
+        for field in ("creation", "modification", "effective"):
+            d = getattr(descriptor, "volume_%s_date" % field)
+            dates.append(("%s %s date" % (name, field), (d.year, d.month, d.dayofmonth, d.hour, d.minute, d.second),
+                          d.gmtoffset * 15))
+        record("%s root record" % name, descriptor.root_dir_record)
+        expiration = descriptor.volume_expiration_date
+        if expiration.date_str[:16] != b"0" * 16 or expiration.gmtoffset != 0:
+            problems.append("%s expiration date: %r offset %d" % (name, expiration.date_str[:16], expiration.gmtoffset))
     for path_kind, name in (("iso_path", "ISO 9660"), ("joliet_path", "Joliet")):
-        dates += [record_date("%s record %s" % (name, path), iso.get_record(**{path_kind: path}))
-                  for path in paths(iso, path_kind)]
-    dates += list(udf_dates(iso, problems))
+        for path in paths(path_kind):
+            record("%s record %s" % (name, path), iso.get_record(**{path_kind: path}))
+    udf("UDF primary volume descriptor", iso.udf_main_descs.pvds[0].recording_date)
+    udf("UDF integrity descriptor", iso.udf_logical_volume_integrity.recording_date)
+    udf("UDF file set descriptor", iso.udf_file_set.recording_date)
+    for path in ["/"] + paths("udf_path"):
+        for field in ("access_time", "mod_time", "attr_time"):
+            udf("UDF %s of %s" % (field, path), getattr(iso.get_record(udf_path=path), field))
     iso.close()
     for where, fields, offset in dates:
         if offset not in offsets:

@@ -31,37 +31,27 @@ LEVEL1_FOLDER = re.compile(r"^[A-Z0-9_]{1,8}$")
 SHORT_NAME = re.compile(r"^[A-Z0-9_]{1,8}(\.[A-Z0-9_]{1,3})?$")
 XORRISO_TROUBLE = re.compile(r"\b(SORRY|FAILURE|FATAL|ABORT|MISHAP|WARNING)\b|error", re.IGNORECASE)
 SEVENZIP_TROUBLE = re.compile(r"ERROR|Warnings|WARNINGS|Errors|Can not open|Can't open|Unexpected end")
+ISOINFO_LINE = re.compile(
+    rb"^([d-])[-rwxsStT]{9}\s+\d+\s+\d+\s+\d+\s+(\d+)\s+[^[]*\[\s*(\d+)\s+([0-9A-Fa-f]+)\]  (.*) $")
 KIND_NAME = {"d": "folder", "f": "file"}
-
+Entry = collections.namedtuple("Entry", "kind local size")  # kind 'd' or 'f'
 problems = collections.OrderedDict()  # reader -> complaints
 
 def complain(reader, text):
     problems.setdefault(reader, []).append(text)
 
-# --- the expected tree: relative path ('' the root) -> Entry -----------------
-
-Entry = collections.namedtuple("Entry", "kind local size")  # kind 'd' or 'f'
-
 def join(rel, name):
     return name if rel == "" else rel + "/" + name
 
 def walk_local(root, entry):
+    """Relative path -> entry(kind, local path) of everything below root."""
     found = {}
     for folder, dirs, files in os.walk(root):
         rel = os.path.relpath(folder, root)
-        rel = "" if rel == "." else rel
         for kind, names in (("d", dirs), ("f", files)):
             for name in names:
-                found[join(rel, name)] = entry(kind, os.path.join(folder, name))
+                found[join("" if rel == "." else rel, name)] = entry(kind, os.path.join(folder, name))
     return found
-
-def source_tree(source_dir, extra_files):
-    tree = walk_local(source_dir, lambda kind, path: Entry(kind, path, os.path.getsize(path) if kind == "f" else 0))
-    tree[""] = Entry("d", source_dir, 0)
-    for extra in extra_files:
-        name, _, local = extra.partition("=")
-        tree[name] = Entry("f", local, os.path.getsize(local))
-    return tree
 
 def files_of(tree):
     return sorted(p for p, e in tree.items() if e.kind == "f")
@@ -77,9 +67,8 @@ def data_regions(fd, size):
             if error.errno == errno.ENXIO:  # a hole up to the end
                 break
             return [(0, size)]  # the file system knows no holes
-        end = min(os.lseek(fd, start, os.SEEK_HOLE), size)
-        regions.append((start, end))
-        offset = end
+        offset = min(os.lseek(fd, start, os.SEEK_HOLE), size)
+        regions.append((start, offset))
     return regions
 
 def merged(regions):
@@ -91,46 +80,36 @@ def merged(regions):
             result.append((start, end))
     return result
 
-def first_difference(a, b):
-    return next((i for i, (x, y) in enumerate(zip(a, b)) if x != y), min(len(a), len(b)))
-
-def compare_ranges(local, ranges, read_at):
-    """None when read_at(offset, n) gives local's bytes over every range."""
+def compare_ranges(local, size, actual_size, ranges, read_at):
+    """None when read_at(offset, n) gives local's bytes over every range, else a description."""
+    if size != actual_size:
+        return "%d bytes, the source has %d" % (actual_size, size)
     with open(local, "rb") as f:
         for start, end in ranges:
             for offset in range(start, end, CHUNK):
-                n = min(CHUNK, end - offset)
                 f.seek(offset)
+                n = min(CHUNK, end - offset)
                 expected, actual = f.read(n), read_at(offset, n)
                 if expected != actual:
-                    return "bytes differ at offset %d" % (offset + first_difference(expected, actual))
+                    first = next((i for i, (x, y) in enumerate(zip(expected, actual)) if x != y), len(actual))
+                    return "bytes differ at offset %d" % (offset + first)
     return None
 
-def compare_local_files(expected, actual):
-    size_e, size_a = os.path.getsize(expected), os.path.getsize(actual)
-    if size_e != size_a:
-        return "size %d, source has %d" % (size_a, size_e)
-    with open(expected, "rb") as fe, open(actual, "rb") as fa:
-        regions = merged(data_regions(fe.fileno(), size_e) + data_regions(fa.fileno(), size_a))
+def reader_of(f):
+    def read_at(offset, n):
+        f.seek(offset)
+        return f.read(n)
+    return read_at
 
-        def read_at(offset, n):
-            fa.seek(offset)
-            return fa.read(n)
-        return compare_ranges(expected, regions, read_at)
+def compare_local_files(expected, actual):
+    size = os.path.getsize(expected)
+    with open(expected, "rb") as fe, open(actual, "rb") as fa:
+        regions = merged(data_regions(fe.fileno(), size) + data_regions(fa.fileno(), os.path.getsize(actual)))
+        return compare_ranges(expected, size, os.path.getsize(actual), regions, reader_of(fa))
 
 def compare_bytes(local, actual):
-    """None when the file `local` holds the bytes `actual`, else a description."""
     size = os.path.getsize(local)
-    if size != len(actual):
-        return "%d bytes, the source has %d" % (len(actual), size)
-    return compare_ranges(local, [(0, size)], lambda offset, n: actual[offset:offset + n])
-
-def sample_ranges(local, size):
-    """A large file's data regions, a MiB every 256 MiB, and its tail."""
-    with open(local, "rb") as f:
-        ranges = data_regions(f.fileno(), size)
-    ranges += [(start, min(size, start + CHUNK)) for start in range(0, size, 256 << 20)]
-    return merged(ranges + [(max(0, size - CHUNK), size)])
+    return compare_ranges(local, size, len(actual), [(0, size)], lambda offset, n: actual[offset:offset + n])
 
 # --- tree comparisons: found maps a path to (kind, size or None) -------------
 
@@ -168,14 +147,12 @@ def said(result):
 
 # --- isoinfo ---------------------------------------------------------------
 
-ISOINFO_LINE = re.compile(
-    rb"^([d-])[-rwxsStT]{9}\s+\d+\s+\d+\s+\d+\s+(\d+)\s+[^[]*\[\s*(\d+)\s+([0-9A-Fa-f]+)\]  (.*) $")
-
-def isoinfo_tree(image, options, label):
-    """[(directory, name bytes, kind, size, extent)] of one tree, or None after a complaint."""
+def isoinfo_tree(image, options, reader):
+    """[(directory, name bytes, kind, size, extent)] of one tree, or None after a complaint;
+    names are unique in each directory (but for case in the ISO tree)."""
     result = run(["isoinfo"] + options + ["-l", "-i", image])
     if result.returncode or result.stderr.strip():
-        complain("isoinfo", label + ": " + said(result))
+        complain(reader, said(result))
         return None
     listing, directory = [], None
     for line in result.stdout.split(b"\n"):
@@ -184,24 +161,22 @@ def isoinfo_tree(image, options, label):
             continue
         m = ISOINFO_LINE.match(line)
         if line.strip() and (not m or directory is None):
-            complain("isoinfo", "%s: unreadable listing line %r" % (label, line))
+            complain(reader, "unreadable listing line %r" % line)
             return None
         if line.strip() and m.group(5) not in (b".", b".."):
-            kind = "d" if m.group(1) == b"d" else "f"
-            listing.append((directory, m.group(5), kind, int(m.group(2)), int(m.group(3))))
-    return listing
-
-def check_unique_names(reader, listing, fold_case):
-    seen = collections.Counter((d, n.upper() if fold_case else n) for (d, n, _, _, _) in listing)
+            listing.append((directory, m.group(5), "d" if m.group(1) == b"d" else "f", int(m.group(2)),
+                            int(m.group(3))))
+    seen = collections.Counter((d, n.upper() if not options else n) for (d, n, _, _, _) in listing)
     for (directory, name), count in seen.items():
         if count > 1:
             complain(reader, "%r holds %r %d times" % (directory or b"/", name, count))
+    return listing
 
 def latin1_form(text):
     """A Joliet name as isoinfo prints it in ISO 8859-1: other characters become '_'."""
     return bytes(ord(c) if ord(c) < 256 else ord("_") for c in text)
 
-def check_isoinfo_volume(image):
+def check_isoinfo(image, tree):
     result = run(["isoinfo", "-d", "-i", image])
     text = result.stdout.decode("latin-1")
     size = re.search(r"Volume size is: (\d+)", text)
@@ -210,26 +185,15 @@ def check_isoinfo_volume(image):
             or int(size.group(1)) * 2048 > os.path.getsize(image)):
         complain("isoinfo", "-d finds no ISO 9660 volume with Joliet, 2048-byte blocks within the image: "
                  + said(result))
-
-def check_iso_names(iso):
-    """Level 1 identifiers, unique but for case: files with ';1', folders without."""
-    reader = "isoinfo -l"
-    check_unique_names(reader, iso, fold_case=True)
-    for directory, name, kind, _, _ in iso:
+    iso = isoinfo_tree(image, [], "isoinfo -l")
+    for directory, name, kind, _, _ in iso or []:  # Level 1 identifiers: files with ';1', folders without
         if not (LEVEL1_FILE if kind == "f" else LEVEL1_FOLDER).match(name.decode("latin-1")):
-            complain(reader, "%s %r in %r is not a Level 1 identifier" % (KIND_NAME[kind], name, directory))
-
-def check_isoinfo(image, tree):
-    check_isoinfo_volume(image)
-    iso = isoinfo_tree(image, [], "-l")
-    if iso is not None:
-        check_iso_names(iso)
-    joliet = isoinfo_tree(image, ["-J", "-j", "iso8859-1"], "-J -l")
+            complain("isoinfo -l", "%s %r in %r is not a Level 1 identifier" % (KIND_NAME[kind], name, directory))
+    reader = "isoinfo -J -l"
+    joliet = isoinfo_tree(image, ["-J", "-j", "iso8859-1"], reader)
     if joliet is None:
         return
-    reader = "isoinfo -J -l"
     by_disc_name = {b"/" + latin1_form(path): path for path in tree if path}
-    check_unique_names(reader, joliet, fold_case=False)
     found = {}
     for directory, name, kind, size, _ in joliet:
         if kind == "f" and not name.endswith(b";1"):
@@ -238,14 +202,10 @@ def check_isoinfo(image, tree):
         disc = directory + b"/" + (name[:-2] if kind == "f" else name)
         found[by_disc_name.get(disc, disc.decode("latin-1")[1:])] = (kind, size)
     compare_tree(reader, tree, found)
-
-    def files(listing):
-        return sorted((s, x) for (_, _, k, s, x) in listing if k == "f")
+    files = lambda listing: sorted((s, x) for (_, _, k, s, x) in listing if k == "f")  # noqa: E731
     if iso is not None and files(iso) != files(joliet):
         complain("isoinfo", "the ISO and Joliet trees name different file extents and sizes")
-    for path in files_of(tree):
-        if tree[path].size > LARGE:
-            continue
+    for path in (p for p in files_of(tree) if tree[p].size <= LARGE):
         result = run(["isoinfo", "-J", "-j", "iso8859-1", "-x", b"/" + latin1_form(path) + b";1", "-i", image])
         difference = compare_bytes(tree[path].local, result.stdout)
         if difference or result.returncode or result.stderr.strip():
@@ -262,21 +222,6 @@ def check_extraction(reader, result, trouble, expected, out):
     compare_tree(reader, expected, extracted_tree(out), content_root=out)
     shutil.rmtree(out, ignore_errors=True)
 
-def check_osirrox(image, tree, work):
-    out = os.path.join(work, "osirrox")
-    result = run(["osirrox", "-osirrox", "on:sparse=1m", "-indev", image, "-extract", "/", out])
-    check_extraction("osirrox", result, XORRISO_TROUBLE, tree, out)
-
-def sevenzip_listing(output):
-    found = {}
-    for block in output.split("\n\n"):
-        fields = dict(line.split(" = ", 1) for line in block.splitlines() if " = " in line)
-        if "Path" in fields and "Folder" in fields:
-            kind = "d" if fields["Folder"] == "+" else "f"
-            size = int(fields["Size"]) if kind == "f" and fields.get("Size", "").isdigit() else None
-            found[fields["Path"]] = (kind, size)
-    return found
-
 def check_7z(image, tree, work, archive_type=None):
     """7z as it opens the volume; when that is UDF, once more told to read the ISO 9660 side."""
     reader = "7z" if archive_type is None else "7z -t" + archive_type
@@ -291,8 +236,14 @@ def check_7z(image, tree, work, archive_type=None):
     kind = kind.group(1) if kind else None
     if kind not in ("Iso", "Udf"):
         complain(reader, "l does not see an ISO or UDF volume")
-    compare_tree(reader + " l", tree, sevenzip_listing(text[text.find("----------\n"):]))
-
+    found = {}
+    for block in text[text.find("----------\n"):].split("\n\n"):
+        fields = dict(line.split(" = ", 1) for line in block.splitlines() if " = " in line)
+        if "Path" in fields and "Folder" in fields:
+            folder = fields["Folder"] == "+"
+            size = int(fields["Size"]) if not folder and fields.get("Size", "").isdigit() else None
+            found[fields["Path"]] = ("d" if folder else "f", size)
+    compare_tree(reader + " l", tree, found)
     out = os.path.join(work, "7z")
     large = [p for p in files_of(tree) if tree[p].size > LARGE]
     result = run(["7z", "x", "-y", "-o" + out] + forced + [image] + ["-x!" + p for p in large])
@@ -305,13 +256,10 @@ def check_7z(image, tree, work, archive_type=None):
 def children(record):
     return [c for c in record.children if not c.is_dot() and not c.is_dotdot()]
 
-def record_name(record, joliet):
-    return record.file_identifier().decode("utf-16_be" if joliet else "latin-1")
-
 def walk_records(record, rel, found, extents, reader, joliet):
     """found: path -> (kind, length), extents: file path -> first sector; ';1' taken off."""
     for child in children(record):
-        name = record_name(child, joliet)
+        name = child.file_identifier().decode("utf-16_be" if joliet else "latin-1")
         if child.is_dir():
             found[join(rel, name)] = ("d", None)
             walk_records(child, join(rel, name), found, extents, reader, joliet)
@@ -332,9 +280,8 @@ def check_iso_matches_joliet(iso_root, joliet_root, joliet_extents, reader):
     source name is an 8.3 name keeps it as its ISO name."""
     if signature(iso_root) != signature(joliet_root):
         complain(reader, "the trees differ in their folders or their files' extents and lengths")
-    iso_extents = {}
+    iso_extents, iso_names = {}, collections.defaultdict(set)
     walk_records(iso_root, "", {}, iso_extents, reader, joliet=False)
-    iso_names = collections.defaultdict(set)
     for path, extent in iso_extents.items():
         iso_names[extent].add(path.rsplit("/", 1)[-1])
     for path, extent in joliet_extents.items():
@@ -343,18 +290,17 @@ def check_iso_matches_joliet(iso_root, joliet_root, joliet_extents, reader):
             complain(reader, "%r keeps no ISO name %r (has %s)" % (path, base, sorted(iso_names[extent])))
 
 def read_files(iso, tree, found, path_kind, suffix, reader):
-    for path in files_of(tree):
-        entry = tree[path]
-        if path not in found:
-            continue
+    """Every file read back whole; a large one in samples: its data regions, a MiB every 256 MiB, its tail."""
+    for path in (p for p in files_of(tree) if p in found):
+        local, size = tree[path].local, tree[path].size
         with iso.open_file_from_iso(**{path_kind: "/" + path + suffix}) as f:
-            if entry.size > LARGE:
-                def read_at(offset, n, f=f):
-                    f.seek(offset)
-                    return f.read(n)
-                difference = compare_ranges(entry.local, sample_ranges(entry.local, entry.size), read_at)
+            if size > LARGE:
+                with open(local, "rb") as source:
+                    ranges = data_regions(source.fileno(), size) + [(max(0, size - CHUNK), size)]
+                ranges += [(start, min(size, start + CHUNK)) for start in range(0, size, 256 << 20)]
+                difference = compare_ranges(local, size, size, merged(ranges), reader_of(f))
             else:
-                difference = compare_bytes(entry.local, f.read())
+                difference = compare_bytes(local, f.read())
         if difference:
             complain(reader, "%r read back: %s" % (path, difference))
 
@@ -375,9 +321,8 @@ def walk_udf(entry, rel, found, placement, partition_start):
 def check_pycdlib_udf(iso, tree, joliet_extents, reader):
     """The UDF tree gives the source tree back, each file's data in one run
     of sectors starting where its Joliet record says."""
-    partition_start = iso.udf_main_descs.partitions[0].part_start_location
     found, placement = {}, {}
-    walk_udf(iso.get_record(udf_path="/"), "", found, placement, partition_start)
+    walk_udf(iso.get_record(udf_path="/"), "", found, placement, iso.udf_main_descs.partitions[0].part_start_location)
     compare_tree(reader, tree, found)
     for path, extents in placement.items():
         if path not in joliet_extents or not extents:
@@ -453,14 +398,19 @@ def main(argv):
     images, source = options.paths[:-1], options.paths[-1]
     if not images or not all(map(os.path.isfile, images)) or not os.path.isdir(source):
         parser.error("give existing images and the source folder")
-    tree = source_tree(source, options.extra_file)
+    tree = walk_local(source, lambda kind, path: Entry(kind, path, os.path.getsize(path) if kind == "f" else 0))
+    tree[""] = Entry("d", source, 0)
+    for name, _, local in (extra.partition("=") for extra in options.extra_file):
+        tree[name] = Entry("f", local, os.path.getsize(local))
     work = tempfile.mkdtemp(prefix="check-image-", dir=options.work_dir)
     try:
         image = join_images(images, work) if len(images) > 1 else images[0]
         if os.path.getsize(image) % 2048:
             complain("image", "%d bytes is not a whole number of sectors" % os.path.getsize(image))
         check_isoinfo(image, tree)
-        check_osirrox(image, tree, work)
+        out = os.path.join(work, "osirrox")
+        result = run(["osirrox", "-osirrox", "on:sparse=1m", "-indev", image, "-extract", "/", out])
+        check_extraction("osirrox", result, XORRISO_TROUBLE, tree, out)
         check_7z(image, tree, work)
         udf = check_pycdlib(image, tree)
         if udf:

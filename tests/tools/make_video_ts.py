@@ -6,9 +6,8 @@ navigation packs; every table on a sector boundary, each BUP a copy of its IFO.
 
 Sectors count from VIDEO_TS.IFO. Files lie end to end unless --manager-last or
 --set-gap declare gaps (as authoring tools do) that an image must keep.
---break makes one fault, for refusal tests: "overlap" (VTS_01_0.IFO's title
-VOBS start on its own last IFO sector) or "short" (VIDEO_TS.IFO's title search
-table lies one sector past its end).
+--break overlap makes VTS_01_0.IFO's title VOBS start on its own last IFO
+sector, for refusal tests.
 """
 
 import argparse
@@ -22,7 +21,6 @@ VOBU_TICKS = 22500  # a VOBU of one navigation pack lasts a quarter second (90 k
 VIDEO_ATTRIBUTES = bytes([0x43, 0x00])  # MPEG-2, NTSC, 4:3, display format unspecified, 720x480
 JUMP_TO_TITLE_1 = bytes([0x30, 0x02, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00])  # a navigation command
 PGC_HEADER = 236
-BREAKS = ("overlap", "short")  # the faults --break makes, each alone in an otherwise valid title
 TITLE_PACKS, MENU_PACKS = 4, 2  # navigation packs of each VTS_nn_1.VOB and of VIDEO_TS.VOB
 
 u8, u16, u32 = (struct.Struct(form).pack for form in (">B", ">H", ">I"))
@@ -32,8 +30,6 @@ def put(buffer, offset, data):
 
 def sectors(data):
     return -(-len(data) // SECTOR)
-
-# --- program chains and their tables ------------------------------------------
 
 def program_chain(cell=None, pre=(), post=()):
     """One program of one cell spanning sectors `cell` (first, last) of its
@@ -66,8 +62,6 @@ def cell_address_table(count):
 def vobu_address_map(count):
     return u32(4 + 4 * count - 1) + b"".join(u32(n) for n in range(count))
 
-# --- video objects ------------------------------------------------------------
-
 # MPEG-2 pack header, SCR 0, mux rate 25200 (10.08 Mbit/s), no stuffing.
 PACK_HEADER = bytes([0x00, 0x00, 0x01, 0xBA, 0x44, 0x00, 0x04, 0x00, 0x04, 0x01, 0x01, 0x89, 0xC3, 0xF8])
 SYSTEM_HEADER = bytes([0x00, 0x00, 0x01, 0xBB, 0x00, 0x12, 0x80, 0xC4, 0xE1, 0x04, 0xE1, 0xFF, 0xB9, 0xE0, 0xE8,
@@ -93,8 +87,6 @@ def navigation_pack(index, count, vob_id):
 
 def video_object_set(packs, vob_id=1):
     return b"".join(navigation_pack(n, packs, vob_id) for n in range(packs))
-
-# --- information files ----------------------------------------------------------
 
 def table_sectors(tables):
     """The sector of each table behind a one-sector management table, and the
@@ -161,8 +153,6 @@ def title_set_mat(pointers, ifo_sectors, last_sector, title_vobs):
     put(mat, 512, VIDEO_ATTRIBUTES)
     return mat
 
-# --- the title ------------------------------------------------------------------
-
 def title_set_files(number, gap, fault):
     """VTS_nn_0.IFO, VTS_nn_1.VOB and VTS_nn_0.BUP, each (name, data, start
     within the set), and the set's last sector: the title VOBS lie right
@@ -177,7 +167,7 @@ def title_set_files(number, gap, fault):
             (prefix + "0.BUP", ifo, last_sector - ifo_sectors + 1)], last_sector
 
 def make_video_ts(folder, sets=1, manager_last=None, set_gap=0, fault=None):
-    """Writes FOLDER/VIDEO_TS and returns its path; a `fault` of BREAKS breaks the tables."""
+    """Writes FOLDER/VIDEO_TS and returns its path; fault "overlap" breaks the first set's tables."""
     if not 1 <= sets <= 99 or set_gap < 0:
         raise ValueError("1 to 99 title sets, a gap of 0 or more sectors")
     title_sets = [title_set_files(n, set_gap, fault if n == 1 else None) for n in range(1, sets + 1)]
@@ -189,10 +179,8 @@ def make_video_ts(folder, sets=1, manager_last=None, set_gap=0, fault=None):
     starts = [manager_last + 1]
     for _, last_sector in title_sets[:-1]:
         starts.append(starts[-1] + last_sector + 1)
-    mat = manager_mat(pointers, ifo_sectors, manager_last, sets)
-    if fault == "short":
-        put(mat, 196, u32(ifo_sectors))  # the first sector past the IFO
-    ifo = information_file(mat, manager_tables(list(enumerate(starts, 1)), sets))
+    ifo = information_file(manager_mat(pointers, ifo_sectors, manager_last, sets),
+                           manager_tables(list(enumerate(starts, 1)), sets))
     placed = [("VIDEO_TS.IFO", ifo), ("VIDEO_TS.VOB", video_object_set(MENU_PACKS)), ("VIDEO_TS.BUP", ifo)]
     placed += [(name, data) for files, _ in title_sets for name, data, _ in files]
     video_ts = os.path.join(folder, "VIDEO_TS")
@@ -210,7 +198,7 @@ def main(argv):
                         help="last sector of the video manager; the BUP ends there, title set 1 starts at S+1")
     parser.add_argument("--set-gap", type=int, default=0, metavar="G",
                         help="sectors each title set declares between its title VOBS and its BUP")
-    parser.add_argument("--break", dest="fault", choices=BREAKS, help="makes one fault in the tables")
+    parser.add_argument("--break", dest="fault", choices=["overlap"], help="makes one fault in the tables")
     args = parser.parse_args(argv)
     try:
         print(make_video_ts(args.folder, args.sets, args.manager_last, args.set_gap, args.fault))

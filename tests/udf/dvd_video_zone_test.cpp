@@ -44,44 +44,40 @@ std::string NotCompliant(const std::string& path) {
          ", that is not compliant with DVD version 1.0 specifications!";
 }
 
-// Writes big-endian numbers into an existing file at `offset`, keeping its length.
-void Poke(const std::string& path, uint64_t offset, const std::vector<uint8_t>& bytes) {
+// Writes bytes, or a big-endian 32-bit number, into an existing file at `offset`, keeping its length.
+void Poke(const std::string& path, uint64_t offset, const std::string& bytes) {
   std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
   file.seekp(static_cast<std::streamoff>(offset));
-  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   ASSERT_TRUE(file.good()) << path;
 }
-
-std::vector<uint8_t> Be32(uint32_t value) {
-  return {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 8),
-          static_cast<uint8_t>(value)};
+void Poke32(const std::string& path, uint64_t offset, uint32_t value) {
+  Poke(path, offset, {static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8),
+                      static_cast<char>(value)});
 }
 
 // The header of an information file: its identifier, the last sector of its
 // set and of itself, the start of its menu, and at 196 the sector of the
 // title search table (manager) or the start of the titles (title set).
-void WriteHeader(const std::string& path, const std::string& identifier, uint32_t lastSector,
-                 uint32_t informationLast, uint32_t menuStart, uint32_t at196) {
-  Poke(path, 0, std::vector<uint8_t>(identifier.begin(), identifier.end()));
-  const std::pair<uint64_t, uint32_t> fields[] = {{12, lastSector}, {28, informationLast}, {192, menuStart}, {196, at196}};
-  for (const auto& [offset, value] : fields) Poke(path, offset, Be32(value));
+void WriteTitleSetTables(const std::string& path, uint32_t lastSector, uint32_t informationLast, uint32_t menuStart,
+                         uint32_t at196, const std::string& identifier = "DVDVIDEO-VTS") {
+  Poke(path, 0, identifier);
+  for (const auto& [offset, value] : {std::pair<uint64_t, uint32_t>{12, lastSector}, {28, informationLast},
+                                      {192, menuStart}, {196, at196}}) {
+    Poke32(path, offset, value);
+  }
 }
 
 // The tables of VIDEO_TS.IFO: the title search table lies in its sector 1 and
 // names one title per set start given (set 1, 2, ...).
 void WriteManagerTables(const std::string& path, uint32_t lastSector, uint32_t informationLast, uint32_t menuStart,
                         const std::vector<uint32_t>& setStarts) {
-  WriteHeader(path, "DVDVIDEO-VMG", lastSector, informationLast, menuStart, 1);
-  Poke(path, 2048, {0, static_cast<uint8_t>(setStarts.size())});
+  WriteTitleSetTables(path, lastSector, informationLast, menuStart, 1, "DVDVIDEO-VMG");
+  Poke(path, 2048, {0, static_cast<char>(setStarts.size())});
   for (size_t i = 0; i < setStarts.size(); ++i) {
-    Poke(path, 2048 + 8 + 12 * i + 6, {static_cast<uint8_t>(i + 1)});
-    Poke(path, 2048 + 8 + 12 * i + 8, Be32(setStarts[i]));
+    Poke(path, 2048 + 8 + 12 * i + 6, {static_cast<char>(i + 1)});
+    Poke32(path, 2048 + 8 + 12 * i + 8, setStarts[i]);
   }
-}
-
-void WriteTitleSetTables(const std::string& path, uint32_t lastSector, uint32_t informationLast, uint32_t menuStart,
-                         uint32_t titleStart) {
-  WriteHeader(path, "DVDVIDEO-VTS", lastSector, informationLast, menuStart, titleStart);
 }
 
 // A source tree under "<dir>/src" (the one source base) and a tree listing
@@ -118,11 +114,9 @@ class DvdVideoZoneTest : public ::testing::Test {
   // The manager files and title set 01 with one object file.
   void PlayableTitle() {
     Folder("VIDEO_TS");
-    File("VIDEO_TS/VIDEO_TS.IFO");
-    File("VIDEO_TS/VIDEO_TS.BUP");
-    File("VIDEO_TS/VTS_01_0.IFO");
-    File("VIDEO_TS/VTS_01_0.BUP");
-    File("VIDEO_TS/VTS_01_1.VOB");
+    for (const char* name : {"VIDEO_TS.IFO", "VIDEO_TS.BUP", "VTS_01_0.IFO", "VTS_01_0.BUP", "VTS_01_1.VOB"}) {
+      File("VIDEO_TS/" + std::string(name));
+    }
   }
 
   // The listed path of a zone file, matched without regard to case; "" when
@@ -133,16 +127,13 @@ class DvdVideoZoneTest : public ::testing::Test {
     }
     return "";
   }
-  uint32_t ListedSectors(const std::string& name) const {
+  // Its sectors; an information file too short for the tables is first made `room` bytes long.
+  uint32_t ListedSectors(const std::string& name, uint64_t room = 0) const {
     const std::string path = ListedPath(name);
     std::error_code error;
+    if (!path.empty() && std::filesystem::file_size(path, error) < room) std::filesystem::resize_file(path, room);
     const uint64_t bytes = path.empty() ? 0 : std::filesystem::file_size(path, error);
     return error ? 0 : static_cast<uint32_t>((bytes + 2047) / 2048);
-  }
-  // An information file too short for the tables is made long enough.
-  void MakeRoomForTables(const std::string& name, uint64_t bytes) {
-    const std::string path = ListedPath(name);
-    if (!path.empty() && std::filesystem::file_size(path) < bytes) std::filesystem::resize_file(path, bytes);
   }
 
   // Tables that describe the files as they lie back to back in player order,
@@ -150,23 +141,19 @@ class DvdVideoZoneTest : public ::testing::Test {
   void WriteContiguousTables() {
     const std::string manager = ListedPath("VIDEO_TS.IFO");
     if (manager.empty()) return;
-    MakeRoomForTables("VIDEO_TS.IFO", kManagerBytes);
-    for (int set = 1; set <= kTitleSets; ++set) MakeRoomForTables(Format("VTS_%02d_0.IFO", set), 2048);
-    const uint32_t ifo = ListedSectors("VIDEO_TS.IFO"), vob = ListedSectors("VIDEO_TS.VOB");
+    const uint32_t ifo = ListedSectors("VIDEO_TS.IFO", kManagerBytes), vob = ListedSectors("VIDEO_TS.VOB");
     uint32_t next = ifo + vob + ListedSectors("VIDEO_TS.BUP");
     const uint32_t managerLast = next - 1;
     std::vector<uint32_t> setStarts;
-    for (int set = 1; set <= kTitleSets; ++set) {
-      const std::string name = Format("VTS_%02d_0.IFO", set);
-      const std::string path = ListedPath(name);
-      if (path.empty()) break;
-      const uint32_t start = next, setIfo = ListedSectors(name), menu = ListedSectors(Format("VTS_%02d_0.VOB", set));
-      uint32_t titles = 0;
+    for (int set = 1; !ListedPath(Format("VTS_%02d_0.IFO", set)).empty(); ++set) {
+      const uint32_t start = next, setIfo = ListedSectors(Format("VTS_%02d_0.IFO", set), 2048);
+      const uint32_t menu = ListedSectors(Format("VTS_%02d_0.VOB", set));
+      next += setIfo + menu + ListedSectors(Format("VTS_%02d_0.BUP", set));
       for (int i = 1; i <= 9 && !ListedPath(Format("VTS_%02d_%d.VOB", set, i)).empty(); ++i) {
-        titles += ListedSectors(Format("VTS_%02d_%d.VOB", set, i));
+        next += ListedSectors(Format("VTS_%02d_%d.VOB", set, i));
       }
-      next += setIfo + menu + titles + ListedSectors(Format("VTS_%02d_0.BUP", set));
-      WriteTitleSetTables(path, next - start - 1, setIfo - 1, menu == 0 ? 0 : setIfo, setIfo + menu);
+      WriteTitleSetTables(ListedPath(Format("VTS_%02d_0.IFO", set)), next - start - 1, setIfo - 1,
+                          menu == 0 ? 0 : setIfo, setIfo + menu);
       setStarts.push_back(start);
     }
     WriteManagerTables(manager, managerLast, ifo - 1, vob == 0 ? 0 : ifo, setStarts);
@@ -221,18 +208,14 @@ class DvdVideoZoneTest : public ::testing::Test {
 TEST_F(DvdVideoZoneTest, TreeWithoutVideoFilesHasNoZone) {
   PlayableTitle();
   ASSERT_TRUE(Validate());
-  const std::vector<std::function<void()>> trees = {
-      [&] {
-        Folder("DATA");
-        File("DATA/VIDEO_TS.IFO");
-        Folder("DATA/VIDEO_TS");
-        File("DATA/VIDEO_TS/VTS_1_1.VOB");
-        File("VIDEO_TS");
-      },
-      [&] { Folder("VIDEO_TS"); }};
-  for (const auto& makeTree : trees) {
+  for (const bool below : {true, false}) {
     Restart();
-    makeTree();
+    if (below) {
+      for (const char* folder : {"DATA", "DATA/VIDEO_TS"}) Folder(folder);
+      for (const char* file : {"DATA/VIDEO_TS.IFO", "DATA/VIDEO_TS/VTS_1_1.VOB", "VIDEO_TS"}) File(file);
+    } else {
+      Folder("VIDEO_TS");
+    }
     ASSERT_TRUE(Validate());
     uint32_t next = kDataStart;
     ASSERT_TRUE(zone_.Place(job(), next));
@@ -249,17 +232,12 @@ TEST_F(DvdVideoZoneTest, PlacesManagerThenSetsInPlayerOrder) {
   Folder("Video_TS");
   Folder("OTHER");
   Folder("AUDIO_TS");
-  File("Video_TS/VIDEO_TS.BUP", 6000);
-  File("Video_TS/Video_Ts.Ifo", 6000);
-  File("Video_TS/VIDEO_TS.VOB", 4096);
-  File("Video_TS/vts_01_0.bup", 2048);
-  File("Video_TS/VTS_01_0.IFO", 2049);
-  File("Video_TS/VTS_01_0.VOB", 0);
-  File("Video_TS/Vts_01_1.Vob", 10000);
-  File("Video_TS/VTS_01_2.VOB", kMaxVideoObjectBytes);  // the largest allowed
-  File("Video_TS/VTS_02_0.BUP", 3000);
-  File("Video_TS/VTS_02_0.IFO", 3000);
-  File("Video_TS/VTS_02_1.VOB", 5000);
+  const std::pair<const char*, uint64_t> files[] = {
+      {"VIDEO_TS.BUP", 6000}, {"Video_Ts.Ifo", 6000},  {"VIDEO_TS.VOB", 4096},
+      {"vts_01_0.bup", 2048}, {"VTS_01_0.IFO", 2049},  {"VTS_01_0.VOB", 0},
+      {"Vts_01_1.Vob", 10000}, {"VTS_01_2.VOB", kMaxVideoObjectBytes} /* the largest allowed */,
+      {"VTS_02_0.BUP", 3000}, {"VTS_02_0.IFO", 3000}, {"VTS_02_1.VOB", 5000}};
+  for (const auto& [name, size] : files) File("Video_TS/" + std::string(name), size);
   File("OTHER/A.TXT");
   ASSERT_TRUE(Validate());
   EXPECT_EQ(PlacedInOrder(),
@@ -267,11 +245,11 @@ TEST_F(DvdVideoZoneTest, PlacesManagerThenSetsInPlayerOrder) {
                                       "Video_TS/VTS_01_0.IFO", "Video_TS/VTS_01_0.VOB", "Video_TS/Vts_01_1.Vob",
                                       "Video_TS/VTS_01_2.VOB", "Video_TS/vts_01_0.bup", "Video_TS/VTS_02_0.IFO",
                                       "Video_TS/VTS_02_1.VOB", "Video_TS/VTS_02_0.BUP"}));
-  EXPECT_EQ(zone_.Find(Src("VIDEO_TS/VIDEO_TS.IFO"))->sectorCount, 3u);
-  EXPECT_EQ(zone_.Find(Src("VIDEO_TS/VTS_01_0.IFO"))->sectorCount, 2u);
-  EXPECT_EQ(zone_.Find(Src("VIDEO_TS/VTS_01_0.BUP"))->sectorCount, 1u);
-  EXPECT_EQ(zone_.Find(Src("VIDEO_TS/VTS_01_0.VOB"))->sectorCount, 0u);
-  EXPECT_EQ(zone_.Find(Src("VIDEO_TS/VTS_01_2.VOB"))->sectorCount, kMaxVideoObjectBytes / 2048);
+  std::vector<uint32_t> sectors;
+  for (const char* name : {"VIDEO_TS.IFO", "VTS_01_0.IFO", "VTS_01_0.BUP", "VTS_01_0.VOB", "VTS_01_2.VOB"}) {
+    sectors.push_back(zone_.Find(Src("VIDEO_TS/" + std::string(name)))->sectorCount);
+  }
+  EXPECT_EQ(sectors, (std::vector<uint32_t>{3, 2, 1, 0, kMaxVideoObjectBytes / 2048}));
   EXPECT_EQ(zone_.Find(Src("video_ts/vts_01_1.vob"))->startSector, kDataStart + 3 + 2 + 3 + 2);
   EXPECT_FALSE(zone_.Find(Src("OTHER/A.TXT")));
   EXPECT_TRUE(Messages().empty());
@@ -396,32 +374,23 @@ TEST_F(DvdVideoZoneTest, UnreadableListingStopsTheBuild) {
 // A manager declared to end at sector 31 while its IFO and BUP take three
 // sectors each, and two title sets whose backups end behind declared gaps
 // (the image tests read such a title back where its tables say).
-class DeclaredLayoutTest : public DvdVideoZoneTest {
- protected:
-  void GappedTitle() {
+TEST_F(DvdVideoZoneTest, DeclaredTablesThatCanNotBePlacedAreRefused) {
+  auto gappedTitle = [this] {
     Folder("VIDEO_TS");
-    File("VIDEO_TS/VIDEO_TS.IFO", 3 * 2048);
-    File("VIDEO_TS/VIDEO_TS.BUP", 3 * 2048);
-    File("VIDEO_TS/VTS_01_0.IFO", 2 * 2048);
-    File("VIDEO_TS/VTS_01_1.VOB", 10 * 2048);
-    File("VIDEO_TS/VTS_01_2.VOB", 4 * 2048 - 100);
-    File("VIDEO_TS/VTS_01_0.BUP", 2 * 2048);
-    File("VIDEO_TS/VTS_02_0.IFO", 1 * 2048);
-    File("VIDEO_TS/VTS_02_0.VOB", 3 * 2048);
-    File("VIDEO_TS/VTS_02_1.VOB", 5 * 2048);
-    File("VIDEO_TS/VTS_02_0.BUP", 1 * 2048);
+    const std::pair<const char*, uint64_t> files[] = {
+        {"VIDEO_TS.IFO", 3 * 2048}, {"VIDEO_TS.BUP", 3 * 2048}, {"VTS_01_0.IFO", 2 * 2048},
+        {"VTS_01_1.VOB", 10 * 2048}, {"VTS_01_2.VOB", 4 * 2048 - 100}, {"VTS_01_0.BUP", 2 * 2048},
+        {"VTS_02_0.IFO", 1 * 2048}, {"VTS_02_0.VOB", 3 * 2048}, {"VTS_02_1.VOB", 5 * 2048}, {"VTS_02_0.BUP", 1 * 2048}};
+    for (const auto& [name, size] : files) File("VIDEO_TS/" + std::string(name), size);
     WriteManagerTables(Src("VIDEO_TS/VIDEO_TS.IFO"), 31, 2, 0, {32, 70});
     // Set 1: IFO 0-1, titles from 2 (2-11, 12-15), a gap, BUP 20-21.
     WriteTitleSetTables(Src("VIDEO_TS/VTS_01_0.IFO"), 21, 1, 0, 2);
     // Set 2: IFO 0, a gap, menu 4-6, titles 7-11, BUP 12.
     WriteTitleSetTables(Src("VIDEO_TS/VTS_02_0.IFO"), 12, 0, 4, 7);
-  }
-};
-
-TEST_F(DeclaredLayoutTest, TablesThatCanNotBePlacedAreRefused) {
+  };
   struct Case {
     const char* what;
-    std::function<void(DeclaredLayoutTest&)> breakTables;
+    std::function<void()> breakTables;
     std::string message;
   };
   const std::string ifo = Src("VIDEO_TS/VIDEO_TS.IFO");
@@ -429,36 +398,36 @@ TEST_F(DeclaredLayoutTest, TablesThatCanNotBePlacedAreRefused) {
   const std::string vts2 = Src("VIDEO_TS/VTS_02_0.IFO");
   const std::vector<Case> cases = {
       {"title objects inside the IFO",
-       [&](DeclaredLayoutTest&) { WriteTitleSetTables(vts1, 21, 1, 0, 1); },
+       [&] { WriteTitleSetTables(vts1, 21, 1, 0, 1); },
        "The DVD-Video tables place " + Src("VIDEO_TS/VTS_01_1.VOB") + " at sector 33 of the zone, inside " + vts1 +
            ", which takes the sectors up to 33."},
-      {"sets out of order", [&](DeclaredLayoutTest&) { WriteManagerTables(ifo, 31, 2, 0, {32, 50}); },
+      {"sets out of order", [&] { WriteManagerTables(ifo, 31, 2, 0, {32, 50}); },
        "The DVD-Video tables place " + vts2 + " at sector 50 of the zone, inside " + Src("VIDEO_TS/VTS_01_0.BUP") +
            ", which takes the sectors up to 53."},
-      {"a backup larger than its manager", [&](DeclaredLayoutTest&) { WriteManagerTables(ifo, 4, 2, 0, {32, 70}); },
+      {"a backup larger than its manager", [&] { WriteManagerTables(ifo, 4, 2, 0, {32, 70}); },
        "The DVD-Video tables place " + Src("VIDEO_TS/VIDEO_TS.BUP") + " at sector 2 of the zone, inside " + ifo +
            ", which takes the sectors up to 2."},
-      {"a set without a title", [&](DeclaredLayoutTest&) { WriteManagerTables(ifo, 31, 2, 0, {32}); },
+      {"a set without a title", [&] { WriteManagerTables(ifo, 31, 2, 0, {32}); },
        "The title search table of " + ifo + " names no title of " + vts2 + ", so its place is not known."},
       {"two starts for one set",
-       [&](DeclaredLayoutTest&) {
+       [&] {
          WriteManagerTables(ifo, 31, 2, 0, {32, 70, 71});
-         Poke(ifo, 2048 + 8 + 24 + 6, {2});
+         Poke(ifo, 2048 + 8 + 24 + 6, "\x02");
        },
        "The title search table of " + ifo + " gives " + vts2 + " two starts, sectors 70 and 71 of the zone."},
-      {"no identifier", [&](DeclaredLayoutTest&) { Poke(vts2, 0, {'X'}); },
+      {"no identifier", [&] { Poke(vts2, 0, "X"); },
        vts2 + " is no DVD-Video information file: it does not begin with DVDVIDEO-VTS."},
-      {"a title search table beyond the end", [&](DeclaredLayoutTest&) { Poke(ifo, 196, Be32(3)); },
+      {"a title search table beyond the end", [&] { Poke32(ifo, 196, 3); },
        ifo + " is too short for its title search table: it ends at byte 6144, the table at byte 6146."},
       {"a header beyond the end",
-       [&](DeclaredLayoutTest&) { std::filesystem::resize_file(vts1, 199); },
+       [&] { std::filesystem::resize_file(vts1, 199); },
        vts1 + " is too short for its header: it ends at byte 199, the table at byte 200."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Restart();
-    GappedTitle();
-    c.breakTables(*this);
+    gappedTitle();
+    c.breakTables();
     const std::string before = testing::ReadFile(ifo) + testing::ReadFile(vts1) + testing::ReadFile(vts2);
     EXPECT_FALSE(Validate(false));
     ExpectOnlyMessage(c.message, kContentCaption);
@@ -473,23 +442,21 @@ class DvdVideoImageTest : public ::testing::Test {
   DvdVideoImageTest() {
     testing::WriteFile(in_.Title() + "/README.TXT", std::string(3000, 'r'));
     testing::WriteFile(in_.Title() + "/EXTRAS/NOTES.TXT", std::string(5000, 'n'));
-    Outcome made = Remake(MakeVideoTs(), "");
-    EXPECT_EQ(made.status, 0) << made.output;
   }
 
   std::string VideoTs() const { return in_.root / "dvd/VIDEO_TS"; }
   std::string Image() const { return in_.Images() + "/LAYER01.IMG"; }
-  static std::string MakeVideoTs() { return "/usr/bin/python3 " + Quoted(testing::ToolPath("make_video_ts.py")); }
-
   // No run of these tests reads standard input.
   Outcome Shell(const std::string& command) const {
     return testing::RunShell(command + " </dev/null", in_.root / "shell.txt");
   }
-
-  // Replaces the DVD-Video folder with one made by `tool` and its arguments.
-  Outcome Remake(const std::string& tool, const std::string& arguments) const {
-    fs::remove_all(in_.root / "dvd");
-    return Shell(tool + " " + Quoted(in_.root / "dvd") + " " + arguments);
+  Outcome Python(const std::string& tool, const std::string& arguments) const {
+    return Shell("/usr/bin/python3 " + Quoted(testing::ToolPath(tool)) + " " + arguments);
+  }
+  // Makes the DVD-Video folder with make_video_ts.py and its arguments, or with `tool`.
+  Outcome MakeVideoTs(const std::string& arguments, const std::string& tool = "") const {
+    return tool.empty() ? Python("make_video_ts.py", Quoted(in_.root / "dvd") + " " + arguments)
+                        : Shell(tool + " " + Quoted(in_.root / "dvd"));
   }
 
   // Every reader gives the disc's root back: the title's entries beside
@@ -500,11 +467,11 @@ class DvdVideoImageTest : public ::testing::Test {
     const std::string root = in_.root / ("root-" + name);
     fs::copy(in_.Title(), root, fs::copy_options::recursive | fs::copy_options::create_hard_links);
     fs::copy(VideoTs(), root + "/VIDEO_TS", fs::copy_options::recursive | fs::copy_options::create_hard_links);
-    Outcome check = Shell("/usr/bin/python3 " + Quoted(testing::ToolPath("check_image.py")) + " " + Quoted(Image()) +
-                          " " + Quoted(root) + " --work-dir " + Quoted(in_.root.path()));
+    Outcome check =
+        Python("check_image.py", Quoted(Image()) + " " + Quoted(root) + " --work-dir " + Quoted(in_.root.path()));
     EXPECT_EQ(check.status, 0) << check.output;
-    Outcome layout = Shell("/usr/bin/python3 " + Quoted(testing::ToolPath("check_dvd_layout.py")) + " " +
-                           Quoted(Image()) + " " + Quoted(VideoTs()));
+    Outcome layout = Python("check_dvd_layout.py", Quoted(Image()) + " " + Quoted(VideoTs()));
+    EXPECT_EQ(layout.status, 0) << layout.output;
     EXPECT_TRUE(Contains(layout.output, "zone as its tables say")) << layout.output;
     Outcome listed = Shell("lsdvd " + Quoted(Image()));
     EXPECT_EQ(listed.status, 0) << listed.output;
@@ -529,17 +496,16 @@ class DvdVideoImageTest : public ::testing::Test {
 // tool (exit status 77: the tools are not installed).
 TEST_F(DvdVideoImageTest, EveryFileLiesAtItsTableSectorAndReadersPlayIt) {
   struct Case {
-    std::string name, tool, arguments;
+    std::string name, arguments, tool;
     int titles;
   };
-  for (const Case& c : {Case{"SYNTHETIC", "", "", 1}, Case{"GAPS", MakeVideoTs(), "--sets 2 --manager-last 31 --set-gap 4", 2},
-                        Case{"AUTHORED", "bash " + Quoted(testing::ToolPath("make_real_dvd.sh")), "", 2}}) {
+  for (const Case& c : {Case{"SYNTHETIC", "", "", 1}, Case{"GAPS", "--sets 2 --manager-last 31 --set-gap 4", "", 2},
+                        Case{"AUTHORED", "", "bash " + Quoted(testing::ToolPath("make_real_dvd.sh")), 2}}) {
     SCOPED_TRACE(c.name);
-    if (!c.tool.empty()) {
-      Outcome made = Remake(c.tool, c.arguments);
-      if (made.status == 77) continue;
-      ASSERT_EQ(made.status, 0) << made.output;
-    }
+    fs::remove_all(in_.root / "dvd");
+    Outcome made = MakeVideoTs(c.arguments, c.tool);
+    if (made.status == 77) continue;
+    ASSERT_EQ(made.status, 0) << made.output;
     Outcome run = in_.RunBatch("-nw -dvdv=" + Quoted(VideoTs()));
     ASSERT_EQ(run.status, 0) << run.output;
     ASSERT_FALSE(testing::Exists(in_.Marker()));
@@ -552,7 +518,7 @@ TEST_F(DvdVideoImageTest, EveryFileLiesAtItsTableSectorAndReadersPlayIt) {
 // kind with its message) stop the run before any file data is written,
 // naming the file; the sources stay as they were.
 TEST_F(DvdVideoImageTest, TablesThatCanNotBePlacedAreRefused) {
-  Outcome made = Remake(MakeVideoTs(), "--sets 2 --break overlap");
+  Outcome made = MakeVideoTs("--sets 2 --break overlap");
   ASSERT_EQ(made.status, 0) << made.output;
   auto sources = [&] {
     std::string bytes;
