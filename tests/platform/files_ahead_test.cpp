@@ -48,7 +48,7 @@ TEST(FilesCreatedAhead, CreatesInOrderKeepsWhatExistsAndStopsAtTheFirstFailure) 
 TEST(FilesCreatedAhead, NothingAppearsAfterFinishAndItStartsAgainWhenNamed) {
   TempDir dir;
   const int count = 3000;
-  auto name = [&](int i) { return dir / ("f" + std::to_string(i)); };
+  auto name = [&](int i) { return dir / std::to_string(i); };
   auto created = [&] {
     int front = 0;
     while (front < count && Exists(name(front))) ++front;
