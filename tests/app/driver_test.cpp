@@ -49,9 +49,10 @@ TEST(CommandLine, BatchModeOptionsAndFrontEndOptions) {
   EXPECT_TRUE(result.frontEnd.yesToAll);
   EXPECT_EQ(job.requestedLayers, 2);
   // Refused: unknown and out of range; the tape's options without -tape.
-  for (const char* bad : {"--bogus", "--layers=3", "--copies=0", "--copies=100", "--copies=", "--copies=2x",
-                          "--copies=99999999999", "--copies=2", "--ddp=/out/set"}) {
-    EXPECT_FALSE(Read(job, {bad}).ok) << bad;
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+           {"--bogus"}, {"--layers=3"}, {"-tape", "--copies=0"}, {"-tape", "--copies=100"}, {"-tape", "--copies="},
+           {"-tape", "--copies=2x"}, {"-tape", "--copies=99999999999"}, {"--copies=2"}, {"--ddp=/out/set"}}) {
+    EXPECT_FALSE(Read(job, bad).ok) << bad.back();
   }
 
   // Tape copies: as asked, one when every question is answered Yes, else the operator answers.

@@ -1,4 +1,5 @@
 // What the main window does with the Job: placing the frame, reading drops.
+// Drops that are taken are proven through the window (tests/ui).
 #include "app/main_window_actions.h"
 
 #include <gtest/gtest.h>
@@ -51,22 +52,6 @@ TEST(DroppedUriList, LocalFileUrlsBecomeTheirBytes) {
     EXPECT_EQ(dropped.paths, c.paths) << c.uriList;
     EXPECT_EQ(dropped.refused, c.refused) << c.uriList;
   }
-}
-
-TEST(DroppedSources, AppendInOrderAndRepeatWhatIsListedAlready) {
-  TempDir dir;
-  testing::MakeDirs(dir / "one");
-  testing::WriteFile(dir / "two.txt", "2");
-  testing::MakeDirs(dir / "three");
-  TestJob t;
-  t.job.AddSource(dir / "one");
-  ASSERT_TRUE(AddDroppedUriList(t.job, "file://" + (dir / "two.txt") + "\r\nfile://" + (dir / "one") +
-                                           "\r\nfile://" + (dir / "three") + "\r\n"));
-  EXPECT_EQ(t.job.sourcePaths,
-            (std::vector<std::string>{dir / "one", dir / "two.txt", dir / "one", dir / "three"}));
-  EXPECT_EQ(t.job.sourceCount, 4u);
-  EXPECT_EQ(t.ui.sourceList, t.job.sourcePaths);
-  EXPECT_TRUE(t.ui.messages.empty());
 }
 
 TEST(DroppedSources, ADropWithOneBadEntryIsRefusedWhole) {

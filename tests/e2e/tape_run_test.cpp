@@ -28,7 +28,8 @@ class TapeRun : public ::testing::Test {
     // An image run of the same title: the tapes must carry its bytes.
     Outcome image = install.RunBatch();
     EXPECT_EQ(image.status, 0) << image.output;
-    for (const char* name : {"/CONTROL.IMG", "/LAYER01.IMG"}) std::filesystem::copy_file(install.Images() + name, Kept(name));
+    for (const char* name : {"/CONTROL.IMG", "/LAYER01.IMG"})
+      std::filesystem::copy_file(install.Images() + name, Kept(name));
     UseTapeKeys("tapedir=" + Tapes() + "\r\n");
   }
 
@@ -86,7 +87,8 @@ TEST_F(TapeRun, CopiesAreIdenticalAndACartridgeIsWrittenOverOnlyAfterYes) {
 
   // Without --yes: Yes to the summary, No to writing over TAPE0001.AWS.
   testing::WriteFile(Tape(1), "earlier set");
-  Outcome refused = Shell("printf 'y\\nn\\n' | " + install.Command("--console -nw -tape -p=" + Quoted(install.Title())));
+  Outcome refused =
+      Shell("printf 'y\\nn\\n' | " + install.Command("--console -nw -tape -p=" + Quoted(install.Title())));
   EXPECT_EQ(refused.status, 1) << refused.output;
   EXPECT_TRUE(Contains(refused.output, "Tape " + Tape(1) + " already holds data. Overwrite it?")) << refused.output;
   EXPECT_EQ(ReadFile(Tape(1)), "earlier set");

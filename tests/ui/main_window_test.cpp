@@ -57,7 +57,12 @@ class StageDoubles final : public Stages {
 // by the test: Yes to every question unless told otherwise.
 struct Harness {
   explicit Harness(int batchMode = 0, std::unique_ptr<Stages> real = nullptr)
-      : job(JobIn(batchMode)), production(std::move(real)) {
+      : job([batchMode] {
+          Job batch;
+          batch.batchMode = batchMode;
+          return batch;
+        }()),
+        production(std::move(real)) {
     qputenv("KESTRAND_HOME", QByteArray::fromStdString(installation.Home()));
     testing::WriteFile(installation.Home() + "/DVDFROM.INI", "[cdformat]\r\nvolume_id=WINDOW_RUN\r\n");
     job.clock = &clock;
@@ -77,17 +82,10 @@ struct Harness {
     window.Services().EndOfWindow();
   }
 
-  static Job JobIn(int batchMode) {
-    Job job;
-    job.batchMode = batchMode;
-    return job;
-  }
-
-  bool Shown(const std::string& text) const {
-    return std::any_of(messages.begin(), messages.end(), [&](const Message& m) { return m.text == text; });
-  }
-  bool ShownCaption(const std::string& caption) const {
-    return std::any_of(messages.begin(), messages.end(), [&](const Message& m) { return m.caption == caption; });
+  // A message box with this text or caption was shown.
+  bool Shown(const std::string& said) const {
+    return std::any_of(messages.begin(), messages.end(),
+                       [&](const Message& m) { return m.text == said || m.caption == said; });
   }
 
   // A drop over the source list, as the desktop delivers it: enter, then drop.
@@ -419,7 +417,7 @@ class MainWindowTest : public QObject {
       QTRY_VERIFY_WITH_TIMEOUT(!h.worker.Busy(), 10000);
       QCOMPARE(ExitStatusOf(h.driver), stop ? 1 : 0);
       QCOMPARE(testing::Exists(h.installation.Marker()), stop);
-      QCOMPARE(h.ShownCaption("Premastering complete!"), !stop);
+      QCOMPARE(h.Shown("Premastering complete!"), !stop);
       const std::vector<std::string> images = {"CONTROL.IMG", "LAYER01.IMG"};
       QCOMPARE(FilesIn(h.installation.Images()), stop ? std::vector<std::string>{} : images);
     }

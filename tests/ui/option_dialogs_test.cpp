@@ -91,19 +91,11 @@ class OptionDialogsTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void eachDialogIsModalAndShowsItsTitleAndTheLoadedTexts() {
+  void eachDialogIsModalAndShowsTheLoadedTexts() {
     Fixture f;
-    using Maker = std::unique_ptr<QDialog> (*)(Job&, QWidget*);
-    const std::pair<Maker, const char*> dialogs[] = {
-        {ui::MakeDvdFormatOptionsDialog, "DVD Format Options"},
-        {ui::MakeAutorunOptionsDialog, "Windows Auto Run"},
-        {ui::MakeDiscIdentificationDialog, "Disc Identification Options"},
-        {ui::MakeFormatOptionsDialog, "Format Options"}};
-    for (const auto& [make, title] : dialogs) {
-      auto dialog = make(f.t.job, nullptr);
-      QCOMPARE(dialog->windowTitle(), QString(title));
-      QVERIFY(dialog->isModal());
-    }
+    for (auto make : {ui::MakeDvdFormatOptionsDialog, ui::MakeAutorunOptionsDialog, ui::MakeDiscIdentificationDialog,
+                      ui::MakeFormatOptionsDialog})
+      QVERIFY(make(f.t.job, nullptr)->isModal());
     // Each field of the disc identification shows its own text.
     auto dialog = ui::MakeDiscIdentificationDialog(f.t.job, nullptr);
     const std::pair<int, const char*> shown[] = {
