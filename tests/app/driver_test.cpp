@@ -136,10 +136,10 @@ class DriverTest : public ::testing::Test, protected Rig {};
 TEST(PanelAreas, ButtonsAndTheirBorders) {
   using enum PanelArea;
   const std::tuple<int, int, PanelArea> cases[] = {
-      {13, 144, kCancel},      {77, 164, kCancel},      {78, 150, kNone},      {80, 150, kDelete},
-      {208, 150, kBuildToTape}, {209, 150, kNone},       {213, 150, kBuildToDisk}, {337, 150, kEraseTape},
-      {150, 143, kNone},       {150, 165, kNone},       {370, 145, kDescriptorField}, {625, 162, kDescriptorField},
-      {500, 144, kNone},       {500, 163, kNone}};
+      {13, 144, kCancel},       {77, 164, kCancel},  {78, 150, kNone},          {80, 150, kDelete},
+      {208, 150, kBuildToTape}, {209, 150, kNone},   {213, 150, kBuildToDisk},  {337, 150, kEraseTape},
+      {150, 143, kNone},        {150, 165, kNone},   {370, 145, kDescriptorField}, {625, 162, kDescriptorField},
+      {500, 144, kNone},        {500, 163, kNone}};
   for (const auto& [x, y, area] : cases) EXPECT_EQ(HitPanelArea(x, y), area) << x << "," << y;
 }
 

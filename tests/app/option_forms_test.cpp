@@ -18,7 +18,7 @@ TEST(DvdFormatForm, NumbersOutsideTheirRangeOrNoNumbersAreRefusedNamingTheField)
     const char* sides;
     const char* side;
     const char* layers;
-    int refused;                     // 0: stored
+    int refused;                    // 0: stored
     const char* message = nullptr;  // the refusal's text
   };
   const Case cases[] = {
@@ -57,6 +57,7 @@ TEST(DvdFormatForm, NumbersOutsideTheirRangeOrNoNumbersAreRefusedNamingTheField)
     EXPECT_EQ(t.ui.messages.size(), stored ? 0u : 1u);
     if (c.message) {
       EXPECT_EQ(t.ui.messages.at(0).text, c.message);
+      EXPECT_EQ(t.ui.messages.at(0).caption, "Usage error");
     }
     // A refusal stores nothing, not even the fields that were right.
     EXPECT_EQ(t.job.formatOptions.numberOfSides, stored ? 2 : 1);

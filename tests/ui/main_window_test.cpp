@@ -167,7 +167,8 @@ class MainWindowTest : public QObject {
     testing::MakeDirs(title + "/A");
     testing::WriteFile(title + "/b.txt", "b");
     testing::WriteFile(title + "/caf\xE9.txt", "latin-1");
-    h.Drop(FileUrl(title + "/A") + FileUrl(title + "/b.txt") + FileUrl(title + "/A"));
+    h.Drop(FileUrl(title + "/A"));
+    h.Drop(FileUrl(title + "/b.txt") + FileUrl(title + "/A"));  // in order, and again what is listed already
     QCOMPARE(h.Listed().size(), 3);
     QCOMPARE(h.job.sourcePaths, (std::vector<std::string>{title + "/A", title + "/b.txt", title + "/A"}));
     h.Drop("file://" + QByteArray::fromStdString(title) + "/caf%E9.txt\r\n");
@@ -248,7 +249,6 @@ class MainWindowTest : public QObject {
     h.Drop(FileUrl(h.installation.Title()));
     QTest::mouseClick(h.window.Button(PanelArea::kBuildToDisk), Qt::LeftButton);
     QTRY_VERIFY(steps > 5);
-    QVERIFY(h.Shown("You have selected to make a single layer DVD disc."));
     QVERIFY(h.Shown("Go on with the test run?"));
     // The status line moves while the run goes on.
     const std::string seen = h.window.ShownStatus();
