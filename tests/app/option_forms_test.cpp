@@ -18,7 +18,8 @@ TEST(DvdFormatForm, NumbersOutsideTheirRangeOrNoNumbersAreRefusedNamingTheField)
     const char* sides;
     const char* side;
     const char* layers;
-    int refused;  // 0: stored
+    int refused;                    // 0: stored
+    const char* message = nullptr;  // the refusal's text
   };
   const Case cases[] = {
       {"2", "2", "2", 0},
@@ -29,14 +30,14 @@ TEST(DvdFormatForm, NumbersOutsideTheirRangeOrNoNumbersAreRefusedNamingTheField)
       {"-1", "1", "1", control::kNumberOfSides},
       {"", "1", "1", control::kNumberOfSides},
       {"4294967297", "1", "1", control::kNumberOfSides},  // 1 once cut to 32 bits
-      {"1", "2", "1", control::kThisSideNumber},
+      {"1", "2", "1", control::kThisSideNumber, "\"This Side Number\" must be from 1 to the \"Number of Sides\" (1)."},
       {"2", "0", "1", control::kThisSideNumber},
-      {"1", "1", "abc", control::kNumberOfLayers},
+      {"1", "1", "abc", control::kNumberOfLayers, "\"Number of Layers\" must be 1 or 2."},
       {"1", "1", "2x", control::kNumberOfLayers},
       {"2", "1", "3", control::kNumberOfLayers},  // the right sides are not stored either
       {"1", "1", "0", control::kNumberOfLayers},
       {"1", "1", "+", control::kNumberOfLayers},
-      {"x", "9", "abc", control::kNumberOfSides},  // the first refused field is named
+      {"x", "9", "abc", control::kNumberOfSides, "\"Number of Sides\" must be 1 or 2."},  // the first one at fault
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.sides) + "/" + c.side + "/" + c.layers);
@@ -54,31 +55,16 @@ TEST(DvdFormatForm, NumbersOutsideTheirRangeOrNoNumbersAreRefusedNamingTheField)
     EXPECT_EQ(t.job.formatOptions.otp, 1);
     const bool stored = c.refused == 0;
     EXPECT_EQ(t.ui.messages.size(), stored ? 0u : 1u);
+    if (c.message) {
+      EXPECT_EQ(t.ui.messages.at(0).text, c.message);
+      EXPECT_EQ(t.ui.messages.at(0).caption, "Usage error");
+    }
     // A refusal stores nothing, not even the fields that were right.
     EXPECT_EQ(t.job.formatOptions.numberOfSides, stored ? 2 : 1);
     EXPECT_EQ(t.job.formatOptions.thisSideNumber, stored ? 2 : 1);
     EXPECT_EQ(t.job.layersOption, stored ? 2 : 1);
     EXPECT_EQ(t.job.formatOptions.regions, (std::array<int32_t, 6>{0, 0, stored, 0, 0, 0}));
     EXPECT_EQ(t.job.formatOptions.copyProtected, stored ? 1 : 0);
-  }
-}
-
-TEST(DvdFormatForm, RefusalTexts) {
-  struct Case {
-    std::string sides, side, layers, message;
-  };
-  for (const Case& c : {Case{"abc", "1", "1", "\"Number of Sides\" must be 1 or 2."},
-                        Case{"1", "2", "1", "\"This Side Number\" must be from 1 to the \"Number of Sides\" (1)."},
-                        Case{"1", "1", "abc", "\"Number of Layers\" must be 1 or 2."}}) {
-    TestJob t;
-    DvdFormatForm form = SetupDvdFormatOptions(t.job);
-    form.numberOfSides = c.sides;
-    form.thisSideNumber = c.side;
-    form.numberOfLayers = c.layers;
-    CommitDvdFormatOptions(t.job, form);
-    ASSERT_EQ(t.ui.messages.size(), 1u);
-    EXPECT_EQ(t.ui.messages[0].text, c.message);
-    EXPECT_EQ(t.ui.messages[0].caption, "Usage error");
   }
 }
 
@@ -110,18 +96,16 @@ TEST(AutorunForm, TextsOfMoreThan127BytesAreRefusedNotCut) {
   EXPECT_EQ(t.job.autorunEnabled, 0);
 }
 
-TEST(DiscIdentificationForm, ShowsTheDatesCutTo17) {
-  TestJob t;
-  t.job.creationDate = "200102030405060012";
-  EXPECT_EQ(SetupDiscIdentification(t.job).creationDate, "20010203040506001");
-}
-
-TEST(DiscIdentificationForm, AnOverLongTextIsRefusedBeforeAnythingIsWritten) {
+// The form shows the dates cut to 17; an over-long text is refused before
+// anything is written.
+TEST(DiscIdentificationForm, ShowsDatesCutAndRefusesAnOverLongText) {
   TempDir dir;
   TestJob t;
   t.job.loadedDescriptorPath = dir / "DVDFROM.INI";
   t.job.volumeId = "DISC";
+  t.job.creationDate = "200102030405060012";
   DiscIdentification form = SetupDiscIdentification(t.job);
+  EXPECT_EQ(form.creationDate, "20010203040506001");
   form.volumeId = std::string(32, 'V');
   const CommitResult result = CommitDiscIdentification(t.job, form);
   EXPECT_FALSE(result.stored);

@@ -1,4 +1,5 @@
 // What the main window does with the Job: placing the frame, reading drops.
+// Drops that are taken are proven through the window (tests/ui).
 #include "app/main_window_actions.h"
 
 #include <gtest/gtest.h>
@@ -53,47 +54,20 @@ TEST(DroppedUriList, LocalFileUrlsBecomeTheirBytes) {
   }
 }
 
-TEST(DroppedSources, AppendInOrderAndRepeatWhatIsListedAlready) {
-  TempDir dir;
-  testing::MakeDirs(dir / "one");
-  testing::WriteFile(dir / "two.txt", "2");
-  testing::MakeDirs(dir / "three");
-  TestJob t;
-  t.job.AddSource(dir / "one");
-  ASSERT_TRUE(AddDroppedUriList(t.job, "file://" + (dir / "two.txt") + "\r\nfile://" + (dir / "one") +
-                                           "\r\nfile://" + (dir / "three") + "\r\n"));
-  EXPECT_EQ(t.job.sourcePaths,
-            (std::vector<std::string>{dir / "one", dir / "two.txt", dir / "one", dir / "three"}));
-  EXPECT_EQ(t.job.sourceCount, 4u);
-  EXPECT_EQ(t.ui.sourceList, t.job.sourcePaths);
-  EXPECT_TRUE(t.ui.messages.empty());
-}
-
 TEST(DroppedSources, ADropWithOneBadEntryIsRefusedWhole) {
   TempDir dir;
   testing::MakeDirs(dir / "one");
-  for (const std::string& uriList :
-       {"file://" + (dir / "one") + "\r\nfile://" + (dir / "missing") + "\r\n",
-        "file://" + (dir / "one") + "\r\nhttps://example.com/x\r\n"}) {
+  const std::string one = "file://" + (dir / "one") + "\r\n", missing = dir / "missing";
+  const std::pair<std::string, std::string> cases[] = {
+      {one + "file://" + missing + "\r\n",
+       "Only existing files and folders can be added to the title. " + missing + " is not one."},
+      {one + "https://example.com/x\r\n", "https://example.com/x"},
+      {"# nothing but a comment\r\n", ""}};
+  for (const auto& [uriList, said] : cases) {
     TestJob t;
     EXPECT_FALSE(AddDroppedUriList(t.job, uriList));
     EXPECT_TRUE(t.job.sourcePaths.empty());
-    ASSERT_EQ(t.ui.messages.size(), 1u);
-    EXPECT_EQ(t.ui.messages[0].caption, "Usage error");
-    EXPECT_TRUE(testing::Contains(t.ui.messages[0].text, uriList.find("https") != std::string::npos
-                                                              ? "https://example.com/x"
-                                                              : dir / "missing"));
-  }
-  {
-    TestJob t;
-    EXPECT_FALSE(AddDroppedUriList(t.job, "# nothing but a comment\r\n"));
-    EXPECT_EQ(t.ui.messages.size(), 1u);
-  }
-  {
-    TestJob t;
-    EXPECT_FALSE(AddDroppedUriList(t.job, "file://" + (dir / "missing")));
-    EXPECT_EQ(t.ui.messages.at(0).text,
-              "Only existing files and folders can be added to the title. " + (dir / "missing") + " is not one.");
+    testing::ExpectOneMessage(t.ui, {said}, "Usage error");
   }
 }
 

@@ -29,7 +29,6 @@ using testing::Exists;
 using testing::MakeDirs;
 using testing::Outcome;
 using testing::Quoted;
-using testing::ReadFile;
 using testing::RunShell;
 using testing::WriteFile;
 using Strings = std::vector<std::string>;
@@ -37,21 +36,9 @@ using Strings = std::vector<std::string>;
 constexpr uint64_t kSector = 2048;
 constexpr uint64_t kDualLayerLayerCapacity = 2084960;
 
-// Bytes that differ from file to file, so that a file placed or read at the
-// wrong sectors shows.
-std::string Content(size_t size, uint32_t seed) {
-  std::string bytes(size, '\0');
-  uint32_t state = seed * 2654435761u + 12345u;
-  for (char& byte : bytes) {
-    state = state * 1103515245u + 12345u;
-    byte = static_cast<char>(state >> 24);
-  }
-  return bytes;
-}
-
 void MakeFile(const std::string& path, size_t size) {
   static uint32_t seed = 1;
-  WriteFile(path, Content(size, seed++));
+  WriteFile(path, Content(seed++, size));
 }
 
 // A sparse file of `size` bytes with blocks of data at `dataOffsets`.
@@ -62,7 +49,7 @@ void MakeSparseFile(const std::string& path, uint64_t size, const std::vector<ui
   std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
   uint32_t seed = 7;
   for (uint64_t offset : dataOffsets) {
-    std::string block = Content(static_cast<size_t>(std::min<uint64_t>(blockSize, size - offset)), seed++);
+    std::string block = Content(seed++, static_cast<size_t>(std::min<uint64_t>(blockSize, size - offset)));
     file.seekp(static_cast<std::streamoff>(offset));
     file.write(block.data(), static_cast<std::streamsize>(block.size()));
   }
@@ -93,51 +80,21 @@ void GenerateTree(const std::string& title) {
 
 uint64_t FileSize(const std::string& path) { return static_cast<uint64_t>(fs::file_size(path)); }
 
-// The temporary files a run must not leave behind.
-Strings LeftoverTemporaryFiles(const std::string& tempDir) {
-  Strings left;
-  for (const auto& entry : fs::directory_iterator(tempDir)) {
-    const std::string name = entry.path().filename().string();
-    const bool listing = name.starts_with("tm") && name.ends_with(".txt");
-    if (listing || name.starts_with("palias") || name.starts_with("_td") || name.starts_with("_pdir") ||
-        name == "AUTORUN.INF")
-      left.push_back(name);
-  }
-  return left;
-}
-
-Outcome Python(const Installation& install, const std::string& script, const std::string& arguments) {
-  return RunShell("/usr/bin/python3 " + Quoted(testing::ToolPath(script)) + " " + arguments, install.root / "py.txt");
-}
-
-// The independent readers over the images; `source` (the title folder unless
-// given) holds what the root of the disc should hold.
-Outcome CheckImage(const Installation& install, const Strings& images, const std::string& extra = "",
-                   const std::string& source = "") {
-  std::string arguments;
-  for (const std::string& image : images) arguments += Quoted(image) + " ";
-  arguments += Quoted(source.empty() ? install.Title() : source) + " --work-dir " + Quoted(install.root.path());
-  return Python(install, "check_image.py", arguments + " " + extra);
-}
-
 // Every date on the volume is the local time of `zone` with its offset, an
 // instant between `from` and `to` (seconds since 1970).
 Outcome CheckDates(const Installation& install, const std::string& zone, int64_t from, int64_t to) {
-  return Python(install, "check_dates.py",
-                Quoted(install.Images() + "/LAYER01.IMG") + " --zone " + zone + Format(" --from %lld --to %lld",
-                                                                                     static_cast<long long>(from),
-                                                                                     static_cast<long long>(to)));
+  return install.Python("check_dates.py", Quoted(install.Layer1()) + " --zone " + zone + " --from " +
+                                              std::to_string(from) + " --to " + std::to_string(to));
 }
 
 Outcome MakeVideoTs(const Installation& install, const std::string& folder) {
-  return Python(install, "make_video_ts.py", Quoted(folder));
+  return install.Python("make_video_ts.py", Quoted(folder));
 }
 
-// The root of the image holds the identifiers `names` (isoinfo -l), and the
+// The root of the image holds the identifiers `names` (isoinfo -f), and the
 // readers find `entries` there.
 void ExpectRootOf(const Installation& install, const Strings& names, const Strings& entries) {
-  const std::string layer1 = install.Images() + "/LAYER01.IMG";
-  Outcome listed = RunShell("isoinfo -f -i " + Quoted(layer1), install.root / "isoinfo.txt");
+  Outcome listed = RunShell("isoinfo -f -i " + Quoted(install.Layer1()), install.root / "isoinfo.txt");
   Strings found;
   std::istringstream lines(listed.output);
   for (std::string line; std::getline(lines, line);) {
@@ -150,17 +107,21 @@ void ExpectRootOf(const Installation& install, const Strings& names, const Strin
   for (const std::string& entry : entries)
     fs::copy(entry, expected + "/" + fs::path(entry).filename().string(),
              fs::copy_options::recursive | fs::copy_options::create_hard_links);
-  Outcome check = CheckImage(install, {layer1}, "", expected);
+  Outcome check = install.CheckImage({install.Layer1()}, "", expected);
   EXPECT_EQ(check.status, 0) << check.output;
 }
 
-// The generated tree, the AUTORUN.INF of the -a option at its root.
+// The generated tree, the AUTORUN.INF of the -a option at its root. The
+// descriptor's dates name no day (written by hand, or kept by Yes to the
+// question): they give way to the build date and no expiration.
 TEST(BatchRun, GeneratedTreeComesBackFromEveryReader) {
   Installation install;
   install.environment += " TZ=Asia/Kolkata";
   GenerateTree(install.Title());
   WriteFile(install.Marker(), "");
-  WriteFile(install.Home() + "/DVDFROM.INI", "[cdformat]\r\nvolume_id=GENERATED_TITLE\r\n");
+  WriteFile(install.Home() + "/DVDFROM.INI",
+            "[cdformat]\r\nvolume_id=GENERATED_TITLE\r\ncreation=2002-02-03 04:05\r\nmodification=2002133104050600"
+            "\r\neffective=2002023104050600\r\nexpiration=2030ABCD00000000\r\n");
   MakeFile(install.Title() + "/setup.ico", 300);
   WriteFile(install.root / "autorun.expected", "\r\n\r\n[autorun]\r\nopen=SETUP.EXE\r\nicon=SETUP.ICO\r\n");
 
@@ -168,14 +129,13 @@ TEST(BatchRun, GeneratedTreeComesBackFromEveryReader) {
 
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_FALSE(Exists(install.Marker())) << "a successful run removes the marker of an earlier one";
-  EXPECT_EQ(LeftoverTemporaryFiles(install.Tmp()), Strings{});
-  const std::string layer1 = install.Images() + "/LAYER01.IMG";
+  EXPECT_EQ(FilesIn(install.Tmp()), Strings{});
   EXPECT_FALSE(Exists(install.Images() + "/LAYER02.IMG"));
-  EXPECT_EQ(FileSize(layer1) % (16 * kSector), 0u) << "the volume ends on a 16-sector boundary";
-  Outcome check = CheckImage(install, {layer1},
-                             "--extra-file " + Quoted("AUTORUN.INF=" + (install.root / "autorun.expected")));
+  EXPECT_EQ(FileSize(install.Layer1()) % (16 * kSector), 0u) << "the volume ends on a 16-sector boundary";
+  Outcome check = install.CheckImage({install.Layer1()},
+                                     "--extra-file " + Quoted("AUTORUN.INF=" + (install.root / "autorun.expected")));
   EXPECT_EQ(check.status, 0) << check.output;
-  Outcome info = RunShell("udfinfo " + Quoted(layer1), install.root / "udfinfo.txt");
+  Outcome info = RunShell("udfinfo " + Quoted(install.Layer1()), install.root / "udfinfo.txt");
   EXPECT_TRUE(Contains(info.output, "\nvid=GENERATED_TITLE\n")) << info.output;
 
   // The build date is UTC whatever the zone; that the files' own times play
@@ -192,31 +152,13 @@ TEST(BatchRun, DatesAreTheLocalTimeOfTheRunWithItsOffset) {
     SCOPED_TRACE(zone);
     Installation install;
     install.environment = "env -u SOURCE_DATE_EPOCH TZ=" + zone;
-    MakeFile(install.Title() + "/README.TXT", 100);
     MakeFile(install.Title() + "/SUB/DATA.BIN", 3000);
     const int64_t from = std::time(nullptr);
     Outcome run = install.RunBatch();
-    const int64_t to = std::time(nullptr);
     ASSERT_EQ(run.status, 0) << run.output;
-    Outcome dates = CheckDates(install, zone, from, to);
+    Outcome dates = CheckDates(install, zone, from, std::time(nullptr));
     EXPECT_EQ(dates.status, 0) << dates.output;
   }
-}
-
-// Dates of a format descriptor that name no day (written by hand, or kept by
-// Yes to the question) give way to the build date and no expiration: every
-// reader still opens the volume.
-TEST(BatchRun, DescriptorDatesThatNameNoDayStillGiveAReadableImage) {
-  Installation install;
-  testing::WriteFile(install.Home() + "/DVDFROM.INI",
-                     "[cdformat]\r\nvolume_id=BAD_DATES\r\ncreation=2002-02-03 04:05\r\nmodification=2002133104050600"
-                     "\r\neffective=2002023104050600\r\nexpiration=2030ABCD00000000\r\n");
-  MakeFile(install.Title() + "/README.TXT", 100);
-  MakeFile(install.Title() + "/SUB/DATA.BIN", 3000);
-  Outcome run = install.RunBatch();
-  ASSERT_EQ(run.status, 0) << run.output;
-  Outcome check = CheckImage(install, {install.Images() + "/LAYER01.IMG"});
-  EXPECT_EQ(check.status, 0) << check.output;
 }
 
 // A DVD-Video folder is the first source, yet sorts behind sixty 28-character
@@ -231,7 +173,7 @@ TEST(BatchRun, PathTablesThatGrowInTheirFinalOrderKeepTheirNeighbours) {
 
   Outcome run = install.RunBatch("-nw -dvdv=" + Quoted(install.Title() + "/VIDEO_TS"));
   ASSERT_EQ(run.status, 0) << run.output;
-  Outcome check = CheckImage(install, {install.Images() + "/LAYER01.IMG"});
+  Outcome check = install.CheckImage({install.Layer1()});
   EXPECT_EQ(check.status, 0) << check.output;
   EXPECT_TRUE(Contains(check.output, "62 folders")) << check.output;
 }
@@ -284,24 +226,21 @@ TEST(BatchRun, OversizedTitlesAreRefusedBeforeFileDataIsWritten) {
     uint64_t size;
     std::string options, said;
   };
-  const std::vector<Case> cases = {{{"PART1.BIN", "PART2.BIN"}, 2400000000ull, "", "Operations error!"},
-                                   {{"A.BIN", "B.BIN", "C.BIN"}, 3000000000ull, "--layers=2",
-                                    "Insufficient DVD disc space!"},
-                                   {{"HUGE.BIN"}, 4294967296ull, "", "HUGE.BIN"}};
+  const std::vector<Case> cases = {
+      {{"PART1.BIN", "PART2.BIN"}, 2400000000ull, "", "Operations error!"},
+      {{"A.BIN", "B.BIN", "C.BIN"}, 3000000000ull, "--layers=2", "Insufficient DVD disc space!"},
+      {{"HUGE.BIN"}, 4294967296ull, "", "HUGE.BIN"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.files.front());
     Installation install;
     for (const std::string& name : c.files) MakeSparseFile(install.Title() + "/" + name, c.size, {0});
     MakeFile(install.Title() + "/SUB/SMALL.TXT", 100);
-
     Outcome run = install.RunBatch(c.options);
-
     EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_TRUE(Contains(run.output, c.said)) << run.output;
     EXPECT_TRUE(Exists(install.Marker()));
-    EXPECT_EQ(LeftoverTemporaryFiles(install.Tmp()), Strings{});
-    const std::string layer1 = install.Images() + "/LAYER01.IMG";
-    EXPECT_LT(Exists(layer1) ? FileSize(layer1) : 0, 64ull << 20) << "file data was written";
+    EXPECT_EQ(FilesIn(install.Tmp()), Strings{});
+    EXPECT_LT(Exists(install.Layer1()) ? FileSize(install.Layer1()) : 0, 64ull << 20) << "file data was written";
     EXPECT_FALSE(Exists(install.Images() + "/LAYER02.IMG"));
   }
 }
@@ -329,54 +268,41 @@ TEST(BatchRunLarge, DualLayerTitleSplitsAtTheLayerCapacity) {
 
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_FALSE(Exists(install.Marker()));
-  EXPECT_EQ(LeftoverTemporaryFiles(install.Tmp()), Strings{});
-  const std::string layer1 = install.Images() + "/LAYER01.IMG", layer2 = install.Images2() + "/LAYER02.IMG";
+  EXPECT_EQ(FilesIn(install.Tmp()), Strings{});
+  const std::string layer1 = install.Layer1(), layer2 = install.Images2() + "/LAYER02.IMG";
   ASSERT_TRUE(Exists(layer2)) << "LAYER02.IMG goes into the layer-2 image directory";
   EXPECT_EQ(FileSize(layer1), kDualLayerLayerCapacity * kSector);
   EXPECT_EQ((FileSize(layer1) + FileSize(layer2)) % (16 * kSector), 0u);
-  Outcome check = CheckImage(install, {layer1, layer2});
+  Outcome check = install.CheckImage({layer1, layer2});
   EXPECT_EQ(check.status, 0) << check.output;
 
   // The same title to a virtual tape: two cartridges, the first layer's data
   // on the first (with the control data), the rest on the second.
   if (fs::space(probe.path()).available < (5ull << 30)) GTEST_SKIP() << "no room left for the tapes";
   const std::string tapes = install.root / "tapes";
-  testing::MakeDirs(tapes);
-  testing::WriteFile(install.Home() + "/kestrand.ini",
-                     testing::ReadFile(install.Home() + "/kestrand.ini") + "tapedir=" + tapes + "\r\n");
+  MakeDirs(tapes);
+  install.WriteConfig(install.Images() + ";" + install.Images2(), "tapedir=" + tapes + "\r\n");
   for (const std::string& image : {layer1, layer2, install.Images() + "/CONTROL.IMG"}) {
     fs::rename(image, install.root / fs::path(image).filename());
   }
   Outcome taped = install.RunBatch("--layers=2 -tape");
   ASSERT_EQ(taped.status, 0) << taped.output;
-  const std::string reader = "/usr/bin/python3 " + Quoted(testing::ToolPath("check_tape.py")) + " --expect ";
-  Outcome first = testing::RunShell(reader + "--control " + Quoted(install.root / "CONTROL.IMG") + " --layer " +
-                                        Quoted(install.root / "LAYER01.IMG") + " " + Quoted(tapes + "/TAPE0001.AWS"),
-                                    install.root / "tape1.txt");
+  Outcome first = install.Python("check_tape.py", "--expect --control " + Quoted(install.root / "CONTROL.IMG") +
+                                                      " --layer " + Quoted(install.root / "LAYER01.IMG") + " " +
+                                                      Quoted(tapes + "/TAPE0001.AWS"));
   EXPECT_EQ(first.status, 0) << first.output;
-  Outcome second = testing::RunShell(reader + "--layer-capacity 2084960 --layer2 " + Quoted(install.root / "LAYER02.IMG") +
-                                         " " + Quoted(tapes + "/TAPE0002.AWS"),
-                                     install.root / "tape2.txt");
+  Outcome second = install.Python("check_tape.py", "--expect --layer-capacity 2084960 --layer2 " +
+                                                       Quoted(install.root / "LAYER02.IMG") + " " +
+                                                       Quoted(tapes + "/TAPE0002.AWS"));
   EXPECT_EQ(second.status, 0) << second.output;
 }
 
 constexpr uint64_t kMiB = 1 << 20;
 
-// The files of an image directory, under their own names or unfinished.
-std::vector<std::string> ImageFilesIn(const std::string& directory) {
-  std::vector<std::string> found;
-  for (const auto& entry : fs::directory_iterator(directory)) found.push_back(entry.path().filename().string());
-  std::sort(found.begin(), found.end());
-  return found;
-}
-
-// A title holds at least one folder.
-void MakeTitle(const Installation& install) { testing::WriteFile(install.Title() + "/DOCS/README.TXT", "read me"); }
-
 // Runs a shell script with bash; its output and status.
 Outcome RunScript(const Installation& install, const std::string& script) {
-  testing::WriteFile(install.root / "script.sh", script + "\n");
-  return testing::RunShell("bash " + Quoted(install.root / "script.sh") + " </dev/null", install.root / "script.txt");
+  WriteFile(install.root / "script.sh", script + "\n");
+  return RunShell("bash " + Quoted(install.root / "script.sh") + " </dev/null", install.root / "script.txt");
 }
 
 // The command line of a batch run that answers every question.
@@ -404,16 +330,15 @@ Outcome RunWithQuestion(const Installation& install, const std::string& atQuesti
 void ExpectFailedWithoutImages(const Installation& install, const Outcome& run, int status) {
   EXPECT_TRUE(Contains(run.output, "status=" + std::to_string(status))) << run.output;
   EXPECT_TRUE(Exists(install.Marker())) << run.output;
-  EXPECT_EQ(ImageFilesIn(install.Images()), std::vector<std::string>{}) << run.output;
+  EXPECT_EQ(FilesIn(install.Images()), Strings{}) << run.output;
 }
 
 // A source that grows after the summary; the output stage's own tests cover
 // one that shrinks or vanishes.
 TEST(UnfinishedRun, SourceThatGrowsAfterTheSummaryLeavesNoImage) {
   Installation install;
-  MakeTitle(install);
-  const std::string source = install.Title() + "/DATA.BIN";
-  testing::WriteFile(source, std::string(3 * kMiB, 'd'));
+  const std::string source = install.Title() + "/DOCS/DATA.BIN";
+  WriteFile(source, std::string(3 * kMiB, 'd'));
   Outcome run = RunWithQuestion(install, "printf more >> " + Quoted(source) + "\necho y >&3");
   ExpectFailedWithoutImages(install, run, 1);
   EXPECT_TRUE(Contains(run.output, source)) << run.output;
@@ -434,39 +359,28 @@ TEST(UnfinishedRun, SignalsEndTheRunWithTheMarkerAndNoImage) {
     Installation install;
     const uint64_t size = 3072 * kMiB;
     if (fs::space(install.root.path()).available < 2 * size) GTEST_SKIP() << "needs 6 GiB free";
-    MakeTitle(install);
-    testing::WriteFile(install.Title() + "/BIG.BIN", "start");
-    fs::resize_file(install.Title() + "/BIG.BIN", size);
+    WriteFile(install.Title() + "/DOCS/BIG.BIN", "start");
+    fs::resize_file(install.Title() + "/DOCS/BIG.BIN", size);
     Outcome run = RunWithQuestion(install, "images=" + Quoted(install.Images()) + "\n" + signal + untilEnded);
     ExpectFailedWithoutImages(install, run, 130);
   }
 }
 
-// The file size limit stands in for a disk that fills while file data is
-// copied: the metadata fits under it, the file data does not.
-TEST(UnfinishedRun, DiskThatFillsDuringTheCopyLeavesNoImage) {
+// A console read through `head -n 1` closes after one line; the run goes on
+// and its images and exit status are those of a good run. Then the file size
+// limit stands in for a disk that fills while file data is copied: the
+// metadata fits under it, the file data does not.
+TEST(UnfinishedRun, ConsoleThatClosesDoesNotStopTheRunButADiskThatFillsLeavesNoImage) {
   Installation install;
-  MakeTitle(install);
-  testing::WriteFile(install.Title() + "/DATA.BIN", std::string(24 * kMiB, 'd'));
-  Outcome run = RunScript(install, BatchCommand(install) + " 2>&1; echo status=$?");
-  ASSERT_TRUE(Contains(run.output, "status=0")) << run.output;
-  ASSERT_TRUE(Exists(install.Images() + "/LAYER01.IMG"));
+  WriteFile(install.Title() + "/DOCS/DATA.BIN", std::string(24 * kMiB, 'd'));
+  Outcome run = RunScript(install, BatchCommand(install) + " 2>&1 | head -n 1; echo status=${PIPESTATUS[0]}");
+  EXPECT_TRUE(Contains(run.output, "status=0")) << run.output;
+  EXPECT_FALSE(Exists(install.Marker()));
+  ASSERT_EQ(FilesIn(install.Images()), (Strings{"CONTROL.IMG", "LAYER01.IMG"}));
 
   run = RunScript(install, "ulimit -f 16384\n" + BatchCommand(install) + " 2>&1; echo status=$?");
   EXPECT_TRUE(Contains(run.output, "LAYER01.IMG.part")) << run.output;
   ExpectFailedWithoutImages(install, run, 1);
-}
-
-// A console read through `head -n 1` closes after one line; the run goes on
-// and its images and exit status are those of a good run.
-TEST(UnfinishedRun, ConsoleThatClosesDoesNotStopTheRun) {
-  Installation install;
-  MakeTitle(install);
-  testing::WriteFile(install.Title() + "/DATA.BIN", std::string(kMiB, 'd'));
-  Outcome run = RunScript(install, BatchCommand(install) + " 2>&1 | head -n 1; echo status=${PIPESTATUS[0]}");
-  EXPECT_TRUE(Contains(run.output, "status=0")) << run.output;
-  EXPECT_FALSE(Exists(install.Marker()));
-  EXPECT_EQ(ImageFilesIn(install.Images()), (std::vector<std::string>{"CONTROL.IMG", "LAYER01.IMG"}));
 }
 
 }  // namespace

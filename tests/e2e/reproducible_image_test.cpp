@@ -3,7 +3,6 @@
 // byte of the result fails here. The sums were recorded from a build whose
 // images every reader agreed on; change them only for a deliberate change of
 // the bytes, and say so.
-#include <cstdint>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -19,16 +18,6 @@ using testing::Quoted;
 
 constexpr const char* kControlSum = "b2cac13f701f3d18da5bb4eb67d0c7fcb1de6988d64d90463494ff9212e72a6b";
 constexpr const char* kLayerSum = "332167d484a73001ec849e1b18204b7bdf69e3999b9f9ccf8dcbf6d9d8aa1705";
-
-// Content that depends only on the seed: a small linear congruential stream.
-std::string Content(uint32_t seed, size_t size) {
-  std::string bytes(size, '\0');
-  for (char& byte : bytes) {
-    seed = seed * 1664525u + 1013904223u;
-    byte = static_cast<char>(seed >> 24);
-  }
-  return bytes;
-}
 
 // Names that make every tree work: long, lower-case, non-ASCII, short names
 // that collide, a directory of several sectors, a deep chain, empty and
@@ -56,20 +45,15 @@ std::string Sum(const Installation& install, const std::string& image) {
 TEST(ReproducibleImage, AHostileTitleKeepsItsRecordedBytes) {
   Installation install;
   MakeHostileTitle(install.Title());
-  Outcome made = testing::RunShell("/usr/bin/python3 " + Quoted(testing::ToolPath("make_video_ts.py")) +
-                                       " --sets 2 " + Quoted(install.Title()),
-                                   install.root / "made.txt");
+  Outcome made = install.Python("make_video_ts.py", "--sets 2 " + Quoted(install.Title()));
   ASSERT_EQ(made.status, 0) << made.output;
 
   Outcome run = install.RunBatch("-nw -dvdv=" + Quoted(install.Title() + "/VIDEO_TS"));
   ASSERT_EQ(run.status, 0) << run.output;
-  Outcome check = testing::RunShell("/usr/bin/python3 " + Quoted(testing::ToolPath("check_image.py")) + " " +
-                                        Quoted(install.Images() + "/LAYER01.IMG") + " " + Quoted(install.Title()) +
-                                        " --work-dir " + Quoted(install.root.path()),
-                                    install.root / "check.txt");
+  Outcome check = install.CheckImage({install.Layer1()});
   EXPECT_EQ(check.status, 0) << check.output;
   EXPECT_EQ(Sum(install, install.Images() + "/CONTROL.IMG"), kControlSum);
-  EXPECT_EQ(Sum(install, install.Images() + "/LAYER01.IMG"), kLayerSum);
+  EXPECT_EQ(Sum(install, install.Layer1()), kLayerSum);
 }
 
 }  // namespace

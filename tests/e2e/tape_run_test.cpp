@@ -4,6 +4,7 @@
 // drive, erasing, and the DDP set written as files.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "e2e/installation.h"
@@ -27,32 +28,26 @@ class TapeRun : public ::testing::Test {
     // An image run of the same title: the tapes must carry its bytes.
     Outcome image = install.RunBatch();
     EXPECT_EQ(image.status, 0) << image.output;
-    for (const char* name : {"CONTROL.IMG", "LAYER01.IMG"}) {
-      testing::WriteFile(install.root / (std::string("image-") + name), ReadFile(install.Images() + "/" + name));
-    }
+    for (const char* name : {"/CONTROL.IMG", "/LAYER01.IMG"})
+      std::filesystem::copy_file(install.Images() + name, Kept(name));
     UseTapeKeys("tapedir=" + Tapes() + "\r\n");
   }
 
-  void UseTapeKeys(const std::string& keys) {
-    testing::WriteFile(install.Home() + "/kestrand.ini", "[kestrand]\r\ntempdir=" + install.Tmp() + "\r\ntemplate=" +
-                                                             install.Template() + "\r\nimagedir=" + install.Images() +
-                                                             "\r\n" + keys);
-  }
-
+  void UseTapeKeys(const std::string& keys) { install.WriteConfig(install.Images(), keys); }
   std::string Tapes() const { return install.root / "tapes"; }
   std::string Tape(int n) const { return Tapes() + (n == 1 ? "/TAPE0001.AWS" : "/TAPE0002.AWS"); }
+  std::string Kept(const std::string& image) const { return install.root.path() + image; }
 
   Outcome Check(const std::string& tape, const std::string& extra = "") {
-    return testing::RunShell("/usr/bin/python3 " + Quoted(testing::ToolPath("check_tape.py")) + " --expect --control " +
-                                 Quoted(install.root / "image-CONTROL.IMG") + " --layer " +
-                                 Quoted(install.root / "image-LAYER01.IMG") + " " + extra + " " + Quoted(tape),
-                             install.root / "check.txt");
+    return install.Python("check_tape.py", "--expect --control " + Quoted(Kept("/CONTROL.IMG")) + " --layer " +
+                                               Quoted(Kept("/LAYER01.IMG")) + " " + extra + " " + Quoted(tape));
   }
+  Outcome Shell(const std::string& command) { return testing::RunShell(command, install.root / "shell.txt"); }
 
   Installation install;
 };
 
-TEST_F(TapeRun, ABatchRunWritesTheImageFilesBytesAsALabelledDdpSet) {
+TEST_F(TapeRun, ABatchRunWritesTheImageFilesBytesAsALabelledDdpSetOnTapeOrAsFiles) {
   Outcome run = install.RunBatch("-tape");
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_FALSE(Exists(install.Marker()));
@@ -60,13 +55,28 @@ TEST_F(TapeRun, ABatchRunWritesTheImageFilesBytesAsALabelledDdpSet) {
   EXPECT_EQ(check.status, 0) << check.output;
   EXPECT_EQ(ReadFile(install.root / "ddpid.bin"), ReadFile(install.Images() + "/DDPID.IMG"));
 
-  Outcome tapemap = testing::RunShell("cd " + Quoted(Tapes()) + " && tapemap TAPE0001.AWS", install.root / "map.txt");
+  Outcome tapemap = Shell("cd " + Quoted(Tapes()) + " && tapemap TAPE0001.AWS");
   EXPECT_EQ(tapemap.status, 0) << tapemap.output;
   EXPECT_TRUE(Contains(tapemap.output, "File 10: Blocks=0")) << tapemap.output;
   EXPECT_TRUE(Contains(tapemap.output, "End of tape.")) << tapemap.output;
-  Outcome hetmap = testing::RunShell("cd " + Quoted(Tapes()) + " && hetmap -a TAPE0001.AWS", install.root / "het.txt");
+  Outcome hetmap = Shell("cd " + Quoted(Tapes()) + " && hetmap -a TAPE0001.AWS");
   EXPECT_TRUE(Contains(hetmap.output, "'VOL1'")) << hetmap.output;
   EXPECT_TRUE(Contains(hetmap.output, "'LAYER0.DAT       '")) << hetmap.output;
+
+  // The same set as files equals the tape and passes its checksums.
+  const std::string folder = install.root / "ddp";
+  run = install.RunBatch("-tape --ddp=" + Quoted(folder));
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(ReadFile(folder + "/LAYER0/LAYER0.DAT"), ReadFile(Kept("/LAYER01.IMG")));
+  EXPECT_EQ(ReadFile(folder + "/LAYER0/CONTROL.DAT"), ReadFile(Kept("/CONTROL.IMG")));
+  EXPECT_EQ(ReadFile(folder + "/LAYER0/DDPID"), ReadFile(install.root / "ddpid.bin"));
+  Outcome sums = Shell("cd " + Quoted(folder + "/LAYER0") + " && md5sum -c MD5SUMS");
+  EXPECT_EQ(sums.status, 0) << sums.output;
+  EXPECT_FALSE(Exists(folder + "/LAYER1"));
+
+  // An image run after tape runs leaves no tape description beside its images.
+  ASSERT_EQ(install.RunBatch().status, 0);
+  EXPECT_FALSE(Exists(install.Images() + "/DDPID.IMG"));
 }
 
 TEST_F(TapeRun, CopiesAreIdenticalAndACartridgeIsWrittenOverOnlyAfterYes) {
@@ -77,8 +87,8 @@ TEST_F(TapeRun, CopiesAreIdenticalAndACartridgeIsWrittenOverOnlyAfterYes) {
 
   // Without --yes: Yes to the summary, No to writing over TAPE0001.AWS.
   testing::WriteFile(Tape(1), "earlier set");
-  Outcome refused = testing::RunShell(
-      "printf 'y\\nn\\n' | " + install.Command("--console -nw -tape -p=" + Quoted(install.Title())), install.root / "out.txt");
+  Outcome refused =
+      Shell("printf 'y\\nn\\n' | " + install.Command("--console -nw -tape -p=" + Quoted(install.Title())));
   EXPECT_EQ(refused.status, 1) << refused.output;
   EXPECT_TRUE(Contains(refused.output, "Tape " + Tape(1) + " already holds data. Overwrite it?")) << refused.output;
   EXPECT_EQ(ReadFile(Tape(1)), "earlier set");
@@ -106,27 +116,8 @@ TEST_F(TapeRun, WithoutADriveOrWithTwoTheRunFailsAndEraseEmptiesTheCartridge) {
   EXPECT_EQ(erase.status, 0) << erase.output;
   EXPECT_EQ(ReadFile(Tape(1)), "");
   EXPECT_FALSE(Exists(install.Marker()));
-  Outcome declined = testing::RunShell("printf 'n\\n' | " + install.Command("--console --erase-tape"),
-                                       install.root / "out.txt");
+  Outcome declined = Shell("printf 'n\\n' | " + install.Command("--console --erase-tape"));
   EXPECT_EQ(declined.status, 1) << declined.output;
-}
-
-TEST_F(TapeRun, ADdpSetAsFilesEqualsTheTapeAndPassesItsChecksums) {
-  ASSERT_EQ(install.RunBatch("-tape").status, 0);
-  ASSERT_EQ(Check(Tape(1), "--extract DDPID=" + Quoted(install.root / "ddpid.bin")).status, 0);
-  const std::string folder = install.root / "ddp";
-  Outcome run = install.RunBatch("-tape --ddp=" + Quoted(folder));
-  ASSERT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(ReadFile(folder + "/LAYER0/LAYER0.DAT"), ReadFile(install.root / "image-LAYER01.IMG"));
-  EXPECT_EQ(ReadFile(folder + "/LAYER0/CONTROL.DAT"), ReadFile(install.root / "image-CONTROL.IMG"));
-  EXPECT_EQ(ReadFile(folder + "/LAYER0/DDPID"), ReadFile(install.root / "ddpid.bin"));
-  Outcome sums = testing::RunShell("cd " + Quoted(folder + "/LAYER0") + " && md5sum -c MD5SUMS", install.root / "md5.txt");
-  EXPECT_EQ(sums.status, 0) << sums.output;
-  EXPECT_FALSE(Exists(folder + "/LAYER1"));
-
-  // An image run after tape runs leaves no tape description beside its images.
-  ASSERT_EQ(install.RunBatch().status, 0);
-  EXPECT_FALSE(Exists(install.Images() + "/DDPID.IMG"));
 }
 
 }  // namespace

@@ -12,10 +12,9 @@ using testing::Contains;
 using testing::Outcome;
 using testing::Quoted;
 
-// Leaks of the X libraries the sanitizer build would otherwise report.
-std::string Suppressions() {
-  return " LSAN_OPTIONS=suppressions=" + Quoted(testing::ToolPath("lsan.supp"));
-}
+// The window on Xvfb; the sanitizer build is told of the X libraries' leaks.
+const std::string kOnXvfb =
+    " env -u QT_QPA_PLATFORM LSAN_OPTIONS=suppressions=" + Quoted(testing::ToolPath("lsan.supp")) + " xvfb-run -a";
 
 void MakeTitle(const Installation& install) {
   testing::WriteFile(install.Home() + "/DVDFROM.INI", "[cdformat]\r\nvolume_id=FRONT_ENDS\r\n");
@@ -24,28 +23,44 @@ void MakeTitle(const Installation& install) {
 }
 
 TEST(FrontEnds, TheWindowAndTheConsoleMakeTheSameImage) {
-  Installation console;
+  Installation console, window;
   MakeTitle(console);
   Outcome onConsole = console.RunBatch();
   ASSERT_EQ(onConsole.status, 0) << onConsole.output;
-
-  Installation window;
   MakeTitle(window);
-  window.environment += " env -u QT_QPA_PLATFORM" + Suppressions() + " xvfb-run -a env";
+  window.environment += kOnXvfb + " env";
   Outcome inWindow = window.Run("--yes -p=" + Quoted(window.Title()));
   ASSERT_EQ(inWindow.status, 0) << inWindow.output;
   EXPECT_FALSE(Contains(inWindow.output, "Note:")) << inWindow.output;
-  EXPECT_EQ(testing::ReadFile(window.Images() + "/LAYER01.IMG"), testing::ReadFile(console.Images() + "/LAYER01.IMG"));
-  EXPECT_EQ(testing::ReadFile(window.Images() + "/CONTROL.IMG"), testing::ReadFile(console.Images() + "/CONTROL.IMG"));
+  for (const char* image : {"/LAYER01.IMG", "/CONTROL.IMG"})
+    EXPECT_EQ(testing::ReadFile(window.Images() + image), testing::ReadFile(console.Images() + image)) << image;
 }
 
-// Start-up fails on a bad installation: status 2, the window never waits.
-TEST(FrontEnds, TheWindowEndsOnABadInstallation) {
-  Installation install;
-  testing::WriteFile(install.Home() + "/kestrand.ini", "[kestrand]\r\n");
-  install.environment += " env -u QT_QPA_PLATFORM" + Suppressions() + " xvfb-run -a env";
-  Outcome outcome = install.Run("--yes -p=" + Quoted(install.Title()));
-  EXPECT_EQ(outcome.status, 2) << outcome.output;
+// The window ends on a bad installation (status 2, it never waits); a display
+// that can not be opened leaves the console; the console alone takes batch
+// runs only.
+TEST(FrontEnds, WhereTheWindowCanNotServe) {
+  struct Case {
+    std::string environment, arguments, said;
+    int status;
+  };
+  for (const Case& c :
+       {Case{kOnXvfb + " env", "--yes -p=", "", 2},
+        Case{" env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=:97", "--yes -p=",
+             "Note: the display can not be opened; Pravel runs on the console.", 0},
+        Case{" env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY -u DISPLAY", "",
+             "Usage error: The console takes batch runs only.", 2}}) {
+    SCOPED_TRACE(c.environment);
+    Installation install;
+    MakeTitle(install);
+    if (c.said.empty()) testing::WriteFile(install.Home() + "/kestrand.ini", "[kestrand]\r\n");
+    install.environment += c.environment;
+    Outcome outcome = install.Run(c.arguments + (c.arguments.empty() ? "" : Quoted(install.Title())));
+    EXPECT_EQ(outcome.status, c.status) << outcome.output;
+    EXPECT_TRUE(Contains(outcome.output, c.said)) << outcome.output;
+    EXPECT_EQ(Contains(outcome.output, "Note:"), c.status == 0);
+    EXPECT_EQ(testing::Exists(install.Layer1()), c.status == 0);
+  }
 }
 
 // A window run waiting at its summary question is ended by SIGTERM: the
@@ -59,33 +74,10 @@ TEST(FrontEnds, ASignalEndsAWindowRunWithTheMarker) {
       "KESTRAND_HOME=" + Quoted(install.Home()) + " " + Quoted(testing::PravelBinary()) + " -nw -p=" +
       Quoted(install.Title()) + " </dev/null & run=$!; for i in $(seq 600); do [ -e " +
       Quoted(install.Tmp() + "/tm.txt") + " ] && break; sleep 0.1; done; sleep 0.5; kill -TERM $run; wait $run";
-  Outcome outcome = testing::RunShell(
-      "env -u QT_QPA_PLATFORM" + Suppressions() + " xvfb-run -a bash -c " + Quoted(script), install.root / "signal.txt");
+  Outcome outcome = testing::RunShell(kOnXvfb + " bash -c " + Quoted(script), install.root / "signal.txt");
   EXPECT_EQ(outcome.status, 130) << outcome.output;
   EXPECT_TRUE(testing::Exists(install.Marker())) << outcome.output;
-  EXPECT_FALSE(testing::Exists(install.Images() + "/LAYER01.IMG"));
-  EXPECT_FALSE(testing::Exists(install.Images() + "/LAYER01.IMG.part"));
-}
-
-TEST(FrontEnds, ADisplayThatCanNotBeOpenedFallsBackToTheConsole) {
-  Installation install;
-  MakeTitle(install);
-  install.environment += " env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=:97" + Suppressions();
-  Outcome outcome = install.Run("--yes -p=" + Quoted(install.Title()));
-  EXPECT_EQ(outcome.status, 0) << outcome.output;
-  EXPECT_TRUE(Contains(outcome.output, "Note: the display can not be opened; Pravel runs on the console."))
-      << outcome.output;
-  EXPECT_TRUE(testing::Exists(install.Images() + "/LAYER01.IMG"));
-}
-
-TEST(FrontEnds, TheConsoleAloneTakesBatchRunsOnly) {
-  Installation install;
-  MakeTitle(install);
-  install.environment += " env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY -u DISPLAY";
-  Outcome outcome = install.Run("");
-  EXPECT_EQ(outcome.status, 2) << outcome.output;
-  EXPECT_TRUE(Contains(outcome.output, "Usage error: The console takes batch runs only.")) << outcome.output;
-  EXPECT_FALSE(Contains(outcome.output, "Note:"));
+  EXPECT_EQ(FilesIn(install.Images()), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -1,11 +1,10 @@
 // The main window on the offscreen platform, over stage doubles: menu, panel
 // buttons, drops, the status line, and runs on the worker thread that the
-// window keeps answering and can stop.
+// window keeps answering and can stop; whole runs on the production stages.
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
-#include <QLabel>
 #include <QListView>
 #include <QListWidget>
 #include <QMenuBar>
@@ -42,7 +41,7 @@ struct Message {
 // Stages that do nothing but record; the tree build runs what a test gives it.
 class StageDoubles final : public Stages {
  public:
-  bool LoadProjectSources(Job&) override { return loadOk; }
+  bool LoadProjectSources(Job&) override { return true; }
   bool BuildTreeListing(Job& job) override { return treeBuild ? treeBuild(job) : true; }
   bool BuildImageAndOutput(Job&) override { return true; }
   void RemoveAliasFiles(Job&) override { ++aliasCleanUps; }
@@ -50,7 +49,6 @@ class StageDoubles final : public Stages {
   void RemoveUnfinishedImages(Job&) override {}
   void EraseTape(Job&) override {}
 
-  bool loadOk = true;
   std::function<bool(Job&)> treeBuild;
   std::atomic<int> aliasCleanUps{0};
 };
@@ -58,11 +56,19 @@ class StageDoubles final : public Stages {
 // A window on a real installation, started up, its message boxes answered
 // by the test: Yes to every question unless told otherwise.
 struct Harness {
-  explicit Harness(int batchMode = 0) : job(JobIn(batchMode)) {
+  explicit Harness(int batchMode = 0, std::unique_ptr<Stages> real = nullptr)
+      : job([batchMode] {
+          Job batch;
+          batch.batchMode = batchMode;
+          return batch;
+        }()),
+        production(std::move(real)) {
     qputenv("KESTRAND_HOME", QByteArray::fromStdString(installation.Home()));
+    testing::WriteFile(installation.Home() + "/DVDFROM.INI", "[cdformat]\r\nvolume_id=WINDOW_RUN\r\n");
     job.clock = &clock;
     window.answerMessages = [this](const std::string& text, const std::string& caption, Buttons buttons) {
       messages.push_back({text, caption});
+      if (caption == stopAt) window.Services().RequestStop();
       if (buttons != Buttons::kYesNo) return Answer::kOk;
       return answerNo.count(text) ? Answer::kNo : Answer::kYes;
     };
@@ -76,14 +82,10 @@ struct Harness {
     window.Services().EndOfWindow();
   }
 
-  static Job JobIn(int batchMode) {
-    Job job;
-    job.batchMode = batchMode;
-    return job;
-  }
-
-  bool Shown(const std::string& text) const {
-    return std::any_of(messages.begin(), messages.end(), [&](const Message& m) { return m.text == text; });
+  // A message box with this text or caption was shown.
+  bool Shown(const std::string& said) const {
+    return std::any_of(messages.begin(), messages.end(),
+                       [&](const Message& m) { return m.text == said || m.caption == said; });
   }
 
   // A drop over the source list, as the desktop delivers it: enter, then drop.
@@ -114,11 +116,13 @@ struct Harness {
   platform::FixedClock clock{platform::LocalTime{2026, 3, 4, 5, 6, 7, 8}, 1};
   Job job;
   StageDoubles stages;
-  Driver driver{job, stages};
+  std::unique_ptr<Stages> production;
+  Driver driver{job, production ? *production : stages};
   RunWorker worker;
   MainWindow window{driver, worker};
   std::vector<Message> messages;
   std::set<std::string> answerNo;
+  std::string stopAt;  // a caption at which the operator asks the run to stop
   bool started = false;
 };
 
@@ -130,74 +134,31 @@ class MainWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void menuItemsCarryTheirCommandIds() {
-    Harness h;
-    const std::map<int, QString> items = {{210, "DVD Format Options"}, {211, "Windows Autorun Options"},
-                                          {11842, "Disc Options"},     {11843, "Format Options"},
-                                          {208, "Exit"},               {206, "Help"},
-                                          {205, "About"}};
-    QList<QAction*> all = h.window.menuBar()->findChildren<QAction*>();
-    int commands = 0;
-    for (QAction* action : all) {
-      if (!action->data().isValid()) continue;
-      ++commands;
-      const int id = action->data().toInt();
-      QVERIFY2(items.count(id), qPrintable(QString("unexpected command %1").arg(id)));
-      QCOMPARE(action->text(), items.at(id));
-    }
-    QCOMPARE(commands, 7);
-    QStringList menus;
-    for (QAction* menu : h.window.menuBar()->actions()) menus << menu->text();
-    QCOMPARE(menus, QStringList({"Options", "Help"}));
-    QCOMPARE(h.window.windowTitle(), QString(kWindowTitle));
-  }
-
   void clientHoldsTheListAndThePanelAtTheirPlaces() {
     Harness h;
     QVERIFY(h.started);
+    QCOMPARE(h.window.windowTitle(), QString(kWindowTitle));
     QCOMPARE(h.window.Panel()->size(), QSize(640, 197));
     QCOMPARE(h.window.SourceList()->geometry(), QRect(5, 5, 625, 120));
     QCOMPARE(h.window.SourceList()->selectionMode(), QAbstractItemView::ExtendedSelection);
-    QCOMPARE(h.window.SourceList()->objectName(), QString("101"));
     // The descriptor field shows the start-up's descriptor.
     QCOMPARE(h.window.ShownDescriptor(), h.installation.Home() + "/DVDFROM.INI");
-  }
-
-  void buttonsLieOnTheHotAreasAndTheirLabelsFit() {
-    Harness h;
-    const std::map<PanelArea, std::pair<QString, QRect>> expected = {
-        {PanelArea::kCancel, {"Cancel", QRect(QPoint(13, 144), QPoint(77, 164))}},
-        {PanelArea::kDelete, {"Delete", QRect(QPoint(80, 144), QPoint(142, 164))}},
-        {PanelArea::kBuildToTape, {"Bld. to Tape", QRect(QPoint(147, 144), QPoint(208, 164))}},
-        {PanelArea::kBuildToDisk, {"Bld. to Disk", QRect(QPoint(213, 144), QPoint(271, 164))}},
-        {PanelArea::kEraseTape, {"Erase Tape", QRect(QPoint(276, 144), QPoint(337, 164))}},
-    };
-    for (const auto& [area, button] : expected) {
+    // Each button lies on its hot area, and its label fits.
+    const std::pair<PanelArea, QString> buttons[] = {{PanelArea::kCancel, "Cancel"},
+                                                     {PanelArea::kDelete, "Delete"},
+                                                     {PanelArea::kBuildToTape, "Bld. to Tape"},
+                                                     {PanelArea::kBuildToDisk, "Bld. to Disk"},
+                                                     {PanelArea::kEraseTape, "Erase Tape"}};
+    for (const auto& [area, text] : buttons) {
       QPushButton* shown = h.window.Button(area);
-      QVERIFY(shown);
-      QCOMPARE(shown->text(), button.first);
-      QCOMPARE(shown->geometry(), button.second);
-      QVERIFY2(shown->fontMetrics().horizontalAdvance(shown->text()) + 4 <= shown->width(),
-               qPrintable(shown->text()));
+      QCOMPARE(shown->text(), text);
+      const QRect at = shown->geometry();
+      QVERIFY2(HitPanelArea(at.left(), at.top()) == area && HitPanelArea(at.right(), at.bottom()) == area &&
+                   HitPanelArea(at.left() - 1, at.top()) != area && HitPanelArea(at.right() + 1, at.top()) != area,
+               qPrintable(text));
+      QVERIFY2(shown->fontMetrics().horizontalAdvance(text) + 4 <= shown->width(), qPrintable(text));
     }
     QVERIFY(h.window.Button(PanelArea::kDescriptorField) == nullptr);
-  }
-
-  void clicksBetweenTheButtonsDoNothing() {
-    Harness h;
-    QVERIFY(h.Drop(FileUrl(h.installation.Title())));
-    h.window.SourceList()->item(0)->setSelected(true);
-    h.window.RunOnWorker([&h] { ShowStatus(h.job, "Still here"); });
-    QTRY_VERIFY(!h.window.Busy());
-    for (int x : {78, 209}) {
-      QTest::mouseClick(h.window.Panel(), Qt::LeftButton, Qt::NoModifier, QPoint(x, 150));
-      QTRY_VERIFY(!h.window.Busy());
-    }
-    // Neither Delete nor a build nor Cancel was reached.
-    QCOMPARE(h.job.sourceCount, 1u);
-    QCOMPARE(h.window.ShownStatus(), std::string("Still here"));
-    QVERIFY(h.messages.empty());
-    QVERIFY(!h.window.Services().IsClosed());
   }
 
   void dropsAppendInOrderAndRefuseWhole() {
@@ -206,33 +167,41 @@ class MainWindowTest : public QObject {
     testing::MakeDirs(title + "/A");
     testing::WriteFile(title + "/b.txt", "b");
     testing::WriteFile(title + "/caf\xE9.txt", "latin-1");
-    h.Drop(FileUrl(title + "/A") + FileUrl(title + "/b.txt") + FileUrl(title + "/A"));
+    h.Drop(FileUrl(title + "/A"));
+    h.Drop(FileUrl(title + "/b.txt") + FileUrl(title + "/A"));  // in order, and again what is listed already
     QCOMPARE(h.Listed().size(), 3);
     QCOMPARE(h.job.sourcePaths, (std::vector<std::string>{title + "/A", title + "/b.txt", title + "/A"}));
     h.Drop("file://" + QByteArray::fromStdString(title) + "/caf%E9.txt\r\n");
     QCOMPARE(h.job.sourcePaths.back(), title + "/caf\xE9.txt");
     h.Drop(FileUrl(title + "/A") + "http://example.com/movie\r\n");
-    QCOMPARE(h.job.sourceCount, 4u);
-    QCOMPARE(h.messages.size(), size_t{1});
-    QVERIFY(testing::Contains(h.messages[0].text, "http://example.com/movie"));
     // Text that is no list of files at all.
     QMimeData text;
     text.setText("just words");
     QVERIFY(h.DropData(text));
     QCOMPARE(h.job.sourceCount, 4u);
-    QVERIFY(testing::Contains(h.messages.at(1).text, "just words"));
+    QCOMPARE(h.messages.size(), size_t{2});
+    QVERIFY(testing::Contains(h.messages[0].text, "http://example.com/movie"));
+    QVERIFY(testing::Contains(h.messages[1].text, "just words"));
   }
 
-  void deleteRemovesTheSelectionAndBlanksTheStatusLine() {
+  // Clicks between the buttons reach nothing; Delete removes the selection
+  // and blanks the status line.
+  void clicksBetweenTheButtonsAndDelete() {
     Harness h;
     const std::string title = h.installation.Title();
     for (const char* name : {"/one", "/two", "/three"}) testing::MakeDirs(title + name);
     h.Drop(FileUrl(title + "/one") + FileUrl(title + "/two") + FileUrl(title + "/three"));
     h.window.RunOnWorker([&h] { ShowStatus(h.job, "Before the delete"); });
-    QTRY_COMPARE(h.window.ShownStatus(), std::string("Before the delete"));
     QTRY_VERIFY(!h.window.Busy());
     h.window.SourceList()->item(0)->setSelected(true);
     h.window.SourceList()->item(2)->setSelected(true);
+    for (int x : {78, 209}) {
+      QTest::mouseClick(h.window.Panel(), Qt::LeftButton, Qt::NoModifier, QPoint(x, 150));
+      QTRY_VERIFY(!h.window.Busy());
+    }
+    QCOMPARE(h.job.sourceCount, 3u);
+    QCOMPARE(h.window.ShownStatus(), std::string("Before the delete"));
+    QVERIFY(h.messages.empty() && !h.window.Services().IsClosed());
     h.window.repaint();
     QVERIFY2(h.window.SourceList()->item(2)->isSelected(), "a repaint keeps the selection");
     QTest::mouseClick(h.window.Button(PanelArea::kDelete), Qt::LeftButton);
@@ -280,7 +249,6 @@ class MainWindowTest : public QObject {
     h.Drop(FileUrl(h.installation.Title()));
     QTest::mouseClick(h.window.Button(PanelArea::kBuildToDisk), Qt::LeftButton);
     QTRY_VERIFY(steps > 5);
-    QVERIFY(h.Shown("You have selected to make a single layer DVD disc."));
     QVERIFY(h.Shown("Go on with the test run?"));
     // The status line moves while the run goes on.
     const std::string seen = h.window.ShownStatus();
@@ -320,19 +288,14 @@ class MainWindowTest : public QObject {
   void aMessageBoxFromTheWorkerIsShownOnTheWindow() {
     Harness h;
     h.window.answerMessages = nullptr;
-    std::atomic<bool> answered{false};
-    std::atomic<bool> yes{false};
+    std::atomic<bool> answered{false}, yes{false};
     // The box runs its own loop: look at it from a timer inside that loop.
-    QString text;
-    QWidget* owner = nullptr;
-    bool answeredWhileOpen = true;
+    QString seen;  // text, owner and whether the worker went on meanwhile
     QTimer clicker;
     connect(&clicker, &QTimer::timeout, [&] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       if (!box) return;
-      text = box->text();
-      owner = box->parentWidget();
-      answeredWhileOpen = answered;
+      seen = box->text() + (box->parentWidget() == &h.window ? " on the window" : "") + (answered ? " late" : "");
       box->button(QMessageBox::Yes)->click();
     });
     clicker.start(20);
@@ -341,19 +304,8 @@ class MainWindowTest : public QObject {
       answered = true;
     });
     QTRY_VERIFY(answered);
-    QCOMPARE(text, QString("A real question?"));
-    QCOMPARE(owner, &h.window);
-    QVERIFY(!answeredWhileOpen);
+    QCOMPARE(seen, QString("A real question? on the window"));
     QVERIFY(yes);
-  }
-
-  void aBatchRunWhoseProjectLoadFailsEndsAsOnTheConsole() {
-    Harness h(/*batchMode=*/1);
-    h.stages.loadOk = false;
-    QTRY_VERIFY_WITH_TIMEOUT(h.window.Services().IsClosed(), 5000);
-    QVERIFY(testing::Exists(h.installation.Marker()));
-    QTRY_VERIFY(!h.worker.Busy());
-    QCOMPARE(ExitStatusOf(h.driver), 1);
   }
 
   void aBatchRunOwnsTheWindowUntilItEndsAndCanBeStoppedBetweenItsSteps() {
@@ -376,33 +328,21 @@ class MainWindowTest : public QObject {
     QCOMPARE(ExitStatusOf(h.driver), 1);
   }
 
+  // The menu's Exit, as the operator picks it.
   void closingAnIdleWindowCleansUp() {
     Harness h;
-    h.window.RunMenuCommand(kCommandExit);
+    QAction* exit = h.window.MenuAction(kCommandExit);
+    QCOMPARE(exit->text(), QString("Exit"));
+    exit->trigger();
     QTRY_VERIFY(h.window.Services().IsClosed());
     QVERIFY(h.stages.aliasCleanUps > 0);
     QTRY_VERIFY(!h.window.isVisible());
     QCOMPARE(ExitStatusOf(h.driver), 0);
   }
 
-  void aFailedStartUpClosesTheWindow() {
-    testing::TempDir empty;
-    qputenv("KESTRAND_HOME", QByteArray::fromStdString(empty.path()));
-    Job job;
-    StageDoubles stages;
-    Driver driver(job, stages);
-    RunWorker worker;
-    MainWindow window(driver, worker);
-    window.answerMessages = [](const std::string&, const std::string&, Buttons) { return Answer::kOk; };
-    window.show();
-    QTRY_VERIFY(window.Services().IsClosed());
-    QTRY_VERIFY(window.StartUpDone() && !worker.Busy());
-    QCOMPARE(ExitStatusOf(driver), static_cast<int>(kExitStartupFailed));
-  }
-
   void helpOpensTheInstallationsPageAtItsAnchor() {
     Harness h;
-    h.window.RunMenuCommand(kCommandHelp);
+    h.window.MenuAction(kCommandHelp)->trigger();
     QCOMPARE(h.messages.size(), size_t{1});
     QCOMPARE(h.messages[0].text, "The help file " + h.installation.Home() + "/kstr.html can not be found.");
     std::string page = "<html><body>";
@@ -410,24 +350,11 @@ class MainWindowTest : public QObject {
     page += "<a name=\"1009\"></a><h1>Premastering</h1></body></html>";
     testing::WriteFile(h.installation.Home() + "/kstr.html", page);
     std::unique_ptr<QDialog> help(MakeHelpWindow(&h.window));
-    QVERIFY(help);
     help->show();
     auto* browser = help->findChild<QTextBrowser*>();
-    QVERIFY(browser);
-    QVERIFY(browser->toPlainText().contains("Premastering"));
+    QVERIFY(browser && browser->toPlainText().contains("Premastering"));
     // Opened at the anchor, far down the page, not at its top.
     QTRY_VERIFY(browser->verticalScrollBar()->value() > browser->verticalScrollBar()->maximum() / 2);
-  }
-
-  void aboutShowsItsThreeTextsOverOk() {
-    std::unique_ptr<QDialog> about(MakeAboutDialog(nullptr));
-    QStringList texts;
-    for (QLabel* label : about->findChildren<QLabel*>()) texts << label->text();
-    QCOMPARE(texts, QStringList({"DVD Premastering Tool", "ISO 9660, Joliet and UDF File Structures",
-                                 "Version 3.4, November 1998"}));
-    QList<QPushButton*> buttons = about->findChildren<QPushButton*>();
-    QCOMPARE(buttons.size(), 1);
-    QCOMPARE(buttons[0]->text(), QString("Ok"));
   }
 
   void theDescriptorFieldPicksAnotherFormatFile() {
@@ -473,6 +400,27 @@ class MainWindowTest : public QObject {
     }());
     shown.sort();
     QCOMPARE(shown, QStringList({"DVDFNEW.ini", "DVDFROM.INI", "dvdfsmall.ini"}));
+  }
+
+  // Whole runs on the production stages: a dropped title built to disk, and
+  // one stopped at its summary question, which ends in its copy.
+  void aDroppedTitleIsBuiltToDiskOrStoppedInItsCopy() {
+    for (bool stop : {false, true}) {
+      Harness h(0, MakeProductionStages());
+      const std::string title = h.installation.Title();
+      testing::WriteFile(title + "/DOCS/README.TXT", "A title built through the window.\r\n");
+      testing::WriteFile(title + "/DATA/BIG.BIN", Content(1, 8 << 20));
+      if (stop) h.stopAt = "Continue?";
+      QVERIFY(h.Drop(FileUrl(title + "/DOCS") + FileUrl(title + "/DATA")));
+      QTest::mouseClick(h.window.Button(PanelArea::kBuildToDisk), Qt::LeftButton);
+      QTRY_VERIFY_WITH_TIMEOUT(h.window.Services().IsClosed(), 60000);
+      QTRY_VERIFY_WITH_TIMEOUT(!h.worker.Busy(), 10000);
+      QCOMPARE(ExitStatusOf(h.driver), stop ? 1 : 0);
+      QCOMPARE(testing::Exists(h.installation.Marker()), stop);
+      QCOMPARE(h.Shown("Premastering complete!"), !stop);
+      const std::vector<std::string> images = {"CONTROL.IMG", "LAYER01.IMG"};
+      QCOMPARE(FilesIn(h.installation.Images()), stop ? std::vector<std::string>{} : images);
+    }
   }
 };
 
