@@ -245,6 +245,33 @@ TEST(BatchRun, OversizedTitlesAreRefusedBeforeFileDataIsWritten) {
   }
 }
 
+// The listing and directory files are created ahead of the stage that fills
+// them; a run refused in the walk, before the build or by the builder leaves
+// none of them behind.
+TEST(BatchRun, RefusedRunsLeaveNoListingOrDirectoryFile) {
+  struct Case {
+    std::string what;
+    Strings files, imageFolders;
+    std::string said;
+  };
+  const std::vector<Case> cases = {
+      {"names equal but for case, deep in the walk", {"A/B/C/one.txt", "Z/Y/README", "Z/Y/readme"}, {}, "readme"},
+      {"an image file that can not be created", {"A/B/one.txt", "Z/two.txt"}, {"LAYER01.IMG.part"}, "LAYER01.IMG"},
+      {"a DVD-Video title the builder refuses", {"VIDEO_TS/VIDEO_TS.IFO", "A/B/one.txt"}, {}, "DVD-V content"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Installation install;
+    for (const std::string& file : c.files) MakeFile(install.Title() + "/" + file, 100);
+    for (const std::string& folder : c.imageFolders) MakeDirs(install.Images() + "/" + folder);
+    Outcome run = install.RunBatch();
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(Contains(run.output, c.said)) << run.output;
+    EXPECT_TRUE(Exists(install.Marker()));
+    EXPECT_EQ(FilesIn(install.Tmp()), Strings{});
+  }
+}
+
 // Heavy: writes a ~4.3 GB volume (LAYER01.IMG and LAYER02.IMG) for real.
 TEST(BatchRunLarge, DualLayerTitleSplitsAtTheLayerCapacity) {
   testing::TempDir probe;
