@@ -3,6 +3,7 @@
 #include "job/runtime.h"
 #include "intake/alias_files.h"
 #include "intake/tree_scan.h"
+#include "iso/builder.h"
 #include "output/image_output.h"
 #include "output/tape_output.h"
 
@@ -21,6 +22,7 @@ class ProductionStages final : public Stages {
   bool BuildImageAndOutput(Job& job) override { return pravel::BuildImageAndOutput(job); }
   void RemoveAliasFiles(Job& job) override { pravel::RemoveAliasFiles(job); }
   void RemoveTreeListingFiles(Job& job) override { pravel::RemoveTreeListingFiles(job); }
+  void RemoveBuilderFiles(Job& job) override { pravel::RemoveBuilderFiles(job); }
   void RemoveUnfinishedImages(Job& job) override { pravel::RemoveUnfinishedImages(job); }
   void EraseTape(Job& job) override {
     if (!pravel::EraseTape(job)) CreateErrorMarker(job);

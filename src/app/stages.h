@@ -19,6 +19,8 @@ class Stages {
   virtual bool BuildImageAndOutput(Job& job) = 0;
   virtual void RemoveAliasFiles(Job& job) = 0;
   virtual void RemoveTreeListingFiles(Job& job) = 0;
+  // The image builder's directory files.
+  virtual void RemoveBuilderFiles(Job& job) = 0;
   // The image files of a run that was cut short.
   virtual void RemoveUnfinishedImages(Job& job) = 0;
   virtual void EraseTape(Job& job) = 0;

@@ -37,6 +37,7 @@ void ArmInterruptCleanup(Driver& driver) {
         CreateErrorMarker(snapshot);
         stages->RemoveAliasFiles(snapshot);
         stages->RemoveTreeListingFiles(snapshot);
+        stages->RemoveBuilderFiles(snapshot);
         stages->RemoveUnfinishedImages(snapshot);
       },
       kExitInterrupted);

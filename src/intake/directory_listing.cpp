@@ -5,6 +5,7 @@
 #include "job/runtime.h"
 #include "intake/tree_scan.h"
 #include "intake/utf8.h"
+#include "platform/interrupt.h"
 
 namespace pravel {
 namespace {
@@ -117,7 +118,8 @@ class HeldListings {
     for (size_t n = 0; n < text_.size(); ++n) {
       if (text_[n].empty()) continue;
       const std::string path = ListingFilePath(job_, static_cast<long>(n));
-      auto file = platform::File::Open(path, platform::File::Mode::kAppend);
+      std::optional<platform::File> file;
+      platform::RunUninterrupted([&] { file = platform::File::Open(path, platform::File::Mode::kAppend); });
       if (!file || !file->WriteText(text_[n]) || !file->Close()) {
         const std::string why = file ? file->LastError() : platform::LastErrorText();
         ShowMessage(job_, Format(kCanNotWrite, path.c_str(), why.c_str()), kListingCaption);
@@ -167,7 +169,7 @@ bool WriteDirectoryListings(Job& job, const std::vector<std::string>& directoryL
     }
   }
   for (size_t n = 0; n < count; ++n) {
-    if (!CreateFileChecked(ListingFilePath(job, static_cast<long>(n)))) {
+    if (!CreateUninterrupted(ListingFilePath(job, static_cast<long>(n)))) {
       ShowMessage(job, kCanNotCreate, kListingCaption);
       return false;
     }
@@ -247,7 +249,7 @@ bool CrLfWriter::Close() {
 }
 
 std::optional<platform::File> CreateTextFile(const std::string& path) {
-  if (!CreateFileChecked(path)) return std::nullopt;
+  if (!CreateUninterrupted(path)) return std::nullopt;
   return platform::File::Open(path, platform::File::Mode::kReadWrite);
 }
 

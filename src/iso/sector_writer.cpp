@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "job/runtime.h"
+#include "platform/interrupt.h"
 
 namespace pravel {
 
@@ -109,7 +110,9 @@ std::string CreateFailureReason(const std::string& path) {
 // each directory file with a body of the same length.
 bool WriteTemporaryFile(Job& job, const std::string& path, const uint8_t* data, size_t size) {
   std::optional<platform::File> file;
-  if (IsCreatablePath(path)) file = platform::File::Open(path, platform::File::Mode::kOverwrite);
+  if (IsCreatablePath(path)) {
+    platform::RunUninterrupted([&] { file = platform::File::Open(path, platform::File::Mode::kOverwrite); });
+  }
   if (!file) {
     ShowIoError(job, "create", path, CreateFailureReason(path));
     return false;

@@ -100,6 +100,12 @@ bool IsCreatablePath(const std::string& path) {
   return true;
 }
 
+bool CreateUninterrupted(const std::string& path) {
+  bool created = false;
+  platform::RunUninterrupted([&] { created = CreateFileChecked(path); });
+  return created;
+}
+
 bool CreateFileChecked(const std::string& path) {
   if (!IsCreatablePath(path)) return false;
   auto file = platform::File::Open(path, platform::File::Mode::kCreate);

@@ -53,5 +53,8 @@ bool IsCreatablePath(const std::string& path);
 // False when the path holds a character outside the set above or the file
 // can not be created; nothing is created then.
 bool CreateFileChecked(const std::string& path);
+// The same for a run's temporary file, unless an interruption's clean-up has
+// begun: that clean-up would not see the file, so it is not created.
+bool CreateUninterrupted(const std::string& path);
 
 }  // namespace pravel

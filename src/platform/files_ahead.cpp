@@ -1,5 +1,7 @@
 #include "platform/files_ahead.h"
 
+#include <system_error>
+
 #include "platform/files.h"
 #include "platform/interrupt.h"
 
@@ -12,7 +14,15 @@ void FilesCreatedAhead::Add(std::string path) {
     waiting_.push_back(std::move(path));
   }
   named_.notify_one();
-  if (!thread_.joinable()) thread_ = std::thread([this] { CreateInTurn(); });
+  if (thread_.joinable()) return;
+  try {
+    thread_ = std::thread([this] { CreateInTurn(); });
+  } catch (const std::system_error&) {
+    // Without a second thread the stage creates every file itself.
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+    waiting_.clear();
+  }
 }
 
 void FilesCreatedAhead::Finish() {

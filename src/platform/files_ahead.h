@@ -24,7 +24,7 @@ class FilesCreatedAhead {
   // only opens it. The first file that can not be created ends the work: the
   // caller meets the same failure when it creates that file itself and
   // reports it there. Nothing is created once an interruption's clean-up has
-  // begun.
+  // begun, nor when no second thread can be had.
   void Add(std::string path);
 
   // Stops creating (files named but not yet created are left alone) and

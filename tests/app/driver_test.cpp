@@ -100,6 +100,7 @@ class FakeStages : public Stages {
   void RemoveAliasFiles(Job&) override { calls.push_back("remove-alias"); }
   void RemoveTreeListingFiles(Job&) override { calls.push_back("remove-tree"); }
   void RemoveUnfinishedImages(Job&) override { calls.push_back("remove-images"); }
+  void RemoveBuilderFiles(Job&) override { calls.push_back("remove-builder"); }
   void EraseTape(Job&) override { calls.push_back("erase"); }
 
   bool loadOk = true, treeOk = true, outputOk = true;

@@ -393,6 +393,22 @@ TEST(UnfinishedRun, SignalsEndTheRunWithTheMarkerAndNoImage) {
   }
 }
 
+// SIGTERM while the builder cuts its listings and writes its directory files:
+// the clean-up takes every temporary file, and no thread of the run creates
+// one behind it.
+TEST(UnfinishedRun, SignalDuringTheBuildLeavesNoTemporaryFile) {
+  Installation install;
+  for (int i = 0; i < 1500; ++i) MakeFile(install.Title() + Format("/F%02d/G%04d/a.txt", i % 30, i), 10);
+  const std::string tmp = Quoted(install.Tmp());
+  Outcome run = RunScript(install, BatchCommand(install) + " >/dev/null 2>&1 &\npid=$!\n" +
+                                       "for i in $(seq 5000); do ls " + tmp +
+                                       " | grep -q '^_td' && break; sleep 0.002; done\nkill -TERM $pid\n"
+                                       "wait $pid\necho status=$?");
+  EXPECT_TRUE(Contains(run.output, "status=130")) << run.output;
+  EXPECT_TRUE(Exists(install.Marker()));
+  EXPECT_EQ(FilesIn(install.Tmp()), Strings{});
+}
+
 // A console read through `head -n 1` closes after one line; the run goes on
 // and its images and exit status are those of a good run. Then the file size
 // limit stands in for a disk that fills while file data is copied: the

@@ -47,6 +47,7 @@ class StageDoubles final : public Stages {
   void RemoveAliasFiles(Job&) override { ++aliasCleanUps; }
   void RemoveTreeListingFiles(Job&) override {}
   void RemoveUnfinishedImages(Job&) override {}
+  void RemoveBuilderFiles(Job&) override {}
   void EraseTape(Job&) override {}
 
   std::function<bool(Job&)> treeBuild;
