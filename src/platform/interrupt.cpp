@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace pravel::platform {
@@ -51,7 +52,14 @@ void OnInterrupt(std::function<void()> cleanup, int exitStatus) {
   // status and its marker, not by dying of the signal.
   ::signal(SIGPIPE, SIG_IGN);
   ::signal(SIGXFSZ, SIG_IGN);
-  std::thread(Watch, set).detach();
+  try {
+    std::thread(Watch, set).detach();
+  } catch (const std::system_error&) {
+    // No watcher can be had: the signals end the process as they would
+    // without one, rather than not at all.
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    gInstalled = false;
+  }
 }
 
 bool RunUninterrupted(const std::function<void()>& action) {
