@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <mutex>
+#include <shared_mutex>
 #include <system_error>
 #include <thread>
 
@@ -12,7 +13,9 @@ namespace pravel::platform {
 namespace {
 
 std::mutex gMutex;
-std::mutex gExclusive;  // held by uninterrupted steps, and for good by the clean-up
+// Shared by uninterrupted steps (they may run side by side), held alone and
+// for good by the clean-up.
+std::shared_mutex gExclusive;
 bool gInterrupted = false;
 std::function<void()> gCleanup;
 int gExitStatus = 130;
@@ -63,7 +66,7 @@ void OnInterrupt(std::function<void()> cleanup, int exitStatus) {
 }
 
 bool RunUninterrupted(const std::function<void()>& action) {
-  std::lock_guard<std::mutex> lock(gExclusive);
+  std::shared_lock<std::shared_mutex> lock(gExclusive);
   if (gInterrupted) return false;
   action();
   return true;
