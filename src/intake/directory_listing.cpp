@@ -118,8 +118,7 @@ class HeldListings {
     for (size_t n = 0; n < text_.size(); ++n) {
       if (text_[n].empty()) continue;
       const std::string path = ListingFilePath(job_, static_cast<long>(n));
-      std::optional<platform::File> file;
-      platform::RunUninterrupted([&] { file = platform::File::Open(path, platform::File::Mode::kAppend); });
+      auto file = platform::OpenUninterrupted(path, platform::File::Mode::kAppend);
       if (!file || !file->WriteText(text_[n]) || !file->Close()) {
         const std::string why = file ? file->LastError() : platform::LastErrorText();
         ShowMessage(job_, Format(kCanNotWrite, path.c_str(), why.c_str()), kListingCaption);

@@ -110,9 +110,7 @@ std::string CreateFailureReason(const std::string& path) {
 // each directory file with a body of the same length.
 bool WriteTemporaryFile(Job& job, const std::string& path, const uint8_t* data, size_t size) {
   std::optional<platform::File> file;
-  if (IsCreatablePath(path)) {
-    platform::RunUninterrupted([&] { file = platform::File::Open(path, platform::File::Mode::kOverwrite); });
-  }
+  if (IsCreatablePath(path)) file = platform::OpenUninterrupted(path, platform::File::Mode::kOverwrite);
   if (!file) {
     ShowIoError(job, "create", path, CreateFailureReason(path));
     return false;

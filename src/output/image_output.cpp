@@ -127,7 +127,6 @@ bool RunBuilder(Job& job, const FileSystemBuilder& build) {
   SectorWriter writer(job, *image, path);
   if (!build(job, writer)) {
     image->Close();
-    CleanUpBuilderFiles(job);
     return FailRun(job);
   }
   bool written = writer.FlushImageSectors() && CloseOutputFile(job, *image, path);
@@ -358,9 +357,10 @@ bool BuildImageAndOutput(Job& job, const FileSystemBuilder& build) {
   ShowMakingLabel(job);
   if (!WriteImageSet(job, build)) {
     // No image that looks finished is left behind a failed run, nor a
-    // listing file the scan created for a build that did not come.
+    // listing or directory file, the scan's included (made ahead for a build
+    // that may not have come).
     RemoveUnfinishedImages(job);
-    RemoveDirectoryListingFiles(job);
+    CleanUpBuilderFiles(job);
     return false;
   }
   RemoveErrorMarker(job);

@@ -2,7 +2,6 @@
 
 #include <system_error>
 
-#include "platform/files.h"
 #include "platform/interrupt.h"
 
 namespace pravel::platform {
@@ -47,10 +46,8 @@ void FilesCreatedAhead::CreateInTurn() {
       path = std::move(waiting_.front());
       waiting_.pop_front();
     }
-    bool created = false;
     // A clean-up that removes these files never runs beside a creation.
-    const bool ran = RunUninterrupted([&] { created = File::Open(path, File::Mode::kOverwrite).has_value(); });
-    if (!ran || !created) return;
+    if (!OpenUninterrupted(path, File::Mode::kOverwrite)) return;
   }
 }
 

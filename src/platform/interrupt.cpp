@@ -72,6 +72,12 @@ bool RunUninterrupted(const std::function<void()>& action) {
   return true;
 }
 
+std::optional<File> OpenUninterrupted(const std::string& path, File::Mode mode) {
+  std::optional<File> file;
+  RunUninterrupted([&] { file = File::Open(path, mode); });
+  return file;
+}
+
 void EndInterruptHandling() {
   // Never released: the process ends while holding it.
   gExclusive.lock();

@@ -5,6 +5,10 @@
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/files.h"
 
 namespace pravel::platform {
 
@@ -16,6 +20,11 @@ void OnInterrupt(std::function<void()> cleanup, int exitStatus);
 // race the clean-up (removing the error marker of a run that went well)
 // either happens before it or not at all. False when it did not run.
 bool RunUninterrupted(const std::function<void()>& action);
+
+// File::Open for a run's temporary file, unless an interruption's clean-up
+// has begun: that clean-up would not see a file created behind it, so none
+// is (nullopt).
+std::optional<File> OpenUninterrupted(const std::string& path, File::Mode mode);
 
 // Called once the program is about to end: a clean-up already running is
 // waited for (it ends the process); no clean-up starts afterwards.
