@@ -158,10 +158,6 @@ TEST_F(BuilderTest, RemoveBuilderFilesTakesEveryOneGapsIncluded) {
   EXPECT_TRUE(Exists(dir / "tmp/keep.txt"));
 }
 
-std::string Text(const std::vector<uint8_t>& sector, size_t offset, size_t size) {
-  return std::string(sector.begin() + offset, sector.begin() + offset + size);
-}
-
 // A UCS-2 big-endian field: the text, then 0x00 0x20 pairs, and a last 0x00
 // when the size is odd.
 std::string JolietField(const std::string& text, size_t size) {
@@ -214,7 +210,7 @@ class VolumeDescriptors : public ::testing::Test {
 void ExpectDates(const std::vector<uint8_t>& sector, const std::vector<std::string>& dates,
                  const std::array<uint8_t, 4>& zones = {}) {
   for (size_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(Text(sector, 813 + 17 * i, 16), dates[i]) << i;
+    EXPECT_EQ(Text(sector.data() + 813 + 17 * i, 16), dates[i]) << i;
     EXPECT_EQ(sector[829 + 17 * i], zones[i]) << "zone byte " << i;
   }
 }
@@ -317,8 +313,8 @@ TEST_F(VolumeDescriptors, FileIdentifiersFollowTheFileIdentifierRule) {
     test.job.upperCaseNames = 1;
     const std::vector<uint8_t> primary = Primary(), joliet = Supplementary();
     for (size_t i = 0; i < 3; ++i) {
-      EXPECT_EQ(Text(primary, 702 + 37 * i, 37), Padded(c.primary[i], 37)) << i;
-      EXPECT_EQ(Text(joliet, 702 + 37 * i, 37), JolietField(c.joliet[i], 37)) << i;
+      EXPECT_EQ(Text(primary.data() + 702 + 37 * i, 37), Padded(c.primary[i], 37)) << i;
+      EXPECT_EQ(Text(joliet.data() + 702 + 37 * i, 37), JolietField(c.joliet[i], 37)) << i;
     }
   }
   // A bare identifier is written as it stands, whatever the working directory holds.
@@ -330,7 +326,7 @@ TEST_F(VolumeDescriptors, FileIdentifiersFollowTheFileIdentifierRule) {
   std::filesystem::current_path(dir.path());
   const std::vector<uint8_t> here = Primary();
   std::filesystem::current_path(previous);
-  EXPECT_EQ(Text(here, 702, 37), Padded("COPYRIGH.TXT", 37));
+  EXPECT_EQ(Text(here.data() + 702, 37), Padded("COPYRIGH.TXT", 37));
   EXPECT_EQ(here, elsewhere);
 }
 
