@@ -256,7 +256,8 @@ class MainWindowTest : public QObject {
     QVERIFY(h.window.Button(PanelArea::kCancel)->isEnabled());
     QVERIFY2(!h.Drop(FileUrl(h.installation.Title())), "a drop during a run is refused");
     bool dialogOpened = false;
-    QTimer::singleShot(200, [&dialogOpened] {
+    // Tied to the window, so that it can not fire into a later test's dialog.
+    QTimer::singleShot(200, &h.window, [&dialogOpened] {
       if (QWidget* modal = QApplication::activeModalWidget()) {
         dialogOpened = true;
         modal->close();
@@ -362,9 +363,9 @@ class MainWindowTest : public QObject {
       auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
       if (!dialog) return;
       startedIn = dialog->directory().absolutePath();
+      // Tried on every tick until the dialog has gone, not only once.
       dialog->selectFile(QString::fromStdString(chosen));
       QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-      picker.stop();
     });
     picker.start(20);
     QTest::mouseClick(h.window.Panel(), Qt::LeftButton, Qt::NoModifier, QPoint(400, 150));
