@@ -16,11 +16,7 @@ namespace pravel {
 namespace {
 
 using platform::Answer;
-using testing::Contains;
-using testing::Exists;
-using testing::Outcome;
-using testing::TempDir;
-using testing::TestJob;
+using namespace testing;
 
 CommandLineResult Read(Job& job, std::vector<std::string> arguments) { return ReadCommandLine(job, arguments); }
 
@@ -217,10 +213,7 @@ TEST_F(DriverTest, BatchTimersRunInOrderAndEndTheProgramWithoutQuestions) {
 }
 
 TEST(BatchAutorun, TheArgumentIsUpperCasedAndSplitAtTheFirstSemicolonAndNoneTurnsAutorunOff) {
-  struct Case {
-    std::string argument, open, icon;
-    int enabled;
-  };
+  struct Case { std::string argument, open, icon; int enabled; };
   for (const Case& c : {Case{"setup.exe;icons/app.ico;x", "SETUP.EXE", "ICONS/APP.ICO;X", 1},
                         Case{"run.exe", "RUN.EXE", "", 1}, Case{"", "", "", 0}}) {
     SCOPED_TRACE(c.argument);
@@ -239,11 +232,7 @@ TEST(BatchAutorun, TheArgumentIsUpperCasedAndSplitAtTheFirstSemicolonAndNoneTurn
 // shows its error; a failed output stage has shown its own. Neither is
 // reported complete.
 TEST(DriverFailure, AFailedStageMarksTheRunAndEndsTheProgram) {
-  struct Case {
-    bool batch;
-    const char* failing;
-    std::string said;
-  };
+  struct Case { bool batch; const char* failing; std::string said; };
   for (const Case& c : {Case{false, "tree", "Could not create a directory tree."},
                         Case{false, "output", "You have selected to make a single layer DVD disc."},
                         Case{true, "load", ""}, Case{true, "output", ""}}) {
@@ -329,11 +318,7 @@ TEST(StopRequest, AStopAtEachPointFailsTheRunCleanly) {
 // DVDFROM.INI only the volume_id default draws a warning, and a title with no
 // folder fails the run with status 1 and leaves the marker.
 TEST(Program, ExitStatusAndWhatARunSays) {
-  struct Case {
-    const char* what;
-    std::string config, arguments, said;
-    int status;
-  };
+  struct Case { const char* what; std::string config, arguments, said; int status; };
   const std::string tempDir = "[kestrand]\r\nimagedir=/tmp\r\n";
   for (const Case& c : {Case{"no installation file", "-", "--console -p=/any", "kestrand.ini", 2},
                         Case{"no tempdir statement", tempDir, "--console -p=/any", "tempdir=", 2},

@@ -10,8 +10,7 @@
 namespace pravel {
 namespace {
 
-using testing::TempDir;
-using testing::TestJob;
+using namespace testing;
 
 TEST(DvdFormatForm, NumbersOutsideTheirRangeOrNoNumbersAreRefusedNamingTheField) {
   struct Case {
@@ -73,11 +72,7 @@ TEST(AutorunForm, TextsOfMoreThan127BytesAreRefusedNotCut) {
   const std::string fits(127, 'p');
   std::string twoByte;  // 64 characters, 128 bytes
   for (int i = 0; i < 64; ++i) twoByte += "\xC3\xA9";
-  struct Case {
-    std::string program;
-    std::string icon;
-    int refused;
-  };
+  struct Case { std::string program; std::string icon; int refused; };
   for (const Case& c : {Case{fits, fits, 0}, Case{fits + "x", "i", control::kAutorunProgram},
                         Case{"p", twoByte, control::kAutorunIcon}}) {
     SCOPED_TRACE(c.refused);

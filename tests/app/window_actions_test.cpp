@@ -9,13 +9,10 @@
 namespace pravel {
 namespace {
 
-using testing::TempDir;
-using testing::TestJob;
+using namespace testing;
 
 TEST(FramePlacement, CentredOnTheDesktopOrAtItsEdge) {
-  struct Case {
-    int right, bottom, left, top;
-  };
+  struct Case { int right, bottom, left, top; };
   for (const Case& c : {Case{640, 480, 0, 2}, Case{1920, 1080, 640, 302}, Case{641, 476, 0, 0},
                         Case{642, 477, 1, 1}, Case{320, 200, 0, 0}}) {
     FramePlacement place = PlaceFrame(c.right, c.bottom);
@@ -27,11 +24,7 @@ TEST(FramePlacement, CentredOnTheDesktopOrAtItsEdge) {
 }
 
 TEST(DroppedUriList, LocalFileUrlsBecomeTheirBytes) {
-  struct Case {
-    std::string uriList;
-    std::vector<std::string> paths;
-    std::string refused;
-  };
+  struct Case { std::string uriList; std::vector<std::string> paths; std::string refused; };
   const std::vector<Case> cases = {
       {"file:///a/b\r\nfile:///c\r\n", {"/a/b", "/c"}, ""},
       {"# a comment\r\nFILE://localhost/x%20y/\r\n", {"/x y"}, ""},

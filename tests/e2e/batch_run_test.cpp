@@ -24,13 +24,7 @@ namespace pravel {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Contains;
-using testing::Exists;
-using testing::MakeDirs;
-using testing::Outcome;
-using testing::Quoted;
-using testing::RunShell;
-using testing::WriteFile;
+using namespace testing;
 using Strings = std::vector<std::string>;
 
 constexpr uint64_t kSector = 2048;
@@ -146,19 +140,16 @@ TEST(BatchRun, GeneratedTreeComesBackFromEveryReader) {
 }
 
 // Without SOURCE_DATE_EPOCH every date is the local time of the run with its
-// zone's offset from UTC.
+// zone's offset from UTC (a zone of half hours).
 TEST(BatchRun, DatesAreTheLocalTimeOfTheRunWithItsOffset) {
-  for (const std::string zone : {"America/New_York", "Asia/Kolkata"}) {
-    SCOPED_TRACE(zone);
-    Installation install;
-    install.environment = "env -u SOURCE_DATE_EPOCH TZ=" + zone;
-    MakeFile(install.Title() + "/SUB/DATA.BIN", 3000);
-    const int64_t from = std::time(nullptr);
-    Outcome run = install.RunBatch();
-    ASSERT_EQ(run.status, 0) << run.output;
-    Outcome dates = CheckDates(install, zone, from, std::time(nullptr));
-    EXPECT_EQ(dates.status, 0) << dates.output;
-  }
+  Installation install;
+  install.environment = "env -u SOURCE_DATE_EPOCH TZ=Asia/Kolkata";
+  MakeFile(install.Title() + "/SUB/DATA.BIN", 3000);
+  const int64_t from = std::time(nullptr);
+  Outcome run = install.RunBatch();
+  ASSERT_EQ(run.status, 0) << run.output;
+  Outcome dates = CheckDates(install, "Asia/Kolkata", from, std::time(nullptr));
+  EXPECT_EQ(dates.status, 0) << dates.output;
 }
 
 // A DVD-Video folder is the first source, yet sorts behind sixty 28-character
@@ -221,11 +212,7 @@ TEST(BatchRun, ProjectAndDvdVideoEntriesOfOnePrefixGetDistinctRootNames) {
 // single-layer capacity, over the dual-layer capacity with --layers=2, and a
 // file of 4 GiB.
 TEST(BatchRun, OversizedTitlesAreRefusedBeforeFileDataIsWritten) {
-  struct Case {
-    Strings files;
-    uint64_t size;
-    std::string options, said;
-  };
+  struct Case { Strings files; uint64_t size; std::string options, said; };
   const std::vector<Case> cases = {
       {{"PART1.BIN", "PART2.BIN"}, 2400000000ull, "", "Operations error!"},
       {{"A.BIN", "B.BIN", "C.BIN"}, 3000000000ull, "--layers=2", "Insufficient DVD disc space!"},
@@ -249,11 +236,7 @@ TEST(BatchRun, OversizedTitlesAreRefusedBeforeFileDataIsWritten) {
 // them; a run refused in the walk, before the build or by the builder leaves
 // none of them behind.
 TEST(BatchRun, RefusedRunsLeaveNoListingOrDirectoryFile) {
-  struct Case {
-    std::string what;
-    Strings files, imageFolders;
-    std::string said;
-  };
+  struct Case { std::string what; Strings files, imageFolders; std::string said; };
   const std::vector<Case> cases = {
       {"names equal but for case, deep in the walk", {"A/B/C/one.txt", "Z/Y/README", "Z/Y/readme"}, {}, "readme"},
       {"an image file that can not be created", {"A/B/one.txt", "Z/two.txt"}, {"LAYER01.IMG.part"}, "LAYER01.IMG"},

@@ -13,8 +13,7 @@
 namespace pravel {
 namespace {
 
-using testing::Outcome;
-using testing::Quoted;
+using namespace testing;
 
 constexpr const char* kControlSum = "b2cac13f701f3d18da5bb4eb67d0c7fcb1de6988d64d90463494ff9212e72a6b";
 constexpr const char* kLayerSum = "332167d484a73001ec849e1b18204b7bdf69e3999b9f9ccf8dcbf6d9d8aa1705";

@@ -13,11 +13,7 @@
 namespace pravel {
 namespace {
 
-using testing::Contains;
-using testing::Exists;
-using testing::Outcome;
-using testing::Quoted;
-using testing::ReadFile;
+using namespace testing;
 
 class TapeRun : public ::testing::Test {
  protected:

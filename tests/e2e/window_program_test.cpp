@@ -8,9 +8,7 @@
 namespace pravel {
 namespace {
 
-using testing::Contains;
-using testing::Outcome;
-using testing::Quoted;
+using namespace testing;
 
 // The window on Xvfb; the sanitizer build is told of the X libraries' leaks.
 const std::string kOnXvfb =
@@ -40,10 +38,7 @@ TEST(FrontEnds, TheWindowAndTheConsoleMakeTheSameImage) {
 // that can not be opened leaves the console; the console alone takes batch
 // runs only.
 TEST(FrontEnds, WhereTheWindowCanNotServe) {
-  struct Case {
-    std::string environment, arguments, said;
-    int status;
-  };
+  struct Case { std::string environment, arguments, said; int status; };
   for (const Case& c :
        {Case{kOnXvfb + " env", "--yes -p=", "", 2},
         Case{" env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=:97", "--yes -p=",

@@ -18,10 +18,7 @@ namespace pravel {
 namespace {
 
 using platform::Answer;
-using testing::MakeDirs;
-using testing::TempDir;
-using testing::TestJob;
-using testing::WriteFile;
+using namespace testing;
 using Bytes = std::vector<uint8_t>;
 
 const std::string kEAcute = "\xC3\xA9";        // é
@@ -69,11 +66,7 @@ TEST(NameLength, LimitsOfNamesAndPathsWithTheirOptions) {
   const std::string e = kEAcute;
   const std::string path240 = "/" + Repeat(e, 60) + "/" + Repeat(e, 60) + "/" + Repeat(e, 60) + "/" + Repeat(e, 56);
   ASSERT_EQ(PathOfLength(241).size(), 241u);
-  struct Case {
-    int relaxJoliet, allowLongPaths;
-    std::string path;
-    bool tooLong;
-  };
+  struct Case { int relaxJoliet, allowLongPaths; std::string path; bool tooLong; };
   const std::string a64 = std::string(64, 'a'), a65 = a64 + "a";
   for (const Case& c : {Case{0, 0, "/title/" + a64, false}, Case{0, 0, "/t/" + a65, true},
                         Case{0, 0, "/t/" + a65 + "/", true}, Case{0, 0, PathOfLength(240), false},

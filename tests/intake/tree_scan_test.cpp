@@ -24,10 +24,7 @@
 namespace pravel {
 namespace {
 
-using testing::Exists;
-using testing::MakeDirs;
-using testing::ReadFile;
-using testing::WriteFile;
+using namespace testing;
 using Strings = std::vector<std::string>;
 namespace fs = std::filesystem;
 
@@ -390,9 +387,7 @@ TEST(ScanRefusals, TheSourceListRefusesAnEntryBeyondItsRoom) {
 }
 
 TEST(AutorunInf, HoldsTwoEmptyLinesTheSectionOpenAndTheIconWhenGiven) {
-  struct Case {
-    std::string program, icon, text;
-  };
+  struct Case { std::string program, icon, text; };
   for (const Case& c : {Case{"SETUP.EXE", "", "\r\n\r\n[autorun]\r\nopen=SETUP.EXE\r\n"},
                         Case{"", "DISC.ICO", "\r\n\r\n[autorun]\r\nopen=\r\nicon=DISC.ICO\r\n"}}) {
     ScanFixture scan;

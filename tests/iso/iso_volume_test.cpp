@@ -26,16 +26,7 @@
 namespace pravel {
 namespace {
 
-using testing::BeBytes;
-using testing::BothOrders;
-using testing::Exists;
-using testing::ExpectFields;
-using testing::MakeDirs;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::TestJob;
-using testing::WriteFile;
-using testing::ZerosFrom;
+using namespace testing;
 
 // A build of a generated tree: the scan of dir/title, then the builder into
 // LAYER01.IMG, with dir/tmp as the temporary (and template) directory, ISO
@@ -167,10 +158,6 @@ TEST_F(BuilderTest, RemoveBuilderFilesTakesEveryOneGapsIncluded) {
   EXPECT_TRUE(Exists(dir / "tmp/keep.txt"));
 }
 
-std::string Text(const std::vector<uint8_t>& sector, size_t offset, size_t size) {
-  return std::string(sector.begin() + offset, sector.begin() + offset + size);
-}
-
 // A UCS-2 big-endian field: the text, then 0x00 0x20 pairs, and a last 0x00
 // when the size is odd.
 std::string JolietField(const std::string& text, size_t size) {
@@ -223,13 +210,14 @@ class VolumeDescriptors : public ::testing::Test {
 void ExpectDates(const std::vector<uint8_t>& sector, const std::vector<std::string>& dates,
                  const std::array<uint8_t, 4>& zones = {}) {
   for (size_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(Text(sector, 813 + 17 * i, 16), dates[i]) << i;
+    EXPECT_EQ(Text(sector.data() + 813 + 17 * i, 16), dates[i]) << i;
     EXPECT_EQ(sector[829 + 17 * i], zones[i]) << "zone byte " << i;
   }
 }
 
-// The supplementary holds the Joliet escape sequence and UCS-2 identifiers;
-// the root record is dated with the build date.
+// The supplementary holds the Joliet escape sequence and UCS-2 identifiers,
+// cut to their fields (the name rules' tests cut and upper-case identifier
+// fields); the root record is dated with the build date.
 TEST_F(VolumeDescriptors, PrimaryAndSupplementaryFieldsFollowTheirTables) {
   for (const bool joliet : {false, true}) {
     SCOPED_TRACE(joliet ? "supplementary" : "primary");
@@ -256,34 +244,6 @@ TEST_F(VolumeDescriptors, PrimaryAndSupplementaryFieldsFollowTheirTables) {
   }
 }
 
-// Identifiers are cut to their fields (16 UCS-2 characters of 32 bytes in
-// the supplementary) and upper-cased only on request.
-TEST_F(VolumeDescriptors, IdentifiersAreCutToTheirFieldsAndUpperCasedOnRequest) {
-  struct Case {
-    std::string* field;
-    std::string given;
-    int upperCase;
-    size_t offset, size;
-    std::string primary, joliet;
-  };
-  Job& job = test.job;
-  const Case cases[] = {
-      {&job.volumeId, std::string(31, 'V'), 0, 40, 32, std::string(31, 'V'), std::string(16, 'V')},
-      {&job.publisherId, std::string(127, 'P'), 0, 318, 128, std::string(127, 'P'), std::string(64, 'P')},
-      {&job.systemId, "linux", 1, 8, 32, "LINUX", "LINUX"},
-      {&job.volumeId, "My Volume", 1, 40, 32, "MY VOLUME", "MY VOLUME"},
-      {&job.applicationId, "an application", 1, 574, 128, "AN APPLICATION", "AN APPLICATION"},
-      {&job.volumeId, "My Volume", 0, 40, 32, "My Volume", "My Volume"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.given);
-    *c.field = c.given;
-    job.upperCaseNames = c.upperCase;
-    EXPECT_EQ(Text(Primary(), c.offset, c.size), Padded(c.primary, c.size));
-    EXPECT_EQ(Text(Supplementary(), c.offset, c.size), JolietField(c.joliet, c.size));
-  }
-}
-
 // Dates beginning with zero take the build date (expiration stays zero);
 // date texts too short to be dates count as not given, long ones are cut to
 // their 16 characters and do not run into the next field. A text that names
@@ -291,9 +251,7 @@ TEST_F(VolumeDescriptors, IdentifiersAreCutToTheirFieldsAndUpperCasedOnRequest) 
 // readers refuse a volume that carries one.
 TEST_F(VolumeDescriptors, DatesTakeTheBuildDateOrStayWithinTheirFields) {
   const std::string zeros = "0000000000000000", built = "2026030405060700";
-  struct Case {
-    std::vector<std::string> given, written;
-  };
+  struct Case { std::vector<std::string> given, written; };
   for (const Case& c : {Case{{zeros, zeros, zeros, "0999999999999999"}, {built, built, zeros, built}},
                         Case{{"", "2026", "2031", "20050607080910111213"}, {built, built, zeros, "2005060708091011"}},
                         Case{{"2002133104050600", "2002023104050600", "2030ABCD00000000", "2004022923595999"},
@@ -315,11 +273,7 @@ TEST_F(VolumeDescriptors, DatesTakeTheBuildDateOrStayWithinTheirFields) {
 // date go to UTC when the offset lies beyond +52. No date keeps offset 0; a
 // text that is no date gives way to the build date and its offset.
 TEST_F(VolumeDescriptors, DatesCarryTheirOffsetFromUtc) {
-  struct Case {
-    int offsetMinutes;
-    std::string built, given;
-    uint8_t zone;
-  };
+  struct Case { int offsetMinutes; std::string built, given; uint8_t zone; };
   for (const Case& c : {Case{-300, "2026030405060700", "2002030405060700", 0xEC},
                         Case{330, "2026030405060700", "2002030405060700", 22},
                         Case{840, "2026030315060700", "2002030315060700", 0},
@@ -351,10 +305,7 @@ TEST_F(VolumeDescriptors, FileIdentifiersFollowTheFileIdentifierRule) {
   test.job.copyrightFileId = dir / "notes/Copyright Notice.txt";
   test.job.abstractFileId = dir / "notes/abstract.txt";
   test.job.biblioFileId = dir / "notes/missing.txt";
-  struct Case {
-    int level1;
-    std::vector<std::string> primary, joliet;
-  };
+  struct Case { int level1; std::vector<std::string> primary, joliet; };
   for (const Case& c : {Case{1, {"COPYRI_1.TXT", "ABSTRACT.TXT", ""}, {"COPYRI_1.TXT", "ABSTRACT.TXT", ""}},
                         Case{0, {"COPYRIGHT NOTICE.TXT", "ABSTRACT.TXT", "MISSING.TXT"},
                              {"COPYRI_1.TXT", "ABSTRACT.TXT", "MISSING.TXT"}}}) {
@@ -362,8 +313,8 @@ TEST_F(VolumeDescriptors, FileIdentifiersFollowTheFileIdentifierRule) {
     test.job.upperCaseNames = 1;
     const std::vector<uint8_t> primary = Primary(), joliet = Supplementary();
     for (size_t i = 0; i < 3; ++i) {
-      EXPECT_EQ(Text(primary, 702 + 37 * i, 37), Padded(c.primary[i], 37)) << i;
-      EXPECT_EQ(Text(joliet, 702 + 37 * i, 37), JolietField(c.joliet[i], 37)) << i;
+      EXPECT_EQ(Text(primary.data() + 702 + 37 * i, 37), Padded(c.primary[i], 37)) << i;
+      EXPECT_EQ(Text(joliet.data() + 702 + 37 * i, 37), JolietField(c.joliet[i], 37)) << i;
     }
   }
   // A bare identifier is written as it stands, whatever the working directory holds.
@@ -375,7 +326,7 @@ TEST_F(VolumeDescriptors, FileIdentifiersFollowTheFileIdentifierRule) {
   std::filesystem::current_path(dir.path());
   const std::vector<uint8_t> here = Primary();
   std::filesystem::current_path(previous);
-  EXPECT_EQ(Text(here, 702, 37), Padded("COPYRIGH.TXT", 37));
+  EXPECT_EQ(Text(here.data() + 702, 37), Padded("COPYRIGH.TXT", 37));
   EXPECT_EQ(here, elsewhere);
 }
 
@@ -384,10 +335,7 @@ TEST_F(VolumeDescriptors, FileIdentifiersFollowTheFileIdentifierRule) {
 // (ECMA-119 9.1.5); a time whose offset has no such form is recorded as UTC.
 TEST(RecordingDate, LocalTimeWithItsOffsetInQuarterHours) {
   using Bytes = std::array<uint8_t, 7>;
-  struct Case {
-    platform::LocalTime time;
-    Bytes written;
-  };
+  struct Case { platform::LocalTime time; Bytes written; };
   const Case cases[] = {
       {{2026, 3, 4, 5, 6, 7, 8, 0}, {126, 3, 4, 5, 6, 7, 0}},
       {{2026, 3, 4, 5, 6, 7, 8, 330}, {126, 3, 4, 5, 6, 7, 22}},     // +5:30
@@ -415,11 +363,7 @@ TEST(RecordingDate, LocalTimeWithItsOffsetInQuarterHours) {
 // --- path tables ---------------------------------------------------------
 
 // The last of `count` path table records stored back to back from the start of a table.
-struct Parsed {
-  uint32_t extent = 0;
-  uint16_t parent = 0;
-  std::vector<uint8_t> identifier;
-};
+struct Parsed { uint32_t extent = 0; uint16_t parent = 0; std::vector<uint8_t> identifier; };
 Parsed LastRecord(const std::vector<uint8_t>& table, size_t count, bool bigEndian) {
   const uint8_t* record = table.data();
   for (size_t i = 1; i < count; ++i) record += 8 + record[0] + record[0] % 2;
@@ -728,10 +672,7 @@ class SortListingTest : public PathTablesTest {
 // as found; a root listing of several bases by name; an empty listing.
 TEST_F(SortListingTest, OrdersNamesByteWiseAndReportsAMissingListing) {
   const std::string longName = std::string(600, 'L');
-  struct Case {
-    bool upperCase;
-    std::vector<std::string> lines, sorted;
-  };
+  struct Case { bool upperCase; std::vector<std::string> lines, sorted; };
   const std::vector<Case> cases = {
       {false,
        {"/t/A1", "/t/a", "/t/_u", "/t/A.TXT", "/t/B/", "/t/A", "/t/9", "/t/.hidden", "/t/" + longName, "/t/A-/", "/t/A/"},

@@ -7,8 +7,7 @@
 namespace pravel {
 namespace {
 
-using testing::Exists;
-using testing::TempDir;
+using namespace testing;
 
 TEST(CreateFileChecked, AcceptsOnlyTheAllowedCharacterSet) {
   EXPECT_TRUE(IsCreatablePath("/tmp/A z_09!%&'()*+,-.;<=>?\\\":"));

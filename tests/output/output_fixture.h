@@ -24,11 +24,7 @@ inline constexpr uint32_t kMetadataSectors = 32;  // what the fake builder write
 inline constexpr uint32_t kDataStart = 48;        // fileDataStart it reports
 
 // What the fake builder leaves in the Job.
-struct Layout {
-  uint32_t fileDataStart = kDataStart;
-  uint32_t volumeSectors = 0;
-  std::vector<FileDataRecord> records;
-};
+struct Layout { uint32_t fileDataStart = kDataStart; uint32_t volumeSectors = 0; std::vector<FileDataRecord> records; };
 
 // The recognisable byte of metadata sector `s`.
 inline char MetadataByte(uint32_t s) { return static_cast<char>(0x40 + s); }

@@ -29,12 +29,7 @@ namespace pravel::output_test {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Contains;
-using testing::Exists;
-using testing::MakeDirs;
-using testing::Quoted;
-using testing::ReadFile;
-using testing::WriteFile;
+using namespace testing;
 
 // The anchor in sector `sector` of `image`, naming `location`.
 ::testing::AssertionResult AnchorAt(const std::string& image, uint64_t sector, uint32_t location) {
@@ -122,11 +117,7 @@ TEST_F(OutputStageTest, DualLayerSplitJoinsToTheSingleLayerVolume) {
 // A dual-layer choice for a title of exactly one layer (48 + 13 sectors end
 // at 64, the layer capacity), and for a small title: one layer is written.
 TEST_F(OutputStageTest, DualChoiceOfASingleLayerTitleIsWrittenSingleLayer) {
-  struct Case {
-    size_t bytes;
-    uint32_t layerCapacity;
-    std::string said;
-  };
+  struct Case { size_t bytes; uint32_t layerCapacity; std::string said; };
   for (const Case& c : {Case{13 * kSector, 64, "Layer 2 will contain 0 sectors"},
                         Case{100, 2084960,
                              "This title fits on a single layer disc.  The title requires only 64 sectors of 2084960 "
@@ -426,39 +417,9 @@ class ImageReadersTest : public ::testing::Test {
   testing::TempDir dir;
 };
 
-// Directories whose tree-listing order differs from the path table order
-// ("Banana" lists before "apple", the path table sorts APPLE first), non-ASCII
-// names, a directory whose identifiers fill more than one block, files around
-// a sector (the batch runs read a larger tree). A split volume joins to the
-// single-layer one (OutputStageTest.DualLayerSplitJoinsToTheSingleLayerVolume).
-TEST_F(ImageReadersTest, ImagesReadBackFileForFile) {
-  WriteFile(Title("README.TXT"), Pattern(5000, 1));
-  WriteFile(Title("EMPTY.DAT"), "");
-  WriteFile(Title("Banana/Yellow/deep/LEAF.TXT"), "leaf");
-  WriteFile(Title("apple/Green/G.TXT"), Pattern(2049, 4));
-  WriteFile(Title("Greek/\xCE\xA9mega.txt"), "omega");
-  for (int i = 0; i < 40; ++i)
-    WriteFile(Title("MANY/a_rather_long_file_name_number_" + std::to_string(i) + ".bin"), Pattern(i * 100, 5));
-
-  testing::TestJob single;
-  UdfWriter writer;
-  ASSERT_TRUE(Premaster(single, "single", writer)) << single.ui.messages.at(0).text;
-  ASSERT_EQ(ReadFile(single.job.imagePath2).size(), uint64_t{single.job.volumeSectors} * kSector);
-  const UdfFileSetState& fileSet = writer.FileSet();
-  EXPECT_EQ(fileSet.totals.directories, fileSet.directories);
-  EXPECT_EQ(fileSet.totals.files + fileSet.totals.directories, fileSet.fileEntries);
-  EXPECT_EQ(fileSet.totals.files, 45u);
-  EXPECT_GE(fileSet.reservedBlocks, fileSet.estimatedBlocks);
-  ExpectUdfinfoAgrees(single.job, fileSet.totals.partitionStart);
-  testing::Outcome check = testing::RunShell("/usr/bin/python3 " + Quoted(testing::ToolPath("check_image.py")) + " " +
-                                                 Quoted(single.job.imagePath2) + " " + Quoted(dir / "title") +
-                                                 " --work-dir " + Quoted(dir.path()),
-                                             dir / "check.txt");
-  EXPECT_EQ(check.status, 0) << check.output;
-}
-
 // The root holds the parent identifier, an empty directory D and an empty
-// file E: 3 x 72 bytes. Unique ids: the root 0, then the root's file (16),
+// file E: 3 x 72 bytes (the batch runs read larger trees back with every
+// reader). Unique ids: the root 0, then the root's file (16),
 // then D (17). The streams follow the entries: the root's at 2 + 3, D's
 // right after it.
 TEST_F(ImageReadersTest, StreamLengthsAreExactAndUniqueIdsFollowTheWalk) {
@@ -467,7 +428,12 @@ TEST_F(ImageReadersTest, StreamLengthsAreExactAndUniqueIdsFollowTheWalk) {
   testing::TestJob t;
   UdfWriter writer;
   ASSERT_TRUE(Premaster(t, "small", writer)) << t.ui.messages.at(0).text;
-  const uint32_t start = writer.FileSet().totals.partitionStart;
+  const UdfFileSetState& fileSet = writer.FileSet();
+  EXPECT_EQ(fileSet.totals.directories, fileSet.directories);
+  EXPECT_EQ(fileSet.totals.files + fileSet.totals.directories, fileSet.fileEntries);
+  EXPECT_EQ(fileSet.totals.files, 1u);
+  EXPECT_GE(fileSet.reservedBlocks, fileSet.estimatedBlocks);
+  const uint32_t start = fileSet.totals.partitionStart;
   const std::string image = ReadFile(t.job.imagePath2);
   auto entry = [&](uint32_t block) { return testing::BytesOf(image) + size_t{start + block} * kSector; };
   EXPECT_TRUE(testing::TagIsValid(entry(2), 261, 2, 284));

@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,30 +24,9 @@ namespace pravel::output_test {
 namespace {
 
 using platform::Answer;
-using testing::Contains;
-using testing::Exists;
-using testing::Quoted;
-using testing::ReadFile;
-using testing::RunShell;
+using namespace testing;
 
-// The values of the lines of `output` that begin with `key` and a space:
-// what follows the first colon, blanks and quotes taken off.
-std::vector<std::string> ValuesOf(const std::string& output, const std::string& key) {
-  std::vector<std::string> values;
-  std::istringstream in(output);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.starts_with(key + " ")) continue;
-    std::string value = line.substr(line.find(':') + 1);
-    value.erase(0, value.find_first_not_of(" '"));
-    value.erase(value.find_last_not_of(" '") + 1);
-    values.push_back(value);
-  }
-  return values;
-}
-
-struct Images {
-  std::string control, layer1, layer2;
-};
+struct Images { std::string control, layer1, layer2; };
 
 class TapeOutputTest : public OutputStageTest {
  protected:
@@ -87,11 +65,10 @@ class TapeOutputTest : public OutputStageTest {
   std::shared_ptr<FaultTape> tape = std::make_shared<FaultTape>();
 };
 
-// A single-layer title through the virtual drive: tapemap and hetmap list its
-// files, blocks and labels; the checker passes it with the image files' bytes
-// and fails each damage. Then two copies of a dual-layer title: the checker
-// passes both tapes of each copy.
-TEST_F(TapeOutputTest, VirtualTapesReadBackWithOtherAwsReadersAndTheChecker) {
+// Two copies of a dual-layer title through the virtual drive: the checker
+// passes both tapes of each copy (the batch tape runs read a single-layer set
+// with the other programs' AWS readers).
+TEST_F(TapeOutputTest, VirtualTapesOfADualLayerTitleReadBackWithTheChecker) {
   const std::string tapes = dir / "tapes", want = dir / "want";
   // The title through the virtual drive, the image files of an image run of it kept in `want`.
   auto writeTapes = [&](const Layout& layout) {
@@ -115,66 +92,6 @@ TEST_F(TapeOutputTest, VirtualTapesReadBackWithOtherAwsReadersAndTheChecker) {
   };
   const std::string firstTape = "--control " + Quoted(want + "/CONTROL.IMG") + " --layer " + Quoted(want + "/LAYER01.IMG");
 
-  Layout layout = SmallLayout();
-  ASSERT_EQ(layout.volumeSectors, 64u);
-  const Images images = writeTapes(layout);
-  // The image files of a tape run are the control data and the metadata.
-  EXPECT_EQ(ReadFile(job.imagePath1), images.control);
-  EXPECT_EQ(ReadFile(job.imagePath2).size(), size_t{kDataStart} * kSector);
-
-  using Lines = std::vector<std::string>;
-  const std::string tapeFile = tapes + "/TAPE0001.AWS";
-  const testing::Outcome tapemap = RunShell("tapemap " + Quoted(tapeFile), dir / "out.txt");
-  EXPECT_EQ(tapemap.status, 0) << tapemap.output;
-  Lines files;
-  for (auto [blocks, size] : std::vector<std::pair<int, int>>{
-           {3, 80}, {1, 384}, {2, 80}, {2, 80}, {1, 32768}, {2, 80}, {2, 80}, {4, 32768}, {2, 80}, {0, 0}})
-    files.push_back(Format("Blocks=%d, block size min=%d, max=%d", blocks, size, size));
-  EXPECT_EQ(ValuesOf(tapemap.output, "File"), files) << tapemap.output;
-  EXPECT_TRUE(Contains(tapemap.output, "End of tape.")) << tapemap.output;
-  // hetmap answers 0 even for a broken file: what it printed tells.
-  const std::string het = RunShell("hetmap -a " + Quoted(tapeFile), dir / "out.txt").output;
-  EXPECT_EQ(ValuesOf(het, "Label"), (Lines{"VOL1", "HDR1", "HDR2", "EOF1", "EOF2", "HDR1", "HDR2", "EOF1", "EOF2",
-                                           "HDR1", "HDR2", "EOF1", "EOF2"}))
-      << het;
-  EXPECT_EQ(ValuesOf(het, "Volume Serial").front(), "ORVELT");
-  EXPECT_EQ(ValuesOf(het, "Dataset ID"), (Lines{"DDPID", "DVDMOVIE", "CONTROL.DAT", "DVDMOVIE", "LAYER0.DAT", "DVDMOVIE"}));
-  EXPECT_EQ(ValuesOf(het, "Dataset Sequence"), (Lines{"0001", "0001", "0002", "0002", "0003", "0003"}));
-  EXPECT_EQ(ValuesOf(het, "Block Count Low"), (Lines{"000001", "000001", "000001", "000001", "000004", "000004"}));
-  EXPECT_EQ(ValuesOf(het, "Block Size"), (Lines{"00128", "00384", "32768", "32768", "32768", "32768"}));
-  EXPECT_EQ(ValuesOf(het, "Record Length"), (Lines{"00128", "00128", "02048", "02048", "02048", "02048"}));
-  EXPECT_EQ(ValuesOf(het, "Files"), Lines{"10"});
-  EXPECT_EQ(ValuesOf(het, "Blocks").back(), "19");
-
-  const testing::Outcome good = check(1, firstTape + " --extract DDPID=" + Quoted(dir / "ddpid"));
-  ASSERT_EQ(good.status, 0) << good.output;
-  EXPECT_EQ(ReadFile(dir / "ddpid"), ReadFile(dir / "img1/DDPID.IMG"));
-  struct Damage {
-    std::string near;  // the damaged byte lies at the first occurrence of this text
-    size_t offset;     // plus this
-    char byte;
-    std::string told;  // what the checker says
-  };
-  // HDR1 and HDR2, a mark, a block header: the layer data's 100th byte.
-  const size_t layerByte100 = 80 + 6 + 80 + 6 + 6 + 100;
-  const std::string original = ReadFile(tapeFile);
-  for (const Damage& d : {Damage{"VOL1", 20, 'X', "VOL1"},
-                          Damage{"HDR1LAYER0.DAT", layerByte100, 'X', "LAYER0.DAT: differs from"},
-                          Damage{"HDR1LAYER0.DAT", 59, '3', "HDR1 of LAYER0.DAT"},
-                          Damage{"HDR2", 50, ' ', "HDR2 of DDPID"}, Damage{"EOF1DVDMOVIE", 40, '1', "EOF1 of DDPID"},
-                          Damage{"DDP 2.00", 93, 'O', "DDPID"}, Damage{"DDP 2.00", 276, '4', "LAYER0.DAT"}}) {
-    SCOPED_TRACE(d.near + " +" + std::to_string(d.offset));
-    std::string damaged = original;
-    const size_t at = damaged.find(d.near);
-    ASSERT_NE(at, std::string::npos);
-    ASSERT_NE(damaged[at + d.offset], d.byte);
-    damaged[at + d.offset] = d.byte;
-    testing::WriteFile(tapeFile, damaged);
-    const testing::Outcome bad = check(1, firstTape);
-    EXPECT_EQ(bad.status, 1) << bad.output;
-    EXPECT_TRUE(Contains(bad.output, "FAIL: " + d.told)) << bad.output;
-  }
-
   // Layer 2 begins inside a file, or at a file's start.
   UseDualLayer();
   job.tapeCopies = 2;
@@ -183,6 +100,8 @@ TEST_F(TapeOutputTest, VirtualTapesReadBackWithOtherAwsReadersAndTheChecker) {
                                         AddSource("g.bin", 20 * kSector + 7)})}) {
     ASSERT_EQ(dual.volumeSectors, 96u);
     writeTapes(dual);
+    // The image files of a tape run are the control data and the metadata.
+    EXPECT_EQ(ReadFile(job.imagePath2).size(), size_t{kDataStart} * kSector);
     for (const auto& [number, options] : std::vector<std::pair<int, std::string>>{
              {1, firstTape}, {2, "--layer-capacity 64 --layer2 " + Quoted(want + "/LAYER02.IMG")}}) {
       const testing::Outcome checked = check(number, options);

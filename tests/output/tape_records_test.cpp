@@ -13,9 +13,7 @@
 namespace pravel {
 namespace {
 
-using testing::ReadFile;
-using testing::TempDir;
-using testing::TestJob;
+using namespace testing;
 
 std::string AsText(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 

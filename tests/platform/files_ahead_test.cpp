@@ -13,10 +13,7 @@
 namespace pravel::platform {
 namespace {
 
-using testing::Exists;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using namespace testing;
 
 // Waits up to five seconds for a file the second thread is to create.
 bool Appears(const std::string& path) {

@@ -17,10 +17,7 @@
 namespace pravel::platform {
 namespace {
 
-using testing::Exists;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using namespace testing;
 
 std::string Get(const std::string& path, const std::string& section, const std::string& key,
                 const std::string& fallback = "<default>", size_t size = 256) {
@@ -32,11 +29,7 @@ bool Put(const std::string& path, const char* section, const char* key, const ch
 }
 
 TEST(ProfileRead, FilesAndWhatTheyGive) {
-  struct Case {
-    std::string text, section, key;
-    size_t size;
-    std::string expected;
-  };
+  struct Case { std::string text, section, key; size_t size; std::string expected; };
   const std::string blanks = "  [ KestRand ]  \r\n  TempDir  =  /work/tmp  \r\nquoted=\" padded \"\r\nempty=\r\n";
   const std::string notEntries = "before=0\r\n[s]\r\n; note=1\r\nplain line\r\n[t] ; comment\r\nk=2\r\n";
   for (const Case& c : {Case{"[s]\r\nk=1\r\n", "other", "k", 256, "<default>"},
@@ -69,9 +62,7 @@ TEST(ProfileRead, FilesAndWhatTheyGive) {
 }
 
 TEST(ProfileWrite, CreatesReplacesInPlaceAndAppendsWithCrLfLinesKeepingEveryOtherLine) {
-  struct Entry {
-    const char *section, *key, *value;
-  };
+  struct Entry { const char *section, *key, *value; };
   struct Case {
     std::string before;  // no file when empty
     std::vector<Entry> writes;
@@ -117,11 +108,7 @@ TEST(ProfileWrite, AFailedWriteSaysWhyAndCreatesNothing) {
   testing::MakeDirs(dir / "adir.ini");
   WriteFile(dir / "afile", "a regular file, so nothing can be created below it");
   const std::string broken = "a name or value holds a line break, or the key can not be told from its value";
-  struct Case {
-    std::string path;
-    const char *section, *key, *value;
-    std::string reason;
-  };
+  struct Case { std::string path; const char *section, *key, *value; std::string reason; };
   for (const Case& c : {Case{dir / "no/such/dir/a.ini", "s", "k", "v", "No such file or directory"},
                         Case{dir / "afile/a.ini", "s", "k", "v", "Not a directory"},
                         Case{dir / "adir.ini", "s", "k", "v", "it is a folder"},
@@ -243,9 +230,7 @@ TEST(SourceDateEpoch, TakesTheSecondsEveryDateFieldCanHold) {
 }
 
 TEST(ToUtc, MovesTheInstantAcrossDaysMonthsAndYears) {
-  struct Case {
-    LocalTime local, utc;
-  };
+  struct Case { LocalTime local, utc; };
   for (const Case& c : {Case{{2026, 3, 4, 5, 6, 7, 8, 330}, {2026, 3, 3, 23, 36, 7, 8, 0}},
                         Case{{2025, 12, 31, 22, 0, 0, 0, -300}, {2026, 1, 1, 3, 0, 0, 0, 0}},
                         Case{{2024, 3, 1, 0, 30, 59, 99, 60}, {2024, 2, 29, 23, 30, 59, 99, 0}}}) {
@@ -264,13 +249,7 @@ namespace {
 TEST(ConsoleUi, AnswersFromItsInputOrFromYesToAll) {
   using platform::Answer;
   using platform::Buttons;
-  struct Case {
-    bool yesToAll;
-    const char* input;
-    Buttons buttons;
-    Answer answer;
-    const char* printed;
-  };
+  struct Case { bool yesToAll; const char* input; Buttons buttons; Answer answer; const char* printed; };
   const Case cases[] = {
       {false, "y\n", Buttons::kYesNo, Answer::kYes, "Q: text\n[y/n] "},
       {false, "maybe\nno\n", Buttons::kYesNo, Answer::kNo, "Q: text\n[y/n] [y/n] "},

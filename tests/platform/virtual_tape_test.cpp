@@ -17,10 +17,7 @@
 namespace pravel::platform {
 namespace {
 
-using testing::Exists;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using namespace testing;
 
 std::string Bytes(std::initializer_list<int> values) {
   std::string bytes;

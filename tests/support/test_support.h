@@ -72,10 +72,7 @@ inline std::string Quoted(const std::string& text) {
 }
 
 // What a shell command printed (standard output and error) and its exit status.
-struct Outcome {
-  int status = -1;
-  std::string output;
-};
+struct Outcome { int status = -1; std::string output; };
 
 // Runs a command through the shell, its output going to `outputPath`.
 inline Outcome RunShell(const std::string& command, const std::string& outputPath) {

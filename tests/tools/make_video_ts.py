@@ -6,8 +6,6 @@ navigation packs; every table on a sector boundary, each BUP a copy of its IFO.
 
 Sectors count from VIDEO_TS.IFO. Files lie end to end unless --manager-last or
 --set-gap declare gaps (as authoring tools do) that an image must keep.
---break overlap makes VTS_01_0.IFO's title VOBS start on its own last IFO
-sector, for refusal tests.
 """
 
 import argparse
@@ -153,24 +151,23 @@ def title_set_mat(pointers, ifo_sectors, last_sector, title_vobs):
     put(mat, 512, VIDEO_ATTRIBUTES)
     return mat
 
-def title_set_files(number, gap, fault):
+def title_set_files(number, gap):
     """VTS_nn_0.IFO, VTS_nn_1.VOB and VTS_nn_0.BUP, each (name, data, start
     within the set), and the set's last sector: the title VOBS lie right
     behind the IFO, and the set declares `gap` sectors before the BUP."""
     tables = title_set_tables()
     pointers, ifo_sectors = table_sectors(tables)
     last_sector = 2 * ifo_sectors + TITLE_PACKS - 1 + gap
-    title_vobs = ifo_sectors - 1 if fault == "overlap" else ifo_sectors
-    ifo = information_file(title_set_mat(pointers, ifo_sectors, last_sector, title_vobs), tables)
+    ifo = information_file(title_set_mat(pointers, ifo_sectors, last_sector, ifo_sectors), tables)
     prefix = "VTS_%02d_" % number
     return [(prefix + "0.IFO", ifo, 0), (prefix + "1.VOB", video_object_set(TITLE_PACKS), ifo_sectors),
             (prefix + "0.BUP", ifo, last_sector - ifo_sectors + 1)], last_sector
 
-def make_video_ts(folder, sets=1, manager_last=None, set_gap=0, fault=None):
-    """Writes FOLDER/VIDEO_TS and returns its path; fault "overlap" breaks the first set's tables."""
+def make_video_ts(folder, sets=1, manager_last=None, set_gap=0):
+    """Writes FOLDER/VIDEO_TS and returns its path."""
     if not 1 <= sets <= 99 or set_gap < 0:
         raise ValueError("1 to 99 title sets, a gap of 0 or more sectors")
-    title_sets = [title_set_files(n, set_gap, fault if n == 1 else None) for n in range(1, sets + 1)]
+    title_sets = [title_set_files(n, set_gap) for n in range(1, sets + 1)]
     pointers, ifo_sectors = table_sectors(manager_tables([(n, 0) for n in range(1, sets + 1)], sets))
     contiguous = 2 * ifo_sectors + MENU_PACKS - 1
     manager_last = contiguous if manager_last is None else manager_last
@@ -198,10 +195,9 @@ def main(argv):
                         help="last sector of the video manager; the BUP ends there, title set 1 starts at S+1")
     parser.add_argument("--set-gap", type=int, default=0, metavar="G",
                         help="sectors each title set declares between its title VOBS and its BUP")
-    parser.add_argument("--break", dest="fault", choices=["overlap"], help="makes one fault in the tables")
     args = parser.parse_args(argv)
     try:
-        print(make_video_ts(args.folder, args.sets, args.manager_last, args.set_gap, args.fault))
+        print(make_video_ts(args.folder, args.sets, args.manager_last, args.set_gap))
     except ValueError as error:
         parser.error(str(error))
     return 0

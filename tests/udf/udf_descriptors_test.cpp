@@ -21,27 +21,18 @@ namespace pravel {
 namespace {
 
 using namespace std::string_literals;
-using testing::EntityId;
-using testing::ExpectFields;
-using testing::TagIsValid;
-using testing::Text;
-using testing::ZerosFrom;
+using namespace testing;
 
 const std::string kCharspec = "\x00OSTA Compressed Unicode"s + std::string(40, '\0');
 const std::string kBuildTime = "\x00\x10\xEA\x07\x03\x04\x05\x06\x07\x08\x00\x00"s;  // type 1, offset 0
 
 // The standard's example for both CRCs; every descriptor test checks its tag
-// (checksum, CRC, location) with TagIsValid, whose CRC is computed bit by
-// bit. Tails of every length against that one.
-TEST(DescriptorCrc, MatchesTheStandardsExampleAndABitwiseCrc) {
+// (checksum, CRC over lengths from 16 to 496, location) with TagIsValid,
+// whose CRC is computed bit by bit.
+TEST(DescriptorCrc, MatchesTheStandardsExample) {
   const uint8_t example[] = {0x70, 0x6A, 0x77};
   EXPECT_EQ(DescriptorCrc(example, 3), 0x3299);
   EXPECT_EQ(testing::BitwiseCrc(example, 3), 0x3299);
-  std::vector<uint8_t> bytes(2032);
-  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 37 + (i >> 8));
-  for (size_t length : {0, 1, 2, 5, 7, 8, 9, 15, 16, 17, 2031, 2032}) {
-    EXPECT_EQ(DescriptorCrc(bytes.data(), length), testing::BitwiseCrc(bytes.data(), length)) << length;
-  }
 }
 
 // Type 1 in the top four bits of Type and Timezone, the offset in minutes as
@@ -139,20 +130,6 @@ TEST(FileEntry, FieldsExtendedAttributesAndTagsOfFilesAndADirectory) {
   EXPECT_TRUE(TagIsValid(e, 261, 40, 292));
   ExpectFields(e, {{56, 8, length}, {64, 8, length / 2048}, {172, 4, 16}, {292, 4, kMaxExtentBytes}, {296, 4, 100},
                    {300, 4, length - kMaxExtentBytes}, {304, 4, 100 + kMaxExtentBytes / 2048}, ZerosFrom(308)});
-}
-
-TEST(FileSetDescriptor, AsItsTableGivesIt) {
-  testing::TestJob t;
-  t.job.volumeId = "Title_Disc";
-  Sector sector{};
-  BuildFileSetDescriptor(t.job, sector.data());
-  const uint8_t* d = sector.data();
-  EXPECT_TRUE(TagIsValid(d, 256, 0, 496));
-  ExpectFields(d, {{16, kBuildTime}, {28, 2, 3}, {30, 2, 3}, {32, 4, 1}, {36, 4, 1}, {40, 4, 0}, {44, 4, 0},
-                   {48, kCharspec}, {112, "\x08Title_Disc"s + std::string(116, '\0') + "\x0B"s},
-                   {240, kCharspec}, {304, "\x08Root"s + std::string(26, '\0') + "\x05"s}, {336, std::string(64, '\0')},
-                   {400, "\x00\x08\x00\x00\x02\x00\x00\x00"s + std::string(8, '\0')},
-                   {416, EntityId(0, "*OSTA UDF Compliant\0"s, "\x02\x01\x03"s)}, ZerosFrom(448)});
 }
 
 // The builder's records read back for the UDF tree (the readers check the

@@ -22,9 +22,7 @@ namespace pravel {
 namespace {
 
 using platform::Answer;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::TestJob;
+using namespace testing;
 
 constexpr const char* kDescriptor =
     "[cdformat]\r\nsystem_id=LINUX\r\nvolume_id=DISC\r\nalbum=ALBUM\r\npublisher=PUB\r\npreparer=PREP\r\n"
