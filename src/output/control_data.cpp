@@ -37,7 +37,7 @@ bool WriteControlSectors(Job& job, const Sector& sector) {
   if (!writer.AppendImageSector(sector.data())) return false;
   if (!writer.AppendZeroSectors(kControlZeroSectors)) return false;
   if (!writer.FlushImageSectors()) return false;
-  return CloseOutputFile(job, *file, path);
+  return CloseFinishedOutputFile(job, *file, path);
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ bool BuildDdpDescription(Job& job, int layerIndex, std::vector<uint8_t>& descrip
                 "Disc Image Builder Error!");
     return false;
   }
-  return CloseOutputFile(job, *file, path);
+  return CloseFinishedOutputFile(job, *file, path);
 }
 
 }  // namespace pravel

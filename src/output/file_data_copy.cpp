@@ -120,7 +120,7 @@ bool VolumeImageWriter::Flush() {
 bool VolumeImageWriter::Close() {
   if (!file_) return true;
   bool flushed = Flush();
-  bool closed = flushed && CloseOutputFile(job_, *file_, path_);
+  bool closed = flushed && CloseFinishedOutputFile(job_, *file_, path_);
   file_.reset();
   return closed;
 }

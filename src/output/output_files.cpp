@@ -32,6 +32,13 @@ bool CloseOutputFile(Job& job, platform::File& file, const std::string& path) {
   return false;
 }
 
+bool CloseFinishedOutputFile(Job& job, platform::File& file, const std::string& path) {
+  if (file.Sync()) return CloseOutputFile(job, file, path);
+  ShowIoError(job, "write to", path, file.LastError());
+  file.Close();
+  return false;
+}
+
 std::string UnfinishedImagePath(const std::string& imagePath) { return imagePath + ".part"; }
 
 std::string DirectoryOf(const std::string& path) {

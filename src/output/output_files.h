@@ -19,6 +19,10 @@ std::optional<platform::File> CreateOutputFile(Job& job, const std::string& path
 // Opens an existing file for reading and writing.
 std::optional<platform::File> OpenOutputFile(Job& job, const std::string& path);
 bool CloseOutputFile(Job& job, platform::File& file, const std::string& path);
+// Closes a file that is delivered as it stands (an image file) once its bytes
+// are on the disk, so that a write the disk refuses late fails the run here
+// instead of leaving an image that only looks finished.
+bool CloseFinishedOutputFile(Job& job, platform::File& file, const std::string& path);
 
 // The name an image file has while it is being written; it takes its own
 // name only when the whole run has succeeded.
