@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 #include "job/runtime.h"
 #include "iso/sector_writer.h"
@@ -62,12 +63,17 @@ uint64_t TotalFileBytes(const Job& job) {
 }  // namespace
 
 VolumeImageWriter::VolumeImageWriter(Job& job, uint64_t layerCapacitySectors)
-    : job_(job), boundary_(SectorBytes(layerCapacitySectors)), buffer_(kCopyBlockSize) {}
+    : job_(job),
+      boundary_(SectorBytes(layerCapacitySectors)),
+      blocks_{platform::AlignedBuffer(kCopyBlockSize), platform::AlignedBuffer(kCopyBlockSize)} {}
 
 bool VolumeImageWriter::Open(uint64_t sector) {
   path_ = UnfinishedImagePath(job_.imagePath2);
   file_ = OpenOutputFile(job_, path_);
   if (!file_) return false;
+  // Written once and read by nobody in this run: the cache would only be
+  // filled with it. The data starts on a sector boundary of a block of 16.
+  file_->WriteAroundCache();
   position_ = SectorBytes(sector);
   if (file_->Seek(position_)) return true;
   ShowIoError(job_, "seek in", path_, file_->LastError());
@@ -77,18 +83,19 @@ bool VolumeImageWriter::Open(uint64_t sector) {
 bool VolumeImageWriter::Append(const uint8_t* data, size_t size) {
   while (size > 0) {
     if (!onLayer2_ && position_ == boundary_ && !SwitchToLayer2()) return false;
-    uint64_t chunk = std::min<uint64_t>(size, buffer_.size() - buffered_);
+    platform::AlignedBuffer& block = blocks_[gathering_];
+    uint64_t chunk = std::min<uint64_t>(size, block.size() - buffered_);
     if (!onLayer2_) chunk = std::min(chunk, boundary_ - position_);
     if (data != nullptr) {
-      std::memcpy(buffer_.data() + buffered_, data, chunk);
+      std::memcpy(block.data() + buffered_, data, chunk);
       data += chunk;
     } else {
-      std::memset(buffer_.data() + buffered_, 0, chunk);
+      std::memset(block.data() + buffered_, 0, chunk);
     }
     buffered_ += chunk;
     position_ += chunk;
     size -= chunk;
-    if (buffered_ == buffer_.size() && !Flush()) return false;
+    if (buffered_ == block.size() && !Flush()) return false;
   }
   return true;
 }
@@ -104,23 +111,42 @@ bool VolumeSink::AppendZeros(uint64_t size) {
 
 bool VolumeImageWriter::Flush() {
   if (buffered_ == 0) return true;
-  size_t count = buffered_;
+  if (!FinishWriting()) return false;
+  platform::File* file = &*file_;
+  const uint8_t* block = blocks_[gathering_].data();
+  const size_t count = buffered_;
+  const uint64_t end = onLayer2_ ? position_ - boundary_ : position_;
+  gathering_ = 1 - gathering_;
   buffered_ = 0;
-  if (file_->Write(buffer_.data(), count)) {
-    // The image is written once, front to back: its sectors can go to disk
-    // while the next are gathered.
-    const uint64_t end = onLayer2_ ? position_ - boundary_ : position_;
-    file_->StartWriteBack(end - count, count);
+  auto write = [file, block, count, end] {
+    if (!file->Write(block, count)) return false;
+    // Where the cache holds the image, its sectors start for the disk now,
+    // so that closing it leaves little to wait for.
+    file->StartWriteBack(end - count, count);
     return true;
+  };
+  try {
+    writing_ = std::async(std::launch::async, write);
+    return true;
+  } catch (const std::system_error&) {
+    // Without a second thread the block is written here.
   }
+  if (write()) return true;
+  ShowIoError(job_, "write to", path_, file_->LastError());
+  return false;
+}
+
+bool VolumeImageWriter::FinishWriting() {
+  if (!writing_.valid() || writing_.get()) return true;
   ShowIoError(job_, "write to", path_, file_->LastError());
   return false;
 }
 
 bool VolumeImageWriter::Close() {
   if (!file_) return true;
-  bool flushed = Flush();
-  bool closed = flushed && CloseFinishedOutputFile(job_, *file_, path_);
+  const bool written = Flush() && FinishWriting();
+  if (writing_.valid()) writing_.wait();
+  const bool closed = written && CloseFinishedOutputFile(job_, *file_, path_);
   file_.reset();
   return closed;
 }
@@ -131,7 +157,10 @@ bool VolumeImageWriter::SwitchToLayer2() {
   onLayer2_ = true;
   if (!path_.empty() && CreateFileChecked(path_)) {
     file_ = platform::File::Open(path_, platform::File::Mode::kReadWrite);
-    if (file_) return true;
+    if (file_) {
+      file_->WriteAroundCache();
+      return true;
+    }
   }
   ShowMessage(job_, Format("Can not create Layer 2 Disc Image file %s", path_.c_str()), kBuilderCaption);
   return false;

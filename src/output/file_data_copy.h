@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <future>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,7 +30,9 @@ class VolumeSink {
 };
 
 // Writes the volume sequentially from some sector on, splitting it over the
-// two layer images at the layer boundary.
+// two layer images at the layer boundary. The layer images are written past
+// the system's cache where the file system allows it, one block behind: a
+// second thread writes the last block while the next is gathered.
 class VolumeImageWriter final : public VolumeSink {
  public:
   VolumeImageWriter(Job& job, uint64_t layerCapacitySectors);
@@ -41,17 +44,24 @@ class VolumeImageWriter final : public VolumeSink {
   uint64_t Position() const override { return position_; }
 
  private:
+  // Hands the gathered block to the writing thread.
   bool Flush();
+  // Waits for the block being written; false after a message when it failed.
+  bool FinishWriting();
   bool SwitchToLayer2();
 
   Job& job_;
   uint64_t boundary_;
   std::string path_;
   std::optional<platform::File> file_;
-  std::vector<uint8_t> buffer_;
+  platform::AlignedBuffer blocks_[2];
+  int gathering_ = 0;  // the block that Append fills; the other may be in writing
   size_t buffered_ = 0;
   uint64_t position_ = 0;
   bool onLayer2_ = false;
+  // Declared last: destroyed first, it waits for its block, which still
+  // needs the file and the buffers.
+  std::future<bool> writing_;
 };
 
 // Appends the file data of the sorted list, each file at its start sector

@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace pravel::platform {
 
@@ -131,16 +132,27 @@ bool ListDirectory(const std::string& path, std::vector<DirEntry>& entries, std:
   return ok;
 }
 
+AlignedBuffer::AlignedBuffer(size_t size) : size_(size) {
+  const size_t rounded = (size + kAlignment - 1) / kAlignment * kAlignment;
+  data_.reset(static_cast<uint8_t*>(std::aligned_alloc(kAlignment, rounded == 0 ? kAlignment : rounded)));
+  if (!data_) throw std::bad_alloc();
+}
+
+void AlignedBuffer::Release::operator()(uint8_t* memory) const { std::free(memory); }
+
 File::~File() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-File::File(File&& other) noexcept : fd_(other.fd_), error_(std::move(other.error_)) { other.fd_ = -1; }
+File::File(File&& other) noexcept : fd_(other.fd_), aroundCache_(other.aroundCache_), error_(std::move(other.error_)) {
+  other.fd_ = -1;
+}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = other.fd_;
+    aroundCache_ = other.aroundCache_;
     error_ = std::move(other.error_);
     other.fd_ = -1;
   }
@@ -180,6 +192,8 @@ bool File::Write(const void* data, size_t size) {
     ssize_t n = ::write(fd_, bytes, size);
     if (n < 0) {
       if (errno == EINTR) continue;
+      // A direct write the disk refuses for its alignment goes through the cache.
+      if (errno == EINVAL && aroundCache_ && WriteThroughCache()) continue;
       error_ = LastErrorText();
       return false;
     }
@@ -251,6 +265,19 @@ bool File::Sync() {
     error_ = LastErrorText();
     return false;
   }
+  return true;
+}
+
+bool File::WriteAroundCache() {
+  const int flags = ::fcntl(fd_, F_GETFL);
+  aroundCache_ = flags >= 0 && ::fcntl(fd_, F_SETFL, flags | O_DIRECT) == 0;
+  return aroundCache_;
+}
+
+bool File::WriteThroughCache() {
+  const int flags = ::fcntl(fd_, F_GETFL);
+  if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_DIRECT) != 0) return false;
+  aroundCache_ = false;
   return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,6 +56,25 @@ bool CreateDirectories(const std::string& path);
 // (with `error` set) when the directory can not be read.
 bool ListDirectory(const std::string& path, std::vector<DirEntry>& entries, std::string& error);
 
+// Memory for writes that go straight to the disk: its start and its length
+// are multiples of kAlignment, which every disk and file system takes.
+class AlignedBuffer {
+ public:
+  static constexpr size_t kAlignment = 4096;
+  // Throws std::bad_alloc when the memory can not be had.
+  explicit AlignedBuffer(size_t size);
+  uint8_t* data() { return data_.get(); }
+  const uint8_t* data() const { return data_.get(); }
+  size_t size() const { return size_; }
+
+ private:
+  struct Release {
+    void operator()(uint8_t* memory) const;
+  };
+  std::unique_ptr<uint8_t[], Release> data_;
+  size_t size_;
+};
+
 // A file opened for unbuffered binary access. Every operation reports failure;
 // LastError() then tells why.
 class File {
@@ -100,6 +120,14 @@ class File {
   bool SetLength(uint64_t length);
   std::optional<uint64_t> Size() const;
   bool Sync();
+  // Sends later writes straight to the disk, past the system's cache, where
+  // the file system takes that: a long file written once then neither crowds
+  // the cache nor waits for the memory to hold it. Such a write must come
+  // from an AlignedBuffer and start at a multiple of its alignment; one the
+  // disk will not take this way (a short tail, a misaligned offset) is
+  // written through the cache, as are all writes after it. False when the
+  // file stays cached.
+  bool WriteAroundCache();
   // Asks the system to start writing the given bytes to the disk, without
   // waiting for it: a long sequential write then ends with little left to
   // write back. A hint: where the system can not take it, nothing happens.
@@ -108,7 +136,10 @@ class File {
   const std::string& LastError() const { return error_; }
 
  private:
+  bool WriteThroughCache();
+
   int fd_ = -1;
+  bool aroundCache_ = false;
   std::string error_;
 };
 
