@@ -10,6 +10,8 @@ namespace pravel {
 namespace {
 constexpr char kBuilderCaption[] = "Disc Image Builder Error!";
 constexpr uint64_t kWriteBackSectors = 2048;  // 4 MiB
+// Sectors written once that stay cached behind the newest: 8 MiB.
+constexpr uint64_t kWrittenOnceCachedSectors = 4096;
 }  // namespace
 
 void ShowIoError(Job& job, const std::string& action, const std::string& path, const std::string& reason) {
@@ -76,6 +78,22 @@ bool SectorWriter::WriteSectorsAt(uint64_t sector, const uint8_t* data, size_t s
   if (!file_.Seek(resume * kSectorSize)) return Fail("seek in");
   nextSector_ = resume;
   writeBackFrom_ = resume;
+  return true;
+}
+
+// Fresh cache memory can cost more to fill than the disk takes to write it:
+// memory handed back right behind the writing is reused instead.
+bool SectorWriter::WriteSectorsOnceAt(uint64_t sector, const uint8_t* data, size_t sectorCount) {
+  if (!WriteSectorsAt(sector, data, sectorCount)) return false;
+  file_.StartWriteBack(sector * kSectorSize, sectorCount * kSectorSize);
+  writtenOnce_.push_back(Stretch{sector, sectorCount});
+  writtenOnceSectors_ += sectorCount;
+  while (writtenOnceSectors_ > kWrittenOnceCachedSectors) {
+    const Stretch oldest = writtenOnce_.front();
+    writtenOnce_.pop_front();
+    writtenOnceSectors_ -= oldest.count;
+    if (!file_.ReleaseWritten(oldest.first * kSectorSize, oldest.count * kSectorSize)) return Fail("write to");
+  }
   return true;
 }
 

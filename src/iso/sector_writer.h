@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,10 @@ class SectorWriter {
   bool FlushImageSectors();
   // Flushes, then rewrites one or more whole sectors at `sector`.
   bool WriteSectorsAt(uint64_t sector, const uint8_t* data, size_t sectorCount);
+  // The same for sectors that nothing reads or rewrites in this run (most of
+  // the UDF File Entries): they start for the disk at once, and when a few
+  // megabytes more have followed them, the memory that cached them is freed.
+  bool WriteSectorsOnceAt(uint64_t sector, const uint8_t* data, size_t sectorCount);
   // Flushes, then writes `byteCount` bytes at the start of the extent of
   // `extentSectors` sectors at `firstSector` and zero-fills the rest of it.
   // Data larger than its extent would overwrite a neighbour: that is refused
@@ -54,6 +59,13 @@ class SectorWriter {
   uint32_t bufferedSectors_ = 0;
   uint64_t nextSector_ = 0;
   uint64_t writeBackFrom_ = 0;  // the first appended sector not yet handed to write-back
+  // Stretches written once that the cache still holds, oldest first.
+  struct Stretch {
+    uint64_t first;
+    uint64_t count;
+  };
+  std::deque<Stretch> writtenOnce_;
+  uint64_t writtenOnceSectors_ = 0;
 };
 
 // Reports an I/O failure of a file with the system's reason: "Fatal IO error!".

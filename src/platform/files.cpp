@@ -285,6 +285,16 @@ void File::StartWriteBack(uint64_t offset, uint64_t length) {
   ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
 }
 
+bool File::ReleaseWritten(uint64_t offset, uint64_t length) {
+  const unsigned flags = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+  if (::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), flags) != 0) {
+    error_ = LastErrorText();
+    return false;
+  }
+  ::posix_fadvise(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_DONTNEED);
+  return true;
+}
+
 bool File::Close() {
   if (fd_ < 0) return true;
   int rc = ::close(fd_);

@@ -132,6 +132,10 @@ class File {
   // waiting for it: a long sequential write then ends with little left to
   // write back. A hint: where the system can not take it, nothing happens.
   void StartWriteBack(uint64_t offset, uint64_t length);
+  // Waits until the given bytes, written before, are on the disk, and lets
+  // the system reuse the memory that cached them: for bytes nobody reads
+  // again soon. False when the disk refused them.
+  bool ReleaseWritten(uint64_t offset, uint64_t length);
   bool Close();
   const std::string& LastError() const { return error_; }
 

@@ -299,7 +299,7 @@ bool DirectoryWalk::AddFile(uint32_t k, const DirectoryFileRecord& record, std::
 // together.
 bool DirectoryWalk::FlushFileEntries() {
   const size_t sectors = pendingEntries_.size() / kSectorSize;
-  if (sectors > 0 && !writer_.WriteSectorsAt(SectorOf(pendingFirstBlock_), pendingEntries_.data(), sectors))
+  if (sectors > 0 && !writer_.WriteSectorsOnceAt(SectorOf(pendingFirstBlock_), pendingEntries_.data(), sectors))
     return false;
   pendingFirstBlock_ += static_cast<uint32_t>(sectors);
   pendingEntries_.clear();

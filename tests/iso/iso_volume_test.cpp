@@ -433,6 +433,26 @@ class PathTablesTest : public ::testing::Test {
   PathTables tables;
 };
 
+// Stretches written once leave the cache while the writing goes on: the
+// image holds them all the same, and a sector rewritten inside one of them
+// afterwards lands on top of it.
+TEST_F(PathTablesTest, SectorsWrittenOnceStayInTheImageAfterTheCacheLetsThemGo) {
+  constexpr uint64_t kFirst = 20, kBatch = 125, kBatches = 40;  // 10 MB: more than the cache keeps
+  std::string expected(kFirst * kSectorSize, '\0');
+  std::vector<uint8_t> batch(kBatch * kSectorSize);
+  const std::string written = WriteImage("", [&](SectorWriter& writer) {
+    for (uint64_t b = 0; b < kBatches; ++b) {
+      for (uint64_t i = 0; i < batch.size(); ++i) batch[i] = static_cast<uint8_t>(b * 31 + i / kSectorSize);
+      ASSERT_TRUE(writer.WriteSectorsOnceAt(kFirst + b * kBatch, batch.data(), kBatch));
+      expected.append(batch.begin(), batch.end());
+    }
+    const std::vector<uint8_t> patch(kSectorSize, 0xA5);
+    ASSERT_TRUE(writer.WriteSectorsAt(kFirst + 3, patch.data(), 1));
+    expected.replace((kFirst + 3) * kSectorSize, kSectorSize, std::string(kSectorSize, '\xA5'));
+  });
+  EXPECT_TRUE(written == expected) << written.size() << " bytes written, " << expected.size() << " expected";
+}
+
 // Eight bytes and the identifier, padded to even (the root's one byte and the
 // ISO names; UCS-2 names are even), extents and parents in the table's byte
 // order; a title without subdirectories has the root record alone.
