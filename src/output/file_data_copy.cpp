@@ -72,7 +72,8 @@ bool VolumeImageWriter::Open(uint64_t sector) {
   file_ = OpenOutputFile(job_, path_);
   if (!file_) return false;
   // Written once and read by nobody in this run: the cache would only be
-  // filled with it. The data starts on a sector boundary of a block of 16.
+  // filled with it. The data starts at a multiple of 16 sectors and goes out
+  // in whole blocks, so every write but a layer's last lies aligned for the disk.
   file_->WriteAroundCache();
   position_ = SectorBytes(sector);
   if (file_->Seek(position_)) return true;
