@@ -72,8 +72,8 @@ bool VolumeImageWriter::Open(uint64_t sector) {
   file_ = OpenOutputFile(job_, path_);
   if (!file_) return false;
   // Written once and read by nobody in this run: the cache would only be
-  // filled with it. The data starts at a multiple of 16 sectors and goes out
-  // in whole blocks, so every write but a layer's last lies aligned for the disk.
+  // filled with it. The data, the layer boundary and the volume's end all lie
+  // on multiples of 16 sectors, so every write is aligned for the disk.
   file_->WriteAroundCache();
   position_ = SectorBytes(sector);
   if (file_->Seek(position_)) return true;
