@@ -128,13 +128,11 @@ bool VolumeImageWriter::Flush() {
   };
   try {
     writing_ = std::async(std::launch::async, write);
-    return true;
   } catch (const std::system_error&) {
-    // Without a second thread the block is written here.
+    // Without a second thread the block is written when it is waited for.
+    writing_ = std::async(std::launch::deferred, write);
   }
-  if (write()) return true;
-  ShowIoError(job_, "write to", path_, file_->LastError());
-  return false;
+  return true;
 }
 
 bool VolumeImageWriter::FinishWriting() {
@@ -146,7 +144,6 @@ bool VolumeImageWriter::FinishWriting() {
 bool VolumeImageWriter::Close() {
   if (!file_) return true;
   const bool written = Flush() && FinishWriting();
-  if (writing_.valid()) writing_.wait();
   const bool closed = written && CloseFinishedOutputFile(job_, *file_, path_);
   file_.reset();
   return closed;

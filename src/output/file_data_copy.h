@@ -44,7 +44,8 @@ class VolumeImageWriter final : public VolumeSink {
   uint64_t Position() const override { return position_; }
 
  private:
-  // Hands the gathered block to the writing thread.
+  // Hands the gathered block to the writing thread, once the block before
+  // it is written.
   bool Flush();
   // Waits for the block being written; false after a message when it failed.
   bool FinishWriting();
