@@ -1,7 +1,9 @@
 #include "intake/short_names.h"
 
 #include <algorithm>
-
+#include <cstddef>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -97,14 +99,27 @@ std::string ShortNameTable::ShortName(const std::string& path) {
   return FolderShortName(parts.directory, parts.name);
 }
 
+// The short name of `name` among the first `count` pairs, which are sorted.
+const std::string* ShortNameTable::FindName(const std::vector<NamePair>& names, size_t count,
+                                            const std::string& name) {
+  const auto end = names.begin() + static_cast<std::ptrdiff_t>(count);
+  auto found = std::lower_bound(names.begin(), end, name,
+                                [](const NamePair& pair, const std::string& key) { return pair.name < key; });
+  if (found == end || found->name != name) return nullptr;
+  return &found->shortName;
+}
+
+const std::string* ShortNameTable::ShortNameIn(const Directory& directory, const std::string& name) {
+  return FindName(directory.names, directory.names.size(), name);
+}
+
 std::string ShortNameTable::FolderShortName(const std::string& folder, const std::string& name) {
   Directory& directory = Listed(folder);
-  auto found = directory.shortOf.find(name);
-  if (found != directory.shortOf.end()) return found->second;
+  if (const std::string* shortName = ShortNameIn(directory, name)) return *shortName;
   // Created since the directory was listed, or not there at all.
   Refresh(folder, directory);
-  found = directory.shortOf.find(name);
-  return found != directory.shortOf.end() ? found->second : "";
+  const std::string* shortName = ShortNameIn(directory, name);
+  return shortName != nullptr ? *shortName : "";
 }
 
 void ShortNameTable::SetRootEntries(const std::vector<RootEntry>& entries) {
@@ -137,9 +152,9 @@ ShortNameTable::Directory& ShortNameTable::Listed(const std::string& directory) 
 }
 
 void ShortNameTable::Refresh(const std::string& directory, Directory& entry) {
-  const size_t before = entry.shortOf.size();
+  const size_t before = entry.names.size();
   AddNewNames(directory, entry);
-  cachedNames_ += entry.shortOf.size() - before;
+  cachedNames_ += entry.names.size() - before;
   if (cachedNames_ > cachedNamesLimit_) ForgetLeastRecentlyUsed(entry);
 }
 
@@ -151,7 +166,7 @@ void ShortNameTable::ForgetLeastRecentlyUsed(const Directory& keep) {
       if (oldest == directories_.end() || it->second.lastUse < oldest->second.lastUse) oldest = it;
     }
     if (oldest == directories_.end()) return;
-    cachedNames_ -= oldest->second.shortOf.size();
+    cachedNames_ -= oldest->second.names.size();
     directories_.erase(oldest);
   }
 }
@@ -204,23 +219,31 @@ void ShortNameTable::AddNewNames(const std::string& directory, Directory& entry)
   ++listings_;
   if (!platform::ListDirectory(directory, listing, error)) return;
 
+  std::set<std::string> used;
+  for (const NamePair& pair : entry.names) used.insert(pair.shortName);
+  const size_t known = entry.names.size();
   // Names that are 8.3 names already are reserved before any is made up.
-  std::vector<const std::string*> others;
-  for (const platform::DirEntry& item : listing) {
-    if (entry.shortOf.contains(item.name)) continue;
-    const std::string upper = AsciiUpper(item.name);
-    if (IsShortName(upper) && entry.used.insert(upper).second) {
-      entry.shortOf.emplace(item.name, upper);
+  std::vector<std::string*> others;
+  for (platform::DirEntry& item : listing) {
+    if (FindName(entry.names, known, item.name) != nullptr) continue;
+    std::string upper = AsciiUpper(item.name);
+    if (IsShortName(upper) && used.insert(upper).second) {
+      entry.names.push_back({std::move(item.name), std::move(upper)});
     } else {
       others.push_back(&item.name);
     }
   }
-  for (const std::string* name : others) {
-    const std::string shortName = Generate(*name, entry.used, entry.nextTail);
+  // The names known before stay sorted in front, so the search above still
+  // finds them while new ones are appended.
+  std::map<std::string, unsigned> nextTail;
+  for (std::string* name : others) {
+    std::string shortName = Generate(*name, used, nextTail);
     if (shortName.empty()) continue;
-    entry.used.insert(shortName);
-    entry.shortOf.emplace(*name, shortName);
+    used.insert(shortName);
+    entry.names.push_back({std::move(*name), std::move(shortName)});
   }
+  std::sort(entry.names.begin(), entry.names.end(),
+            [](const NamePair& a, const NamePair& b) { return a.name < b.name; });
 }
 
 void ShortNameTable::SettleRootClashes() {

@@ -44,8 +44,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
-#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -68,9 +66,10 @@ class ShortNameTable {
  public:
   // The directories asked about most recently stay listed, up to about
   // `cachedNames` names in all; older ones are let go and listed again when
-  // asked (the names come out the same), so a title of a quarter million
-  // files does not keep every name in memory.
-  static constexpr size_t kCachedNames = 65536;
+  // asked (the names come out the same), so a title of millions of files
+  // does not keep every name in memory. A quarter million names take about
+  // 16 MB; each is asked for once in each of the builder's passes.
+  static constexpr size_t kCachedNames = 262144;
   explicit ShortNameTable(size_t cachedNames = kCachedNames) : cachedNamesLimit_(cachedNames) {}
 
   // The short name of the last component of `path` (a trailing '/' is
@@ -87,12 +86,16 @@ class ShortNameTable {
   size_t ListingCount() const { return listings_; }
 
  private:
+  struct NamePair {
+    std::string name;  // in the source folder
+    std::string shortName;
+  };
   struct Directory {
-    std::map<std::string, std::string> shortOf;  // source name -> short name
-    std::set<std::string> used;                  // short names given
-    std::map<std::string, unsigned> nextTail;    // cut base + extension -> next n
+    std::vector<NamePair> names;  // sorted by source name
     uint64_t lastUse = 0;
   };
+  static const std::string* FindName(const std::vector<NamePair>& names, size_t count, const std::string& name);
+  static const std::string* ShortNameIn(const Directory& directory, const std::string& name);
 
   Directory& Listed(const std::string& directory);
   void AddNewNames(const std::string& directory, Directory& entry);
