@@ -3,8 +3,8 @@
 // the list, as does the end of the file.
 #pragma once
 
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/files.h"
 
@@ -24,7 +24,7 @@ class ListReader {
   bool Fill();
 
   platform::File file_;
-  std::vector<char> buffer_;
+  std::unique_ptr<char[]> buffer_;
   size_t position_ = 0;
   size_t filled_ = 0;
   bool atEnd_ = false;
