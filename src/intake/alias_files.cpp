@@ -249,6 +249,11 @@ void AliasTable::BuildIndex() {
     if (slot == kEmptySlot) ++unique_;
     slot = i;
   }
+  lastOfKey_.assign(entries_.size(), false);
+  for (uint32_t index : slots_) {
+    if (index != kEmptySlot) lastOfKey_[index] = true;
+  }
+  next_ = 0;
 }
 
 // The slot holding `key`, or the empty slot where it would go.
@@ -281,10 +286,12 @@ void AliasTable::AddLine(const Job& job, std::string_view line) {
   entries_.push_back(entry);
 }
 
-std::optional<std::string> AliasTable::Find(const std::string& key) const {
+std::optional<std::string> AliasTable::Find(std::string_view key) const {
   if (slots_.empty()) return std::nullopt;
-  const uint32_t index = slots_[SlotOf(key)];
+  const bool nextIsIt = next_ < entries_.size() && lastOfKey_[next_] && CompareFolded(Key(entries_[next_]), key) == 0;
+  const uint32_t index = nextIsIt ? static_cast<uint32_t>(next_) : slots_[SlotOf(key)];
   if (index == kEmptySlot) return std::nullopt;
+  next_ = index + 1;
   const Entry& entry = entries_[index];
   if (entry.base != kNoBase) return bases_[entry.base] + "/" + std::string(Key(entry));
   return std::string(std::string_view(arena_).substr(entry.pathOffset, entry.pathLength));

@@ -68,7 +68,9 @@ class AliasTable {
   // passed over. False after a message box when a file can not be read.
   bool Load(Job& job);
   // The full source path recorded for a key; nullopt when there is none.
-  std::optional<std::string> Find(const std::string& key) const;
+  // Keys asked for in the order they were written are found without a
+  // look at the index.
+  std::optional<std::string> Find(std::string_view key) const;
   // The number of keys.
   size_t size() const { return unique_; }
 
@@ -93,6 +95,8 @@ class AliasTable {
   std::string arena_;
   std::vector<Entry> entries_;   // in the order of the files
   std::vector<uint32_t> slots_;  // indices into entries_, by key
+  std::vector<bool> lastOfKey_;  // by entry: the one of its key the index holds
+  mutable size_t next_ = 0;      // the entry after the one found last
   size_t unique_ = 0;
   std::vector<std::string> bases_;
 };
