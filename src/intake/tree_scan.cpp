@@ -487,8 +487,10 @@ class TreeScan {
       return false;
     }
     CrLfWriter out(std::move(*file));
+    NameNextAliasFile();
     const bool written = WriteSelection(out) && WriteFolderFiles(out);
     const bool aliasesWritten = FinishAliasFiles(job_);
+    RemoveUnusedAliasFile();
     if (!out.Close() || !written || !aliasesWritten) {
       if (!out.Error().empty()) {
         ShowMessage(job_, Format(kCanNotWrite, job_.treeListPath.c_str(), out.Error().c_str()), kListingCaption);
@@ -496,6 +498,22 @@ class TreeScan {
       return false;
     }
     return true;
+  }
+
+  // The alias files fill one after another; the next one is created while
+  // the current one fills.
+  void NameNextAliasFile() {
+    if (job_.paliasCount <= aliasFilesNamed_) return;
+    aliasFilesNamed_ = job_.paliasCount;
+    std::string path = AliasFilePath(job_, aliasFilesNamed_);
+    if (IsCreatablePath(path)) listingsAhead_.Add(std::move(path));
+  }
+
+  // The alias file created ahead that no entry reached.
+  void RemoveUnusedAliasFile() {
+    if (aliasFilesNamed_ < job_.paliasCount) return;
+    listingsAhead_.Finish();
+    platform::RemoveFile(AliasFilePath(job_, aliasFilesNamed_));
   }
 
   // First section: the selected entries, AUTORUN.INF and the folders found.
@@ -509,6 +527,7 @@ class TreeScan {
       }
       if (!out.Line(path) || !CheckPathCharacters(job_, path)) return false;
       WriteAliasEntry(job_, path, false);
+      NameNextAliasFile();
     }
     if (directoryList_.empty()) {
       ShowMessage(job_, kNoSubDirectories, kNoSubDirectoriesCaption);
@@ -528,6 +547,7 @@ class TreeScan {
         if (!CheckNewPath(job_, name, path)) return false;
         if (!out.Line(path) || !CheckPathCharacters(job_, path)) return false;
         WriteAliasEntry(job_, path, true);
+        NameNextAliasFile();
       }
     }
     return true;
@@ -542,7 +562,9 @@ class TreeScan {
   DiscDirectory root_;
   std::vector<uint32_t> directoryList_;
   long listingsNamed_ = 0;
-  // Declared last: stopped before anything else of the scan goes.
+  uint32_t aliasFilesNamed_ = 0;
+  // The listing files and the next alias file, created ahead. Declared last:
+  // stopped before anything else of the scan goes.
   platform::FilesCreatedAhead listingsAhead_;
 };
 

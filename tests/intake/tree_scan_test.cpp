@@ -418,6 +418,7 @@ TEST(AliasFiles, EntriesRollOverPast65000BytesAndEveryFileIsFoundAgain) {
   ASSERT_TRUE(BuildTreeListing(scan.job));
   ASSERT_GE(scan.job.paliasCount, 3u);
   EXPECT_EQ(scan.job.paliasPath, AliasFilePath(scan.job, scan.job.paliasCount - 1));
+  EXPECT_FALSE(Exists(AliasFilePath(scan.job, scan.job.paliasCount)));  // none beyond the last
   for (uint32_t n = 0; n + 1 < scan.job.paliasCount; ++n) {
     const uint64_t length = *platform::FileLength(AliasFilePath(scan.job, n));
     EXPECT_GT(length, 65000u) << n;
