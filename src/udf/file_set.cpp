@@ -265,24 +265,25 @@ bool DirectoryWalk::AddSubdirectory(uint32_t k, const DirectoryFileRecord& recor
 bool DirectoryWalk::AddFile(uint32_t k, const DirectoryFileRecord& record, std::vector<uint8_t>& stream,
                             uint32_t streamStart) {
   const std::u16string name = UdfNameOf(record);
-  const std::string shown = NameOf(k) + "/" + EncodeUtf8(name);
+  // The name for a message; most files never need it.
+  auto shown = [&] { return NameOf(k) + "/" + EncodeUtf8(name); };
   if (fileIndex_ >= job_.fileDataList.size())
-    return BuilderError(job_, "The file " + shown + " is not in the file list.");
+    return BuilderError(job_, "The file " + shown() + " is not in the file list.");
   const FileDataRecord& data = job_.fileDataList[fileIndex_++];
   if (data.startSector != record.extent || static_cast<uint32_t>(data.byteLength) != record.dataLength) {
-    return BuilderError(job_, "The file " + shown + " does not match its entry in the file list.");
+    return BuilderError(job_, "The file " + shown() + " does not match its entry in the file list.");
   }
   if (data.startSector < state_.totals.partitionStart) {
-    return BuilderError(job_, "The file " + shown + " lies before the UDF partition.");
+    return BuilderError(job_, "The file " + shown() + " lies before the UDF partition.");
   }
   FileEntryFacts facts;
   facts.block = nextFileBlock_;
   facts.informationLength = data.byteLength;
   facts.extents = SplitIntoExtents(data.byteLength, data.startSector - state_.totals.partitionStart);
-  if (facts.extents.size() > kMaxExtentsPerEntry) return BuilderError(job_, "The file " + shown + " is too large.");
+  if (facts.extents.size() > kMaxExtentsPerEntry) return BuilderError(job_, "The file " + shown() + " is too large.");
   if (facts.block >= kRootEntryBlock + state_.fileEntries) {
     return BuilderError(job_, Format("The UDF area was sized for %u file entries; %s is one more.",
-                                     state_.fileEntries, shown.c_str()));
+                                     state_.fileEntries, shown().c_str()));
   }
   facts.uniqueId = state_.totals.nextUniqueId++;
   const size_t offset = pendingEntries_.size();
