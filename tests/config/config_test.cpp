@@ -341,112 +341,101 @@ TEST_F(FormatDescriptorTest, EachTextIsStoredUpperCasedOrRefusedByItsCheck) {
   }
 }
 
-// The first refused text in saving order, and Yes storing what No refused,
-// show through the dialog (tests/ui/option_dialogs_test.cpp).
-TEST_F(FormatDescriptorTest, NoToTheQuestionStoresAndWritesNothingAndYesBoth) {
+// A save refused by No to the character-set question, by a line break
+// (refused before anything is asked) or by a file that can not be written
+// (below a regular file, or a folder in its place) keeps the dialog open and
+// stores and writes nothing; Yes stores what No refused. The first refused
+// text in saving order shows through the dialog (tests/ui/option_dialogs_test.cpp).
+TEST_F(FormatDescriptorTest, RefusedSavesStoreAndWriteNothingAndYesStoresWhatNoRefused) {
   SaveLegalTexts();
   const std::string fileBefore = ReadFile(t.job.descriptorPath);
+  WriteFile(dir / "afile", "x");  // below a regular file nothing can be created, not even by root
+  MakeDirs(dir / "DVDFDIR.INI");
+  const std::string belowFile = dir / "afile/DVDFROM.INI", folder = dir / "DVDFDIR.INI";
+  const std::string unchanged = ". The values in use are unchanged.";
+  struct Case {
+    // The path the save goes to is the loaded one when none is given.
+    std::string discNumber, modificationDate, loadedPath;
+    std::string text, caption;
+    const std::string DiscIdentification::*refused;
+  };
+  const Case cases[] = {
+      {"1", "20020203040506", "", "One or more use characters outside the standards character set.",
+       "Ignor these errors?", &DiscIdentification::modificationDate},
+      {"1\n2", "20020203040506", "",
+       "The \"Disc Number\" text holds a line break, which a format descriptor file can not keep.",
+       "Usage error", &DiscIdentification::discNumber},
+      {"1", "2002020304050600", belowFile,
+       "Could not write the disc identification to " + belowFile + ": Not a directory" + unchanged,
+       "Configuration error!", nullptr},
+      {"1", "2002020304050600", folder,
+       "Could not write the disc identification to " + folder + ": it is a folder" + unchanged,
+       "Configuration error!", nullptr}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    t.ui.messages.clear();
+    if (!c.loadedPath.empty()) t.job.loadedDescriptorPath = c.loadedPath;
+    DiscIdentification texts = LegalTexts();
+    texts.systemId = "new system";
+    texts.discNumber = c.discNumber;
+    texts.modificationDate = c.modificationDate;
+    if (c.caption == "Ignor these errors?") t.ui.QueueAnswers({Answer::kNo});
+    const DiscIdentificationSave result = SaveDiscIdentification(t.job, texts);
+    EXPECT_FALSE(result.mayClose);
+    EXPECT_TRUE(result.refusedText == c.refused);
+    ExpectOneMessage(t.ui, {}, c.caption);
+    EXPECT_EQ(t.ui.messages[0].text, c.text);
+    EXPECT_EQ(ReadFile(t.job.descriptorPath), fileBefore);
+    EXPECT_EQ(ReadFile(dir / "afile"), "x");
+    EXPECT_EQ(t.job.systemId, "LINUX");
+  }
+
+  t.ui.messages.clear();
+  t.job.loadedDescriptorPath = t.job.descriptorPath;
   DiscIdentification texts = LegalTexts();
   texts.systemId = "new system";
   texts.modificationDate = "20020203040506";
-  t.ui.QueueAnswers({Answer::kNo});
-  EXPECT_FALSE(SaveDiscIdentification(t.job, texts).mayClose) << "No keeps the dialog open";
-  testing::ExpectOneMessage(t.ui, {"One or more use characters outside the standards character set."},
-                            "Ignor these errors?");
-  EXPECT_EQ(t.ui.messages[0].buttons, platform::Buttons::kYesNo);
-  EXPECT_EQ(t.ui.messages[0].icon, platform::Icon::kQuestion);
-  EXPECT_EQ(ReadFile(t.job.descriptorPath), fileBefore);
-  EXPECT_NE(t.job.systemId, "NEW SYSTEM");
-
   t.ui.QueueAnswers({Answer::kYes});
   EXPECT_TRUE(SaveDiscIdentification(t.job, texts).mayClose) << "Yes ignores the errors";
+  ASSERT_EQ(t.ui.messages.size(), 1u);
+  EXPECT_EQ(t.ui.messages[0].buttons, platform::Buttons::kYesNo);
+  EXPECT_EQ(t.ui.messages[0].icon, platform::Icon::kQuestion);
   EXPECT_EQ(t.job.systemId, "NEW SYSTEM");
   EXPECT_TRUE(testing::Contains(ReadFile(t.job.descriptorPath), "\r\nmodification=20020203040506\r\n"));
 }
 
-// A line break would split its line in the file: refused before anything is
-// asked or written.
-TEST_F(FormatDescriptorTest, ATextWithALineBreakIsRefusedAndNothingWritten) {
-  SaveLegalTexts();
-  const std::string fileBefore = ReadFile(t.job.descriptorPath);
-  DiscIdentification texts = LegalTexts();
-  texts.systemId = "changed";
-  texts.discNumber = "1\n2";
-  const DiscIdentificationSave result = SaveDiscIdentification(t.job, texts);
-  EXPECT_FALSE(result.mayClose);
-  EXPECT_TRUE(result.refusedText == &DiscIdentification::discNumber);
-  testing::ExpectOneMessage(t.ui, {}, "Usage error");
-  EXPECT_EQ(t.ui.messages[0].text,
-            "The \"Disc Number\" text holds a line break, which a format descriptor file can not keep.");
-  EXPECT_EQ(ReadFile(t.job.descriptorPath), fileBefore);
-  EXPECT_NE(t.job.systemId, "CHANGED");
-}
-
-TEST_F(FormatDescriptorTest, AFileThatCanNotBeWrittenIsReportedAndTheJobKeepsItsValues) {
-  LoadFormatDescriptor(t.job);
-  t.ui.messages.clear();
-  // Below a regular file nothing can be created, not even by root.
-  WriteFile(dir / "afile", "x");
-  t.job.loadedDescriptorPath = dir / "afile/DVDFROM.INI";
-  const Job before = t.job;
-  const DiscIdentificationSave result = SaveDiscIdentification(t.job, LegalTexts());
-  EXPECT_FALSE(result.mayClose);
-  EXPECT_TRUE(result.refusedText == nullptr) << "no one text is at fault";
-  testing::ExpectOneMessage(t.ui, {}, "Configuration error!");
-  EXPECT_EQ(t.ui.messages[0].text, "Could not write the disc identification to " + (dir / "afile/DVDFROM.INI") +
-                                       ": Not a directory. The values in use are unchanged.");
-  EXPECT_EQ(t.job.systemId, before.systemId);
-  EXPECT_EQ(ReadFile(dir / "afile"), "x");
-
-  // A folder where the file should be: the write is refused, saying so.
-  t.ui.messages.clear();
-  MakeDirs(dir / "DVDFDIR.INI");
-  t.job.loadedDescriptorPath = dir / "DVDFDIR.INI";
-  EXPECT_FALSE(SaveDiscIdentification(t.job, LegalTexts()).mayClose);
-  testing::ExpectOneMessage(t.ui, {dir / "DVDFDIR.INI", ": it is a folder."}, "Configuration error!");
-  EXPECT_EQ(t.job.systemId, before.systemId);
-}
-
-TEST_F(FormatDescriptorTest, ChoosingAsksForDescriptorFilesAndCancelChangesNothing) {
-  t.ui.fileToChoose.reset();
-  ChooseFormatDescriptor(t.job);
-  ASSERT_EQ(t.ui.fileRequests.size(), 1u);
-  EXPECT_EQ(t.ui.fileRequests[0].filter, "Formats(DVDF*.INI)|DVDF*.INI|");
-  EXPECT_EQ(t.ui.fileRequests[0].initialDir, InstallationDirectory());
-  EXPECT_TRUE(t.ui.fileRequests[0].mustExist);
-  EXPECT_TRUE(t.ui.messages.empty());
-  EXPECT_EQ(t.job.descriptorPath, dir / "DVDFROM.INI");
-}
-
 // A chosen file is taken by its path exactly as chosen, whatever the
 // upper-case names option says, and loaded; the extension must be INI or
-// ini, and the path must fit the 128-byte field. A refused choice changes
-// nothing. Each accepted file has an upper-case twin with another volume_id,
-// so loading the wrong spelling shows.
+// ini, and the path must fit the 128-byte field. A refused choice, or none
+// (Cancel), changes nothing. Each accepted file has an upper-case twin with
+// another volume_id, so loading the wrong spelling shows.
 TEST_F(FormatDescriptorTest, ChoosingKeepsThePathAsChosenAndRefusesWrongExtensionsAndOverlongPaths) {
   const std::string badExtension = "Illegal CD format descriptor file name extension";
   auto padded = [&](size_t size) { return dir / (std::string(size - dir.path().size() - 1 - 4, 'D') + ".INI"); };
   const std::string longest = padded(127);
   const std::string overlong = padded(128);
   struct Case {
-    std::string chosen;
+    std::string chosen;  // empty: Cancel
     bool upperCaseNames;
     std::string refusal;  // empty: accepted
   };
-  for (const Case& c : {Case{dir / "DVDFNEW.INI", false, ""}, Case{dir / "DVDFNEW.ini", false, ""},
-                        Case{dir / "Mixed/DvdfNew.ini", true, ""}, Case{dir / "Mixed/DvdfNew.ini", false, ""},
-                        Case{longest, true, ""}, Case{dir / "DVDFNEW.Ini", false, badExtension},
-                        Case{dir / "DVDFNEW.TXT", true, badExtension},
-                        Case{overlong, false,
-                             "The format descriptor file name " + overlong +
-                                 " is too long. It may hold at most 127 characters."}}) {
+  for (const Case& c :
+       {Case{"", false, ""}, Case{dir / "DVDFNEW.INI", false, ""},
+        Case{dir / "DVDFNEW.ini", false, ""}, Case{dir / "Mixed/DvdfNew.ini", true, ""},
+        Case{dir / "Mixed/DvdfNew.ini", false, ""}, Case{longest, true, ""},
+        Case{dir / "DVDFNEW.Ini", false, badExtension},
+        Case{dir / "DVDFNEW.TXT", true, badExtension},
+        Case{overlong, false,
+             "The format descriptor file name " + overlong +
+                 " is too long. It may hold at most 127 characters."}}) {
     SCOPED_TRACE(c.chosen);
     testing::TestJob chooser;
     Job& job = chooser.job;
     job.descriptorPath = job.loadedDescriptorPath = dir / "DVDFROM.INI";
     job.volumeId = "BEFORE";
     job.upperCaseNames = c.upperCaseNames;
-    if (c.refusal.empty()) {
+    const bool taken = !c.chosen.empty() && c.refusal.empty();
+    if (taken) {
       WriteFile(c.chosen, "[cdformat]\r\nvolume_id=CHOSEN\r\n");
       std::string twin = c.chosen;
       std::transform(twin.begin() + static_cast<long>(dir.path().size()), twin.end(),
@@ -455,21 +444,22 @@ TEST_F(FormatDescriptorTest, ChoosingKeepsThePathAsChosenAndRefusesWrongExtensio
       if (twin != c.chosen) WriteFile(twin, "[cdformat]\r\nvolume_id=TWIN\r\n");
       platform::WritePrivateProfileString(nullptr, nullptr, nullptr, c.chosen);
     }
-    chooser.ui.fileToChoose = c.chosen;
+    if (!c.chosen.empty()) chooser.ui.fileToChoose = c.chosen;
     ChooseFormatDescriptor(job);
-    if (!c.refusal.empty()) {
+    ASSERT_EQ(chooser.ui.fileRequests.size(), 1u);
+    EXPECT_EQ(chooser.ui.fileRequests[0].filter, "Formats(DVDF*.INI)|DVDF*.INI|");
+    EXPECT_EQ(chooser.ui.fileRequests[0].initialDir, InstallationDirectory());
+    EXPECT_TRUE(chooser.ui.fileRequests[0].mustExist);
+    if (c.refusal.empty()) {
+      EXPECT_TRUE(chooser.ui.messages.empty());
+    } else {
       testing::ExpectOneMessage(chooser.ui, {c.refusal}, "Project Error!");
-      EXPECT_EQ(job.descriptorPath, dir / "DVDFROM.INI");
-      EXPECT_EQ(job.loadedDescriptorPath, dir / "DVDFROM.INI");
-      EXPECT_EQ(job.volumeId, "BEFORE");
-      EXPECT_EQ(chooser.ui.shownDescriptorPath, "");
-      continue;
     }
-    EXPECT_TRUE(chooser.ui.messages.empty());
-    EXPECT_EQ(job.descriptorPath, c.chosen);
-    EXPECT_EQ(chooser.ui.shownDescriptorPath, c.chosen);
-    EXPECT_EQ(job.loadedDescriptorPath, c.chosen) << "saves go to the file that was loaded";
-    EXPECT_EQ(job.volumeId, "CHOSEN");
+    EXPECT_EQ(job.descriptorPath, taken ? c.chosen : dir / "DVDFROM.INI");
+    EXPECT_EQ(chooser.ui.shownDescriptorPath, taken ? c.chosen : "");
+    EXPECT_EQ(job.loadedDescriptorPath, job.descriptorPath)
+        << "saves go to the file that was loaded";
+    EXPECT_EQ(job.volumeId, taken ? "CHOSEN" : "BEFORE");
   }
 }
 

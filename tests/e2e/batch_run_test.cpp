@@ -101,8 +101,7 @@ void ExpectRootOf(const Installation& install, const Strings& names, const Strin
   for (const std::string& entry : entries)
     fs::copy(entry, expected + "/" + fs::path(entry).filename().string(),
              fs::copy_options::recursive | fs::copy_options::create_hard_links);
-  Outcome check = install.CheckImage({install.Layer1()}, "", expected);
-  EXPECT_EQ(check.status, 0) << check.output;
+  EXPECT_TRUE(Ended(install.CheckImage({install.Layer1()}, "", expected), 0));
 }
 
 // The generated tree, the AUTORUN.INF of the -a option at its root. The
@@ -119,24 +118,22 @@ TEST(BatchRun, GeneratedTreeComesBackFromEveryReader) {
   MakeFile(install.Title() + "/setup.ico", 300);
   WriteFile(install.root / "autorun.expected", "\r\n\r\n[autorun]\r\nopen=SETUP.EXE\r\nicon=SETUP.ICO\r\n");
 
-  Outcome run = install.RunBatch(Quoted("-a=setup.exe;setup.ico"));
-
-  ASSERT_EQ(run.status, 0) << run.output;
+  ASSERT_TRUE(Ended(install.RunBatch(Quoted("-a=setup.exe;setup.ico")), 0));
   EXPECT_FALSE(Exists(install.Marker())) << "a successful run removes the marker of an earlier one";
   EXPECT_EQ(FilesIn(install.Tmp()), Strings{});
   EXPECT_FALSE(Exists(install.Images() + "/LAYER02.IMG"));
   EXPECT_EQ(FileSize(install.Layer1()) % (16 * kSector), 0u) << "the volume ends on a 16-sector boundary";
-  Outcome check = install.CheckImage({install.Layer1()},
-                                     "--extra-file " + Quoted("AUTORUN.INF=" + (install.root / "autorun.expected")));
-  EXPECT_EQ(check.status, 0) << check.output;
-  Outcome info = RunShell("udfinfo " + Quoted(install.Layer1()), install.root / "udfinfo.txt");
-  EXPECT_TRUE(Contains(info.output, "\nvid=GENERATED_TITLE\n")) << info.output;
+  const std::string autorun =
+      "--extra-file " + Quoted("AUTORUN.INF=" + (install.root / "autorun.expected"));
+  EXPECT_TRUE(Ended(install.CheckImage({install.Layer1()}, autorun), 0));
+  const std::string udfinfo = "udfinfo " + Quoted(install.Layer1());
+  EXPECT_TRUE(
+      Ended(RunShell(udfinfo, install.root / "udfinfo.txt"), 0, {"\nvid=GENERATED_TITLE\n"}));
 
   // The build date is UTC whatever the zone; that the files' own times play
   // no part shows in the recorded bytes of ReproducibleImage.
   const int64_t epoch = std::stoll(kSourceDateEpoch);
-  Outcome dates = CheckDates(install, "UTC", epoch, epoch);
-  EXPECT_EQ(dates.status, 0) << dates.output;
+  EXPECT_TRUE(Ended(CheckDates(install, "UTC", epoch, epoch), 0));
 }
 
 // Without SOURCE_DATE_EPOCH every date is the local time of the run with its
@@ -146,10 +143,8 @@ TEST(BatchRun, DatesAreTheLocalTimeOfTheRunWithItsOffset) {
   install.environment = "env -u SOURCE_DATE_EPOCH TZ=Asia/Kolkata";
   MakeFile(install.Title() + "/SUB/DATA.BIN", 3000);
   const int64_t from = std::time(nullptr);
-  Outcome run = install.RunBatch();
-  ASSERT_EQ(run.status, 0) << run.output;
-  Outcome dates = CheckDates(install, "Asia/Kolkata", from, std::time(nullptr));
-  EXPECT_EQ(dates.status, 0) << dates.output;
+  ASSERT_TRUE(Ended(install.RunBatch(), 0));
+  EXPECT_TRUE(Ended(CheckDates(install, "Asia/Kolkata", from, std::time(nullptr)), 0));
 }
 
 // A DVD-Video folder is the first source, yet sorts behind sixty 28-character
@@ -159,14 +154,9 @@ TEST(BatchRun, PathTablesThatGrowInTheirFinalOrderKeepTheirNeighbours) {
   Installation install;
   for (int i = 0; i < 60; ++i) MakeFile(install.Title() + Format("/F%02d", i) + std::string(25, 'a') + "/X.TXT", 100);
   MakeFile(install.Title() + "/F29" + std::string(57, 'b') + "/Y.TXT", 100);
-  Outcome made = MakeVideoTs(install, install.Title());
-  ASSERT_EQ(made.status, 0) << made.output;
-
-  Outcome run = install.RunBatch("-nw -dvdv=" + Quoted(install.Title() + "/VIDEO_TS"));
-  ASSERT_EQ(run.status, 0) << run.output;
-  Outcome check = install.CheckImage({install.Layer1()});
-  EXPECT_EQ(check.status, 0) << check.output;
-  EXPECT_TRUE(Contains(check.output, "62 folders")) << check.output;
+  ASSERT_TRUE(Ended(MakeVideoTs(install, install.Title()), 0));
+  ASSERT_TRUE(Ended(install.RunBatch("-nw -dvdv=" + Quoted(install.Title() + "/VIDEO_TS")), 0));
+  EXPECT_TRUE(Ended(install.CheckImage({install.Layer1()}), 0, {"62 folders"}));
 }
 
 // Root entries of the project and of the DVD-Video folder (or its parent)
@@ -190,7 +180,7 @@ TEST(BatchRun, ProjectAndDvdVideoEntriesOfOnePrefixGetDistinctRootNames) {
       {"files beside the DVD-Video folder inside the project",
        [](const Installation& in) {
          const std::string disc = in.Title() + "/DISC";
-         EXPECT_EQ(MakeVideoTs(in, disc).status, 0);
+         EXPECT_TRUE(Ended(MakeVideoTs(in, disc), 0));
          MakeFile(in.Title() + "/LONGFILENAME_A.TXT", 3000);
          MakeFile(disc + "/LONGFILENAME_B.TXT", 4000);
          return Strings{disc + "/VIDEO_TS", in.Title() + "/LONGFILENAME_A.TXT", disc + "/LONGFILENAME_B.TXT",
@@ -202,56 +192,50 @@ TEST(BatchRun, ProjectAndDvdVideoEntriesOfOnePrefixGetDistinctRootNames) {
     SCOPED_TRACE(c.what);
     Installation install;
     const Strings made = c.make(install);
-    Outcome run = install.RunBatch("-dvdv=" + Quoted(made[0]));
-    ASSERT_EQ(run.status, 0) << run.output;
+    ASSERT_TRUE(Ended(install.RunBatch("-dvdv=" + Quoted(made[0])), 0));
     ExpectRootOf(install, c.names, Strings(made.begin() + 1, made.end()));
   }
 }
 
-// Titles refused before file data is written (sparse sources): over the
-// single-layer capacity, over the dual-layer capacity with --layers=2, and a
-// file of 4 GiB.
-TEST(BatchRun, OversizedTitlesAreRefusedBeforeFileDataIsWritten) {
-  struct Case { Strings files; uint64_t size; std::string options, said; };
+// Runs refused before file data is written: titles over the single-layer
+// capacity, over the dual-layer capacity with --layers=2, and a file of 4 GiB
+// (sparse sources); names equal but for case deep in the walk, an image file
+// that can not be created, a DVD-Video title the builder refuses. The listing
+// and directory files are created ahead of the stage that fills them; none of
+// them is left behind.
+TEST(BatchRun, RefusedRunsLeaveTheMarkerAndNoListingDirectoryFileOrFileData) {
+  struct Case {
+    Strings files;
+    uint64_t size;  // of each file, sparse; or 100 bytes of data
+    std::string options, said;
+    Strings imageFolders = {};
+  };
   const std::vector<Case> cases = {
-      {{"PART1.BIN", "PART2.BIN"}, 2400000000ull, "", "Operations error!"},
-      {{"A.BIN", "B.BIN", "C.BIN"}, 3000000000ull, "--layers=2", "Insufficient DVD disc space!"},
-      {{"HUGE.BIN"}, 4294967296ull, "", "HUGE.BIN"}};
+      {{"PART1.BIN", "PART2.BIN", "SUB/SMALL.TXT"}, 2400000000ull, "", "Operations error!"},
+      {{"A.BIN", "B.BIN", "C.BIN", "SUB/SMALL.TXT"},
+       3000000000ull,
+       "--layers=2",
+       "Insufficient DVD disc space!"},
+      {{"HUGE.BIN", "SUB/SMALL.TXT"}, 4294967296ull, "", "HUGE.BIN"},
+      {{"A/B/C/one.txt", "Z/Y/README", "Z/Y/readme"}, 100, "", "readme"},
+      {{"A/B/one.txt", "Z/two.txt"}, 100, "", "LAYER01.IMG", {"LAYER01.IMG.part"}},
+      {{"VIDEO_TS/VIDEO_TS.IFO", "A/B/one.txt"}, 100, "", "DVD-V content"},
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.files.front());
     Installation install;
-    for (const std::string& name : c.files) MakeSparseFile(install.Title() + "/" + name, c.size, {0});
-    MakeFile(install.Title() + "/SUB/SMALL.TXT", 100);
-    Outcome run = install.RunBatch(c.options);
-    EXPECT_EQ(run.status, 1) << run.output;
-    EXPECT_TRUE(Contains(run.output, c.said)) << run.output;
-    EXPECT_TRUE(Exists(install.Marker()));
-    EXPECT_EQ(FilesIn(install.Tmp()), Strings{});
-    EXPECT_LT(Exists(install.Layer1()) ? FileSize(install.Layer1()) : 0, 64ull << 20) << "file data was written";
-    EXPECT_FALSE(Exists(install.Images() + "/LAYER02.IMG"));
-  }
-}
-
-// The listing and directory files are created ahead of the stage that fills
-// them; a run refused in the walk, before the build or by the builder leaves
-// none of them behind.
-TEST(BatchRun, RefusedRunsLeaveNoListingOrDirectoryFile) {
-  struct Case { std::string what; Strings files, imageFolders; std::string said; };
-  const std::vector<Case> cases = {
-      {"names equal but for case, deep in the walk", {"A/B/C/one.txt", "Z/Y/README", "Z/Y/readme"}, {}, "readme"},
-      {"an image file that can not be created", {"A/B/one.txt", "Z/two.txt"}, {"LAYER01.IMG.part"}, "LAYER01.IMG"},
-      {"a DVD-Video title the builder refuses", {"VIDEO_TS/VIDEO_TS.IFO", "A/B/one.txt"}, {}, "DVD-V content"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    Installation install;
-    for (const std::string& file : c.files) MakeFile(install.Title() + "/" + file, 100);
+    for (const std::string& name : c.files) {
+      const std::string path = install.Title() + "/" + name;
+      c.size > 100 && !name.starts_with("SUB/") ? MakeSparseFile(path, c.size, {0})
+                                                : MakeFile(path, 100);
+    }
     for (const std::string& folder : c.imageFolders) MakeDirs(install.Images() + "/" + folder);
-    Outcome run = install.RunBatch();
-    EXPECT_EQ(run.status, 1) << run.output;
-    EXPECT_TRUE(Contains(run.output, c.said)) << run.output;
+    EXPECT_TRUE(Ended(install.RunBatch(c.options), 1, {c.said}));
     EXPECT_TRUE(Exists(install.Marker()));
     EXPECT_EQ(FilesIn(install.Tmp()), Strings{});
+    const uint64_t written = Exists(install.Layer1()) ? FileSize(install.Layer1()) : 0;
+    EXPECT_LT(written, 64ull << 20) << "file data was written";
+    EXPECT_FALSE(Exists(install.Images() + "/LAYER02.IMG"));
   }
 }
 
@@ -274,17 +258,14 @@ TEST(BatchRunLarge, DualLayerTitleSplitsAtTheLayerCapacity) {
   for (uint64_t offset = kPart - (64ull << 20); offset < kPart; offset += 1 << 20) markers.push_back(offset);
   MakeSparseFile(install.Title() + "/VIDEO/PART2.VOB", kPart, markers, 1 << 20);
 
-  Outcome run = install.RunBatch("--layers=2");
-
-  ASSERT_EQ(run.status, 0) << run.output;
+  ASSERT_TRUE(Ended(install.RunBatch("--layers=2"), 0));
   EXPECT_FALSE(Exists(install.Marker()));
   EXPECT_EQ(FilesIn(install.Tmp()), Strings{});
   const std::string layer1 = install.Layer1(), layer2 = install.Images2() + "/LAYER02.IMG";
   ASSERT_TRUE(Exists(layer2)) << "LAYER02.IMG goes into the layer-2 image directory";
   EXPECT_EQ(FileSize(layer1), kDualLayerLayerCapacity * kSector);
   EXPECT_EQ((FileSize(layer1) + FileSize(layer2)) % (16 * kSector), 0u);
-  Outcome check = install.CheckImage({layer1, layer2});
-  EXPECT_EQ(check.status, 0) << check.output;
+  EXPECT_TRUE(Ended(install.CheckImage({layer1, layer2}), 0));
 
   // The same title to a virtual tape: two cartridges, the first layer's data
   // on the first (with the control data), the rest on the second.
@@ -295,16 +276,15 @@ TEST(BatchRunLarge, DualLayerTitleSplitsAtTheLayerCapacity) {
   for (const std::string& image : {layer1, layer2, install.Images() + "/CONTROL.IMG"}) {
     fs::rename(image, install.root / fs::path(image).filename());
   }
-  Outcome taped = install.RunBatch("--layers=2 -tape");
-  ASSERT_EQ(taped.status, 0) << taped.output;
-  Outcome first = install.Python("check_tape.py", "--expect --control " + Quoted(install.root / "CONTROL.IMG") +
-                                                      " --layer " + Quoted(install.root / "LAYER01.IMG") + " " +
-                                                      Quoted(tapes + "/TAPE0001.AWS"));
-  EXPECT_EQ(first.status, 0) << first.output;
-  Outcome second = install.Python("check_tape.py", "--expect --layer-capacity 2084960 --layer2 " +
-                                                       Quoted(install.root / "LAYER02.IMG") + " " +
-                                                       Quoted(tapes + "/TAPE0002.AWS"));
-  EXPECT_EQ(second.status, 0) << second.output;
+  ASSERT_TRUE(Ended(install.RunBatch("--layers=2 -tape"), 0));
+  const std::string first = "--control " + Quoted(install.root / "CONTROL.IMG") + " --layer " +
+                            Quoted(install.root / "LAYER01.IMG") + " " +
+                            Quoted(tapes + "/TAPE0001.AWS");
+  EXPECT_TRUE(Ended(install.Python("check_tape.py", "--expect " + first), 0));
+  const std::string second = "--layer-capacity 2084960 --layer2 " +
+                             Quoted(install.root / "LAYER02.IMG") + " " +
+                             Quoted(tapes + "/TAPE0002.AWS");
+  EXPECT_TRUE(Ended(install.Python("check_tape.py", "--expect " + second), 0));
 }
 
 constexpr uint64_t kMiB = 1 << 20;
@@ -343,36 +323,39 @@ void ExpectFailedWithoutImages(const Installation& install, const Outcome& run, 
   EXPECT_EQ(FilesIn(install.Images()), Strings{}) << run.output;
 }
 
-// A source that grows after the summary; the output stage's own tests cover
-// one that shrinks or vanishes.
-TEST(UnfinishedRun, SourceThatGrowsAfterTheSummaryLeavesNoImage) {
-  Installation install;
-  const std::string source = install.Title() + "/DOCS/DATA.BIN";
-  WriteFile(source, std::string(3 * kMiB, 'd'));
-  Outcome run = RunWithQuestion(install, "printf more >> " + Quoted(source) + "\necho y >&3");
-  ExpectFailedWithoutImages(install, run, 1);
-  EXPECT_TRUE(Contains(run.output, source)) << run.output;
-}
-
-// SIGTERM once the copy is under way; SIGHUP and SIGQUIT while the run waits
-// at its question. The run's input stays open until it has ended, so that
-// the signal, not the end of its input, ends it.
-TEST(UnfinishedRun, SignalsEndTheRunWithTheMarkerAndNoImage) {
+// A source that grows after the summary (the output stage's own tests cover
+// one that shrinks or vanishes); SIGTERM once the copy is under way; SIGHUP
+// and SIGQUIT while the run waits at its question. The run's input stays open
+// until it has ended, so that the signal, not the end of its input, ends it.
+TEST(UnfinishedRun, ASourceThatGrowsOrASignalLeavesTheMarkerAndNoImage) {
   const std::string untilEnded = "\nfor i in $(seq 400); do kill -0 $pid 2>/dev/null || break; sleep 0.05; done";
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"TERM during the copy", "echo y >&3\nsleep 0.3\nls -l \"$images\"\nkill -TERM $pid"},
-      {"HUP at the question", "kill -HUP $pid"},
-      {"QUIT at the question", "kill -QUIT $pid"},
+  struct Case {
+    const char* what;
+    uint64_t size;
+    std::string atQuestion;
+    int status;
   };
-  for (const auto& [what, signal] : cases) {
-    SCOPED_TRACE(what);
+  const Case cases[] = {
+      {"a source that grows", 3 * kMiB, "printf more >> \"$source\"\necho y >&3", 1},
+      {"TERM during the copy", 3072 * kMiB,
+       "echo y >&3\nsleep 0.3\nls -l \"$images\"\nkill -TERM $pid", 130},
+      {"HUP at the question", 3072 * kMiB, "kill -HUP $pid", 130},
+      {"QUIT at the question", 3072 * kMiB, "kill -QUIT $pid", 130},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     Installation install;
-    const uint64_t size = 3072 * kMiB;
-    if (fs::space(install.root.path()).available < 2 * size) GTEST_SKIP() << "needs 6 GiB free";
-    WriteFile(install.Title() + "/DOCS/BIG.BIN", "start");
-    fs::resize_file(install.Title() + "/DOCS/BIG.BIN", size);
-    Outcome run = RunWithQuestion(install, "images=" + Quoted(install.Images()) + "\n" + signal + untilEnded);
-    ExpectFailedWithoutImages(install, run, 130);
+    if (fs::space(install.root.path()).available < 2 * c.size) GTEST_SKIP() << "needs 6 GiB free";
+    const std::string source = install.Title() + "/DOCS/DATA.BIN";
+    WriteFile(source, "start");
+    fs::resize_file(source, c.size);
+    const std::string names =
+        "images=" + Quoted(install.Images()) + "\nsource=" + Quoted(source) + "\n";
+    Outcome run = RunWithQuestion(install, names + c.atQuestion + untilEnded);
+    ExpectFailedWithoutImages(install, run, c.status);
+    if (c.status == 1) {
+      EXPECT_TRUE(Contains(run.output, source)) << run.output;
+    }
   }
 }
 

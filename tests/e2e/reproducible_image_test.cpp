@@ -36,21 +36,17 @@ void MakeHostileTitle(const std::string& title) {
 }
 
 std::string Sum(const Installation& install, const std::string& image) {
-  Outcome sum = testing::RunShell("sha256sum " + Quoted(image), install.root / "sum.txt");
-  EXPECT_EQ(sum.status, 0) << sum.output;
+  const Outcome sum = testing::RunShell("sha256sum " + Quoted(image), install.root / "sum.txt");
+  EXPECT_TRUE(Ended(sum, 0));
   return sum.output.substr(0, 64);
 }
 
 TEST(ReproducibleImage, AHostileTitleKeepsItsRecordedBytes) {
   Installation install;
   MakeHostileTitle(install.Title());
-  Outcome made = install.Python("make_video_ts.py", "--sets 2 " + Quoted(install.Title()));
-  ASSERT_EQ(made.status, 0) << made.output;
-
-  Outcome run = install.RunBatch("-nw -dvdv=" + Quoted(install.Title() + "/VIDEO_TS"));
-  ASSERT_EQ(run.status, 0) << run.output;
-  Outcome check = install.CheckImage({install.Layer1()});
-  EXPECT_EQ(check.status, 0) << check.output;
+  ASSERT_TRUE(Ended(install.Python("make_video_ts.py", "--sets 2 " + Quoted(install.Title())), 0));
+  ASSERT_TRUE(Ended(install.RunBatch("-nw -dvdv=" + Quoted(install.Title() + "/VIDEO_TS")), 0));
+  EXPECT_TRUE(Ended(install.CheckImage({install.Layer1()}), 0));
   EXPECT_EQ(Sum(install, install.Images() + "/CONTROL.IMG"), kControlSum);
   EXPECT_EQ(Sum(install, install.Layer1()), kLayerSum);
 }

@@ -22,8 +22,7 @@ class TapeRun : public ::testing::Test {
     testing::WriteFile(install.Title() + "/README.TXT", "read me\n");
     testing::MakeDirs(Tapes());
     // An image run of the same title: the tapes must carry its bytes.
-    Outcome image = install.RunBatch();
-    EXPECT_EQ(image.status, 0) << image.output;
+    EXPECT_TRUE(Ended(install.RunBatch(), 0));
     for (const char* name : {"/CONTROL.IMG", "/LAYER01.IMG"})
       std::filesystem::copy_file(install.Images() + name, Kept(name));
     UseTapeKeys("tapedir=" + Tapes() + "\r\n");
@@ -44,30 +43,23 @@ class TapeRun : public ::testing::Test {
 };
 
 TEST_F(TapeRun, ABatchRunWritesTheImageFilesBytesAsALabelledDdpSetOnTapeOrAsFiles) {
-  Outcome run = install.RunBatch("-tape");
-  ASSERT_EQ(run.status, 0) << run.output;
+  ASSERT_TRUE(Ended(install.RunBatch("-tape"), 0));
   EXPECT_FALSE(Exists(install.Marker()));
-  Outcome check = Check(Tape(1), "--extract DDPID=" + Quoted(install.root / "ddpid.bin"));
-  EXPECT_EQ(check.status, 0) << check.output;
+  EXPECT_TRUE(Ended(Check(Tape(1), "--extract DDPID=" + Quoted(install.root / "ddpid.bin")), 0));
   EXPECT_EQ(ReadFile(install.root / "ddpid.bin"), ReadFile(install.Images() + "/DDPID.IMG"));
 
-  Outcome tapemap = Shell("cd " + Quoted(Tapes()) + " && tapemap TAPE0001.AWS");
-  EXPECT_EQ(tapemap.status, 0) << tapemap.output;
-  EXPECT_TRUE(Contains(tapemap.output, "File 10: Blocks=0")) << tapemap.output;
-  EXPECT_TRUE(Contains(tapemap.output, "End of tape.")) << tapemap.output;
-  Outcome hetmap = Shell("cd " + Quoted(Tapes()) + " && hetmap -a TAPE0001.AWS");
-  EXPECT_TRUE(Contains(hetmap.output, "'VOL1'")) << hetmap.output;
-  EXPECT_TRUE(Contains(hetmap.output, "'LAYER0.DAT       '")) << hetmap.output;
+  const std::string tapes = "cd " + Quoted(Tapes()) + " && ";
+  EXPECT_TRUE(
+      Ended(Shell(tapes + "tapemap TAPE0001.AWS"), 0, {"File 10: Blocks=0", "End of tape."}));
+  EXPECT_TRUE(Ended(Shell(tapes + "hetmap -a TAPE0001.AWS"), 0, {"'VOL1'", "'LAYER0.DAT       '"}));
 
   // The same set as files equals the tape and passes its checksums.
   const std::string folder = install.root / "ddp";
-  run = install.RunBatch("-tape --ddp=" + Quoted(folder));
-  ASSERT_EQ(run.status, 0) << run.output;
+  ASSERT_TRUE(Ended(install.RunBatch("-tape --ddp=" + Quoted(folder)), 0));
   EXPECT_EQ(ReadFile(folder + "/LAYER0/LAYER0.DAT"), ReadFile(Kept("/LAYER01.IMG")));
   EXPECT_EQ(ReadFile(folder + "/LAYER0/CONTROL.DAT"), ReadFile(Kept("/CONTROL.IMG")));
   EXPECT_EQ(ReadFile(folder + "/LAYER0/DDPID"), ReadFile(install.root / "ddpid.bin"));
-  Outcome sums = Shell("cd " + Quoted(folder + "/LAYER0") + " && md5sum -c MD5SUMS");
-  EXPECT_EQ(sums.status, 0) << sums.output;
+  EXPECT_TRUE(Ended(Shell("cd " + Quoted(folder + "/LAYER0") + " && md5sum -c MD5SUMS"), 0));
   EXPECT_FALSE(Exists(folder + "/LAYER1"));
 
   // An image run after tape runs leaves no tape description beside its images.
@@ -76,17 +68,15 @@ TEST_F(TapeRun, ABatchRunWritesTheImageFilesBytesAsALabelledDdpSetOnTapeOrAsFile
 }
 
 TEST_F(TapeRun, CopiesAreIdenticalAndACartridgeIsWrittenOverOnlyAfterYes) {
-  Outcome run = install.RunBatch("-tape --copies=2");
-  ASSERT_EQ(run.status, 0) << run.output;
+  ASSERT_TRUE(Ended(install.RunBatch("-tape --copies=2"), 0));
   EXPECT_EQ(ReadFile(Tape(1)), ReadFile(Tape(2)));
   EXPECT_EQ(Check(Tape(2)).status, 0);
 
   // Without --yes: Yes to the summary, No to writing over TAPE0001.AWS.
   testing::WriteFile(Tape(1), "earlier set");
-  Outcome refused =
-      Shell("printf 'y\\nn\\n' | " + install.Command("--console -nw -tape -p=" + Quoted(install.Title())));
-  EXPECT_EQ(refused.status, 1) << refused.output;
-  EXPECT_TRUE(Contains(refused.output, "Tape " + Tape(1) + " already holds data. Overwrite it?")) << refused.output;
+  const std::string run = install.Command("--console -nw -tape -p=" + Quoted(install.Title()));
+  EXPECT_TRUE(Ended(Shell("printf 'y\\nn\\n' | " + run), 1,
+                    {"Tape " + Tape(1) + " already holds data. Overwrite it?"}));
   EXPECT_EQ(ReadFile(Tape(1)), "earlier set");
   EXPECT_TRUE(Exists(install.Marker()));
 }
@@ -99,21 +89,16 @@ TEST_F(TapeRun, WithoutADriveOrWithTwoTheRunFailsAndEraseEmptiesTheCartridge) {
   };
   for (const auto& [keys, message] : cases) {
     UseTapeKeys(keys);
-    Outcome run = install.RunBatch("-tape");
-    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(Ended(install.RunBatch("-tape"), 1, {"Configuration error!: ", message}));
     EXPECT_TRUE(Exists(install.Marker()));
-    EXPECT_TRUE(Contains(run.output, "Configuration error!: ")) << run.output;
-    EXPECT_TRUE(Contains(run.output, message)) << run.output;
   }
 
   UseTapeKeys("tapedir=" + Tapes() + "\r\n");
   testing::WriteFile(Tape(1), "data");
-  Outcome erase = install.Run("--console --yes --erase-tape");
-  EXPECT_EQ(erase.status, 0) << erase.output;
+  EXPECT_TRUE(Ended(install.Run("--console --yes --erase-tape"), 0));
   EXPECT_EQ(ReadFile(Tape(1)), "");
   EXPECT_FALSE(Exists(install.Marker()));
-  Outcome declined = Shell("printf 'n\\n' | " + install.Command("--console --erase-tape"));
-  EXPECT_EQ(declined.status, 1) << declined.output;
+  EXPECT_TRUE(Ended(Shell("printf 'n\\n' | " + install.Command("--console --erase-tape")), 1));
 }
 
 }  // namespace

@@ -23,12 +23,11 @@ void MakeTitle(const Installation& install) {
 TEST(FrontEnds, TheWindowAndTheConsoleMakeTheSameImage) {
   Installation console, window;
   MakeTitle(console);
-  Outcome onConsole = console.RunBatch();
-  ASSERT_EQ(onConsole.status, 0) << onConsole.output;
+  ASSERT_TRUE(Ended(console.RunBatch(), 0));
   MakeTitle(window);
   window.environment += kOnXvfb + " env";
-  Outcome inWindow = window.Run("--yes -p=" + Quoted(window.Title()));
-  ASSERT_EQ(inWindow.status, 0) << inWindow.output;
+  const Outcome inWindow = window.Run("--yes -p=" + Quoted(window.Title()));
+  ASSERT_TRUE(Ended(inWindow, 0));
   EXPECT_FALSE(Contains(inWindow.output, "Note:")) << inWindow.output;
   for (const char* image : {"/LAYER01.IMG", "/CONTROL.IMG"})
     EXPECT_EQ(testing::ReadFile(window.Images() + image), testing::ReadFile(console.Images() + image)) << image;
@@ -51,8 +50,7 @@ TEST(FrontEnds, WhereTheWindowCanNotServe) {
     if (c.said.empty()) testing::WriteFile(install.Home() + "/kestrand.ini", "[kestrand]\r\n");
     install.environment += c.environment;
     Outcome outcome = install.Run(c.arguments + (c.arguments.empty() ? "" : Quoted(install.Title())));
-    EXPECT_EQ(outcome.status, c.status) << outcome.output;
-    EXPECT_TRUE(Contains(outcome.output, c.said)) << outcome.output;
+    EXPECT_TRUE(Ended(outcome, c.status, {c.said}));
     EXPECT_EQ(Contains(outcome.output, "Note:"), c.status == 0);
     EXPECT_EQ(testing::Exists(install.Layer1()), c.status == 0);
   }
@@ -70,7 +68,7 @@ TEST(FrontEnds, ASignalEndsAWindowRunWithTheMarker) {
       Quoted(install.Title()) + " </dev/null & run=$!; for i in $(seq 600); do [ -e " +
       Quoted(install.Tmp() + "/tm.txt") + " ] && break; sleep 0.1; done; sleep 0.5; kill -TERM $run; wait $run";
   Outcome outcome = testing::RunShell(kOnXvfb + " bash -c " + Quoted(script), install.root / "signal.txt");
-  EXPECT_EQ(outcome.status, 130) << outcome.output;
+  EXPECT_TRUE(Ended(outcome, 130));
   EXPECT_TRUE(testing::Exists(install.Marker())) << outcome.output;
   EXPECT_EQ(FilesIn(install.Images()), std::vector<std::string>{});
 }

@@ -27,7 +27,6 @@ TEST(CreateFileChecked, CreatesAndTruncatesAndARefusedPathCreatesNothing) {
   EXPECT_FALSE(CreateFileChecked(dir / "missing/f.txt"));
 }
 
-// The error marker is made and removed in every run of the output tests.
 TEST(Runtime, TheStatusLineIsCutToItsField) {
   testing::TestJob t;
   ShowStatus(t.job, std::string(200, 'x'));

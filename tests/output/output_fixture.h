@@ -149,12 +149,6 @@ class OutputStageTest : public ::testing::Test {
     job.freeSectors2 = 4000000000u;
   }
 
-  // An empty file before a 2048-byte one, a 2049-byte one, a larger one.
-  std::vector<std::string> MixedSources() {
-    return {AddSource("big.bin", 5000), AddSource("empty.bin", 0), AddSource("two.bin", 2048),
-            AddSource("three.bin", 2049)};
-  }
-
   // Files of 10, 12 (straddling sector 64), 20 and 1 sectors from 48: 91 -> 96 sectors.
   Layout StraddlingLayout() {
     return BackToBack({AddSource("a.bin", 10 * kSector), AddSource("straddle.bin", 12 * kSector - 5),

@@ -202,8 +202,6 @@ struct ScopedEnv {
   std::optional<std::string> previous;
 };
 
-// The wall-clock times are those of the zone at that date: New York keeps
-// -5:00 in winter and -4:00 in summer, Kolkata +5:30 all year.
 // Writes past the cache hold the same bytes as writes through it: aligned
 // blocks go straight to the disk, and a write the disk will not take that way
 // (memory and length off the alignment) goes through the cache instead.
@@ -225,6 +223,8 @@ TEST(FileWrittenAroundCache, HoldsEveryByteOfAlignedAndMisalignedWrites) {
   EXPECT_EQ(ReadFile(dir / "image"), std::string(AlignedBuffer::kAlignment, '\0') + bytes + bytes.substr(1, 100) + bytes);
 }
 
+// The wall-clock times are those of the zone at that date: New York keeps
+// -5:00 in winter and -4:00 in summer, Kolkata +5:30 all year.
 TEST(SystemClock, OffsetsFollowTheZoneAndItsSummerTime) {
   ScopedEnv noEpoch("SOURCE_DATE_EPOCH", nullptr);
   SystemClock clock;

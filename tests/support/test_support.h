@@ -74,6 +74,16 @@ inline std::string Quoted(const std::string& text) {
 // What a shell command printed (standard output and error) and its exit status.
 struct Outcome { int status = -1; std::string output; };
 
+// The command ended with `status` and printed every piece; else what it printed.
+inline ::testing::AssertionResult Ended(const Outcome& outcome, int status,
+                                        const std::vector<std::string>& pieces = {}) {
+  bool good = outcome.status == status;
+  for (const std::string& piece : pieces) good = good && Contains(outcome.output, piece);
+  if (good) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "exit status " << outcome.status << ", output:\n"
+                                       << outcome.output;
+}
+
 // Runs a command through the shell, its output going to `outputPath`.
 inline Outcome RunShell(const std::string& command, const std::string& outputPath) {
   int raw = std::system((command + " >" + Quoted(outputPath) + " 2>&1").c_str());

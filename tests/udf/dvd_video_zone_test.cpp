@@ -460,18 +460,16 @@ class DvdVideoImageTest : public ::testing::Test {
     const std::string root = in_.root / ("root-" + name);
     fs::copy(in_.Title(), root, fs::copy_options::recursive | fs::copy_options::create_hard_links);
     fs::copy(VideoTs(), root + "/VIDEO_TS", fs::copy_options::recursive | fs::copy_options::create_hard_links);
-    Outcome check = in_.CheckImage({Image()}, "", root);
-    EXPECT_EQ(check.status, 0) << check.output;
-    Outcome layout = in_.Python("check_dvd_layout.py", Quoted(Image()) + " " + Quoted(VideoTs()));
-    EXPECT_EQ(layout.status, 0) << layout.output;
-    EXPECT_TRUE(Contains(layout.output, "zone as its tables say")) << layout.output;
-    Outcome listed = Shell("lsdvd " + Quoted(Image()));
-    EXPECT_EQ(listed.status, 0) << listed.output;
-    EXPECT_TRUE(Contains(listed.output, Format("Title: %02d,", titles))) << listed.output;
+    EXPECT_TRUE(Ended(in_.CheckImage({Image()}, "", root), 0));
+    const std::string layout = Quoted(Image()) + " " + Quoted(VideoTs());
+    EXPECT_TRUE(Ended(in_.Python("check_dvd_layout.py", layout), 0, {"zone as its tables say"}));
+    const Outcome listed = Shell("lsdvd " + Quoted(Image()));
+    EXPECT_TRUE(Ended(listed, 0, {Format("Title: %02d,", titles)}));
     EXPECT_FALSE(Contains(listed.output, "CHECK_VALUE")) << listed.output;
     const std::string copies = in_.root / "copies";
-    Outcome copied = Shell("dvdbackup -M -n " + name + " -i " + Quoted(Image()) + " -o " + Quoted(copies));
-    EXPECT_EQ(copied.status, 0) << copied.output;
+    const std::string dvdbackup =
+        "dvdbackup -M -n " + name + " -i " + Quoted(Image()) + " -o " + Quoted(copies);
+    EXPECT_TRUE(Ended(Shell(dvdbackup), 0));
     for (const auto& entry : fs::directory_iterator(VideoTs())) {
       const std::string file = entry.path().filename().string();
       EXPECT_EQ(ReadFile(copies + "/" + name + "/VIDEO_TS/" + file), ReadFile(entry.path().string())) << file;
@@ -494,11 +492,11 @@ TEST_F(DvdVideoImageTest, EveryFileLiesAtItsTableSectorAndReadersPlayIt) {
                         Case{"AUTHORED", "", "bash " + Quoted(testing::ToolPath("make_real_dvd.sh")), 2}}) {
     SCOPED_TRACE(c.name);
     fs::remove_all(in_.root / "dvd");
-    Outcome made = MakeVideoTs(c.arguments, c.tool);
+    const Outcome made = MakeVideoTs(c.arguments, c.tool);
     if (made.status == 77) continue;
-    ASSERT_EQ(made.status, 0) << made.output;
-    Outcome run = in_.RunBatch("-nw -dvdv=" + Quoted(VideoTs()));
-    ASSERT_EQ(run.status, 0) << run.output;
+    ASSERT_TRUE(Ended(made, 0));
+    const Outcome run = in_.RunBatch("-nw -dvdv=" + Quoted(VideoTs()));
+    ASSERT_TRUE(Ended(run, 0));
     ASSERT_FALSE(testing::Exists(in_.Marker()));
     EXPECT_FALSE(Contains(run.output, kContentCaption)) << run.output;
     ExpectPlayableAsItsTablesSay(c.titles, c.name);

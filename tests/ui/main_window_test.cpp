@@ -179,14 +179,25 @@ class MainWindowTest : public QObject {
     QVERIFY(testing::Contains(h.messages[1].text, "just words"));
   }
 
-  // Clicks between the buttons reach nothing; Delete removes the selection
-  // and blanks the status line.
-  void clicksBetweenTheButtonsAndDelete() {
+  // The status line keeps what fits its 127 bytes, cut at a character, and
+  // shows it again once the list is refilled. Clicks between the buttons reach
+  // nothing; Delete removes the selection and blanks the line.
+  void theStatusLineClicksBetweenTheButtonsAndDelete() {
     Harness h;
     const std::string title = h.installation.Title();
     for (const char* name : {"/one", "/two", "/three"}) testing::MakeDirs(title + name);
     h.Drop(FileUrl(title + "/one") + FileUrl(title + "/two") + FileUrl(title + "/three"));
-    h.window.RunOnWorker([&h] { ShowStatus(h.job, "Before the delete"); });
+    // 126 ASCII bytes and a two-byte letter across the 127-byte room.
+    const std::string longText = std::string(126, 'x') + "\xC3\xA9" + "tail", stored(126, 'x');
+    h.window.RunOnWorker([&h, longText] {
+      ShowStatus(h.job, longText);
+      ShowMakingLabel(h.job);
+    });
+    QTRY_VERIFY(!h.window.Busy());
+    QTRY_COMPARE(h.window.ShownStatus(), std::string("Making DVD:"));
+    QCOMPARE(h.window.StoredStatus(), stored);
+    h.window.RunOnWorker([&h] { h.job.mainWindow->RefillSourceList(h.job.sourcePaths); });
+    QTRY_COMPARE(h.window.ShownStatus(), stored);
     QTRY_VERIFY(!h.window.Busy());
     h.window.SourceList()->item(0)->setSelected(true);
     h.window.SourceList()->item(2)->setSelected(true);
@@ -195,7 +206,7 @@ class MainWindowTest : public QObject {
       QTRY_VERIFY(!h.window.Busy());
     }
     QCOMPARE(h.job.sourceCount, 3u);
-    QCOMPARE(h.window.ShownStatus(), std::string("Before the delete"));
+    QCOMPARE(h.window.ShownStatus(), stored);
     QVERIFY(h.messages.empty() && !h.window.Services().IsClosed());
     h.window.repaint();
     QVERIFY2(h.window.SourceList()->item(2)->isSelected(), "a repaint keeps the selection");
@@ -204,27 +215,12 @@ class MainWindowTest : public QObject {
     QCOMPARE(h.job.sourcePaths, std::vector<std::string>{title + "/two"});
     QTRY_COMPARE(h.Listed(), QStringList{QString::fromStdString(title + "/two")});
     QTRY_COMPARE(h.window.ShownStatus(), std::string());
-    QCOMPARE(h.window.StoredStatus(), std::string("Before the delete"));
+    QCOMPARE(h.window.StoredStatus(), stored);
     // The Delete key does the same; with nothing selected only the line blanks.
     h.window.SourceList()->setFocus();
     QTest::keyClick(h.window.SourceList(), Qt::Key_Delete);
     QTRY_VERIFY(!h.window.Busy());
     QCOMPARE(h.job.sourceCount, 1u);
-  }
-
-  void statusLineStoresItsTextAndShowsItOnRepaint() {
-    Harness h;
-    // 126 ASCII bytes and a two-byte letter across the 127-byte room.
-    const std::string longText = std::string(126, 'x') + "\xC3\xA9" + "tail";
-    h.window.RunOnWorker([&h, longText] {
-      ShowStatus(h.job, longText);
-      ShowMakingLabel(h.job);
-    });
-    QTRY_VERIFY(!h.window.Busy());
-    QTRY_COMPARE(h.window.ShownStatus(), std::string("Making DVD:"));
-    QCOMPARE(h.window.StoredStatus(), std::string(126, 'x'));
-    h.window.RunOnWorker([&h] { h.job.mainWindow->RefillSourceList(h.job.sourcePaths); });
-    QTRY_COMPARE(h.window.ShownStatus(), std::string(126, 'x'));
   }
 
   void aRunOnTheWorkerKeepsTheWindowAnsweringAndCanBeStopped() {
