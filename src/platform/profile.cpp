@@ -8,6 +8,8 @@
 // Writes keep the cache and the file in step. A new key at the end of the file
 // and a new section are appended as lines; replacing or removing a value, or a
 // new key in a section that is not the last, rewrites the file.
+// Once an interruption's clean-up has begun no profile file is opened for
+// writing, so none is created behind it (a run's alias files are among them).
 //
 // Line grammar:
 // - A section header is a line whose first non-blank character is '[' and
@@ -31,6 +33,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/interrupt.h"
 
 namespace pravel::platform {
 namespace {
@@ -363,7 +366,7 @@ File* Appender(const std::string& path, CachedFile& entry) {
     auto other = TheCache().find(openPath);
     if (other != TheCache().end()) other->second->appender.reset();
   }
-  entry.appender = File::Open(path, File::Mode::kAppend);
+  entry.appender = OpenUninterrupted(path, File::Mode::kAppend);
   if (!entry.appender) return nullptr;
   openPath = path;
   return &*entry.appender;
@@ -425,12 +428,12 @@ bool Rewrite(const std::string& path, CachedFile& entry, const std::string& prev
   entry.file.EndWithNewline();
   entry.pending.clear();  // the rendered text holds the held appends
   std::string text = entry.file.Render();
-  auto out = File::Open(path, File::Mode::kCreate);
+  auto out = OpenUninterrupted(path, File::Mode::kCreate);
   bool ok = out && out->WriteText(text) && out->Close();
   if (!ok) {
     std::string reason = out ? out->LastError() : LastErrorText();
     if (out) {
-      if (auto again = File::Open(path, File::Mode::kCreate)) {
+      if (auto again = OpenUninterrupted(path, File::Mode::kCreate)) {
         again->WriteText(previous);
         again->Close();
       }
